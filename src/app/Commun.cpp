@@ -1,0 +1,48 @@
+#include "Commun.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "platform/Chemins.h"
+#include "platform/Dialogues.h"
+#include "sequence/Projet.h"
+
+namespace vp {
+
+QLabel* etiquetteBleue(const QString& texte, QWidget* parent, bool grasse) {
+    auto* l = new QLabel(texte, parent);
+    l->setStyleSheet(grasse ? QStringLiteral("color: blue; font-weight: bold;")
+                            : QStringLiteral("color: blue;"));
+    return l;
+}
+
+namespace {
+
+QPushButton* boutonPlat(const QString& texte, QWidget* parent, const char* couleur) {
+    auto* b = new QPushButton(texte, parent);
+    b->setFlat(true);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; font-weight: bold; font-size: 14px; }")
+            .arg(QLatin1String(couleur)));
+    return b;
+}
+
+}  // namespace
+
+QPushButton* boutonValider(const QString& texte, QWidget* parent) {
+    return boutonPlat(texte, parent, "green");
+}
+
+QPushButton* boutonAnnuler(const QString& texte, QWidget* parent) {
+    return boutonPlat(texte, parent, "maroon");
+}
+
+bool changerDossierProjets(ProjetCourant& p, QWidget* parent) {
+    const QString choisi = dialogues().choisirDossier(parent, p.repProjets);
+    if (choisi.isEmpty()) return false;
+    p.repProjets = avecSeparateur(choisi);
+    return true;
+}
+
+}  // namespace vp

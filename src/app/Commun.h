@@ -1,0 +1,24 @@
+#pragma once
+
+// Small things the project dialogs share.
+
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace vp {
+
+struct ProjetCourant;
+
+QLabel* etiquetteBleue(const QString& texte, QWidget* parent, bool grasse = true);
+// Confirm buttons are flat with green captions, cancel buttons flat with maroon captions.
+QPushButton* boutonValider(const QString& texte, QWidget* parent);
+QPushButton* boutonAnnuler(const QString& texte, QWidget* parent);
+
+// Lets the user choose another projects folder; true when one was chosen, which is then the
+// projects folder.
+bool changerDossierProjets(ProjetCourant& p, QWidget* parent);
+
+}  // namespace vp

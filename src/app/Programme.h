@@ -1,0 +1,13 @@
+#pragma once
+
+#include <memory>
+
+namespace vp {
+
+class TForm1;
+
+// Creates the forms once, in order: the main window (whose creation handler runs first), then
+// the New project, Open project and Video settings dialogs, owned by the main window.
+std::unique_ptr<TForm1> creerFiches();
+
+}  // namespace vp

@@ -1,0 +1,133 @@
+#include "Unit2.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QToolButton>
+
+#include "Commun.h"
+#include "platform/Chemins.h"
+#include "platform/Dialogues.h"
+#include "platform/ErreurApplication.h"
+
+namespace vp {
+
+QString nomDossierDepuisTitre(const QString& titre) {
+    struct Remplacement {
+        char16_t de;
+        char16_t vers;
+    };
+    static constexpr Remplacement kTable[] = {
+        {u'à', u'a'},  {u'â', u'a'}, {u'é', u'e'}, {u'è', u'e'}, {u'ê', u'e'}, {u'ë', u'e'},
+        {u'î', u'i'},  {u'ï', u'i'}, {u'ô', u'o'}, {u'ö', u'o'}, {u'û', u'u'}, {u'ü', u'u'},
+        {u'\\', u'_'}, {u'/', u'_'}, {u'?', u'_'}, {u' ', u'_'}};
+    QString nom = titre;
+    for (QChar& c : nom)
+        for (const Remplacement& r : kTable)
+            if (c == QChar(r.de)) c = QChar(r.vers);
+    return nom;
+}
+
+QString refusNouveauProjet(const QString& repProjets, const QString& titre,
+                           const QString& dossier) {
+    if (titre.trimmed().isEmpty())
+        return QStringLiteral(
+            "Le nom du projet est vide : entrez un nom avant de créer le projet.");
+    if (dossier.isEmpty())
+        return QStringLiteral("Le nom du dossier d'enregistrement est vide : entrez un nom.");
+    if (dossier == QLatin1String(".") || dossier == QLatin1String("..") ||
+        dossier.contains(QLatin1Char('/')) || dossier.contains(QChar(u'\0')))
+        return QStringLiteral(
+                   "Le nom de dossier « %1 » n'est pas possible : choisissez-en un autre.")
+            .arg(dossier);
+    const QDir d(repProjets + dossier);
+    if (d.exists()) {
+        static const QRegularExpression kImage(QStringLiteral("^image_\\d{5,}\\.bmp$"));
+        const bool projet = fichierExiste(d.filePath(QStringLiteral("projet.ini")));
+        const bool images =
+            !d.entryList({QStringLiteral("image_*.bmp")}, QDir::Files).filter(kImage).isEmpty();
+        if (projet || images)
+            return QStringLiteral(
+                       "Le dossier « %1 » contient déjà un projet : choisissez un autre "
+                       "nom de dossier pour ne pas écraser ses images.")
+                .arg(dossier);
+    }
+    return {};
+}
+
+TFnouveau::TFnouveau(ProjetCourant& projet, QWidget* parent) : QDialog(parent), p_(projet) {
+    setWindowTitle(QStringLiteral("Nouveau Projet"));
+    setFixedSize(401, 239);
+    etiquetteBleue(QStringLiteral("Dossier des projets:"), this)->setGeometry(8, 8, 300, 16);
+    DP = new QLineEdit(this);
+    DP->setGeometry(8, 28, 345, 24);
+    DP->setReadOnly(true);
+    SpeedButton2 = new QToolButton(this);
+    SpeedButton2->setGeometry(360, 24, 33, 33);
+    SpeedButton2->setAutoRaise(true);
+    SpeedButton2->setIcon(QIcon(QStringLiteral(":/glyphes/dossier.png")));
+    SpeedButton2->setIconSize(QSize(26, 26));
+    SpeedButton2->setCursor(Qt::PointingHandCursor);
+    etiquetteBleue(QStringLiteral("Entrez le nom du projet :"), this, false)
+        ->setGeometry(8, 66, 300, 16);
+    Enom = new QLineEdit(this);
+    Enom->setGeometry(8, 86, 385, 24);
+    etiquetteBleue(QStringLiteral("Dossier d'enregistrement :"), this, false)
+        ->setGeometry(8, 120, 300, 16);
+    Edossier = new QLineEdit(this);
+    Edossier->setGeometry(8, 140, 385, 24);
+    bvalider = boutonValider(QStringLiteral("CRÉER"), this);
+    bvalider->setGeometry(8, 184, 185, 41);
+    bannuler = boutonAnnuler(QStringLiteral("ANNULER"), this);
+    bannuler->setGeometry(208, 184, 185, 41);
+    setTabOrder(Enom, Edossier);
+    setTabOrder(Edossier, DP);
+
+    connect(Enom, &QLineEdit::textChanged, this, [this] { EnomChange(); });
+    connect(bvalider, &QPushButton::clicked, this,
+            [this] { executerCommande([this] { bvaliderClick(); }, this); });
+    connect(bannuler, &QPushButton::clicked, this, [this] { bannulerClick(); });
+    connect(SpeedButton2, &QToolButton::clicked, this,
+            [this] { executerCommande([this] { SpeedButton2Click(); }, this); });
+}
+
+void TFnouveau::showEvent(QShowEvent* e) {
+    FormShow();
+    QDialog::showEvent(e);
+}
+
+void TFnouveau::FormShow() {
+    DP->setText(p_.repProjets);
+}
+
+void TFnouveau::EnomChange() {
+    Edossier->setText(nomDossierDepuisTitre(Enom->text()));
+}
+
+void TFnouveau::bvaliderClick() {
+    // Typed spaces and separators would give another folder than the one shown.
+    QString dossier = Edossier->text();
+    dossier.replace(QLatin1Char(' '), QLatin1Char('_'))
+        .replace(QLatin1Char('/'), QLatin1Char('_'))
+        .replace(QLatin1Char('\\'), QLatin1Char('_'));
+    Edossier->setText(dossier);
+    const QString refus = refusNouveauProjet(p_.repProjets, Enom->text(), dossier);
+    if (!refus.isEmpty()) {
+        dialogues().message(this, refus, Icone::Avertissement);
+        return;  // the dialog stays open with its values
+    }
+    p_.dialogueOk = true;
+    accept();
+}
+
+void TFnouveau::bannulerClick() {
+    reject();
+}
+
+void TFnouveau::SpeedButton2Click() {
+    if (changerDossierProjets(p_, this)) DP->setText(p_.repProjets);
+}
+
+}  // namespace vp

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+
+#include "sequence/Projet.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace vp {
+
+// Folder name derived from a title: accented small letters lose their accent; "\", "/", "?"
+// and spaces become "_"; every other character passes unchanged.
+QString nomDossierDepuisTitre(const QString& titre);
+
+// Why a new project with this title and folder name cannot be made in `repProjets` (a French
+// sentence), or an empty text when it can.
+QString refusNouveauProjet(const QString& repProjets, const QString& titre, const QString& dossier);
+
+// The New project dialog.
+class TFnouveau : public QDialog {
+    Q_OBJECT
+public:
+    TFnouveau(ProjetCourant& projet, QWidget* parent);
+
+    QLineEdit* DP;
+    QToolButton* SpeedButton2;
+    QLineEdit* Enom;
+    QLineEdit* Edossier;
+    QPushButton* bvalider;
+    QPushButton* bannuler;
+
+    void FormShow();
+    void EnomChange();
+    void bvaliderClick();
+    void bannulerClick();
+    void SpeedButton2Click();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    ProjetCourant& p_;
+};
+
+}  // namespace vp

@@ -1,0 +1,23 @@
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "Programme.h"
+#include "Unit1.h"
+#include "platform/Dialogues.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(vp::kTitreApplication);
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    // The toolkit's own dialogs (file choosers) in French too.
+    QTranslator traduction;
+    if (traduction.load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&traduction);
+
+    const std::unique_ptr<vp::TForm1> Form1 = vp::creerFiches();
+    Form1->show();
+    return QApplication::exec();
+}

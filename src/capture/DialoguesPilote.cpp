@@ -1,0 +1,173 @@
+#include "DialoguesPilote.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "platform/Dialogues.h"
+
+namespace vp {
+
+DialogueParametresWebcam::DialogueParametresWebcam(PiloteCapture& pilote, QWidget* parent)
+    : QDialog(parent), pilote_(pilote), controles_(pilote.controles()) {
+    setWindowTitle(QStringLiteral("Paramètres de la web-cam"));
+    auto* principal = new QVBoxLayout(this);
+    auto* formulaire = new QFormLayout;
+    principal->addLayout(formulaire);
+    for (const ControleCamera& c : controles_) {
+        const quint32 id = c.id;
+        const int valeur = pilote_.valeurControle(id);
+        switch (c.genre) {
+            case ControleCamera::Genre::Entier: {
+                auto* ligne = new QWidget;
+                auto* disposition = new QHBoxLayout(ligne);
+                disposition->setContentsMargins(0, 0, 0, 0);
+                auto* curseur = new QSlider(Qt::Horizontal);
+                auto* boite = new QSpinBox;
+                curseur->setRange(c.minimum, c.maximum);
+                curseur->setSingleStep(c.pas);
+                curseur->setValue(valeur);
+                curseur->setMinimumWidth(220);
+                boite->setRange(c.minimum, c.maximum);
+                boite->setSingleStep(c.pas);
+                boite->setValue(valeur);
+                disposition->addWidget(curseur);
+                disposition->addWidget(boite);
+                connect(curseur, &QSlider::valueChanged, boite, &QSpinBox::setValue);
+                connect(boite, &QSpinBox::valueChanged, curseur, &QSlider::setValue);
+                connect(curseur, &QSlider::valueChanged, this,
+                        [this, id](int v) { pilote_.definirControle(id, v); });
+                afficheurs_.append([curseur, boite](int v) {
+                    const QSignalBlocker a(curseur), b(boite);
+                    curseur->setValue(v);
+                    boite->setValue(v);
+                });
+                formulaire->addRow(c.nom + QStringLiteral(" :"), ligne);
+                break;
+            }
+            case ControleCamera::Genre::Booleen: {
+                auto* coche = new QCheckBox;
+                coche->setChecked(valeur != 0);
+                connect(coche, &QCheckBox::toggled, this,
+                        [this, id](bool v) { pilote_.definirControle(id, v ? 1 : 0); });
+                afficheurs_.append([coche](int v) {
+                    const QSignalBlocker b(coche);
+                    coche->setChecked(v != 0);
+                });
+                formulaire->addRow(c.nom + QStringLiteral(" :"), coche);
+                break;
+            }
+            case ControleCamera::Genre::Menu: {
+                auto* menu = new QComboBox;
+                for (const auto& [v, nom] : c.choix)
+                    menu->addItem(nom, v);
+                menu->setCurrentIndex(menu->findData(valeur));
+                connect(menu, &QComboBox::currentIndexChanged, this, [this, id, menu](int i) {
+                    if (i >= 0) pilote_.definirControle(id, menu->itemData(i).toInt());
+                });
+                afficheurs_.append([menu](int v) {
+                    const QSignalBlocker b(menu);
+                    menu->setCurrentIndex(menu->findData(v));
+                });
+                formulaire->addRow(c.nom + QStringLiteral(" :"), menu);
+                break;
+            }
+            case ControleCamera::Genre::Bouton: {
+                auto* bouton = new QPushButton(c.nom);
+                connect(bouton, &QPushButton::clicked, this,
+                        [this, id] { pilote_.definirControle(id, 1); });
+                afficheurs_.append([](int) {});
+                formulaire->addRow(QString(), bouton);
+                break;
+            }
+        }
+    }
+    auto* boutons = new QHBoxLayout;
+    auto* defaut = new QPushButton(QStringLiteral("Valeurs par défaut"));
+    auto* fermer = new QPushButton(QStringLiteral("Fermer"));
+    boutons->addWidget(defaut);
+    boutons->addStretch();
+    boutons->addWidget(fermer);
+    principal->addLayout(boutons);
+    connect(defaut, &QPushButton::clicked, this, [this] { valeursParDefaut(); });
+    connect(fermer, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void DialogueParametresWebcam::regler(quint32 id, int valeur) {
+    for (qsizetype i = 0; i < controles_.size(); ++i)
+        if (controles_[i].id == id) {
+            pilote_.definirControle(id, valeur);
+            afficheurs_[i](pilote_.valeurControle(id));
+        }
+}
+
+void DialogueParametresWebcam::valeursParDefaut() {
+    for (const ControleCamera& c : controles_)
+        if (c.genre != ControleCamera::Genre::Bouton) regler(c.id, c.defaut);
+}
+
+DialogueFormatImage::DialogueFormatImage(PiloteCapture& pilote, QWidget* parent)
+    : QDialog(parent), pilote_(pilote), formats_(pilote.formats()) {
+    setWindowTitle(QStringLiteral("Format de l'image"));
+    auto* principal = new QVBoxLayout(this);
+    auto* formulaire = new QFormLayout;
+    Formats = new QComboBox;
+    Tailles = new QComboBox;
+    formulaire->addRow(QStringLiteral("Format des pixels :"), Formats);
+    formulaire->addRow(QStringLiteral("Taille de l'image :"), Tailles);
+    principal->addLayout(formulaire);
+    auto* boutons = new QHBoxLayout;
+    bok = new QPushButton(QStringLiteral("OK"));
+    bannuler = new QPushButton(QStringLiteral("Annuler"));
+    boutons->addStretch();
+    boutons->addWidget(bok);
+    boutons->addWidget(bannuler);
+    principal->addLayout(boutons);
+
+    QSize taille;
+    const quint32 courant = pilote_.formatCourant(&taille);
+    for (const FormatCamera& f : formats_)
+        Formats->addItem(f.description + QStringLiteral(" (") + texteFourcc(f.fourcc) +
+                         QLatin1Char(')'));
+    for (qsizetype i = 0; i < formats_.size(); ++i)
+        if (formats_[i].fourcc == courant) Formats->setCurrentIndex(static_cast<int>(i));
+    remplirTailles();
+    const int t = Tailles->findData(taille);
+    if (t >= 0) Tailles->setCurrentIndex(t);
+
+    connect(Formats, &QComboBox::currentIndexChanged, this, [this] { remplirTailles(); });
+    connect(bok, &QPushButton::clicked, this, [this] { bokClick(); });
+    connect(bannuler, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void DialogueFormatImage::remplirTailles() {
+    const QSize avant = Tailles->currentData().toSize();
+    Tailles->clear();
+    const int f = Formats->currentIndex();
+    if (f < 0) return;
+    for (const QSize& t : formats_[f].tailles)
+        Tailles->addItem(QStringLiteral("%1 × %2").arg(t.width()).arg(t.height()), t);
+    const int garde = Tailles->findData(avant);
+    if (garde >= 0) Tailles->setCurrentIndex(garde);
+}
+
+void DialogueFormatImage::bokClick() {
+    const int f = Formats->currentIndex();
+    const int t = Tailles->currentIndex();
+    if (f < 0 || t < 0) return;
+    if (!pilote_.appliquerFormat(formats_[f].fourcc, Tailles->itemData(t).toSize())) {
+        dialogues().message(this, QStringLiteral("La web-cam refuse ce format d'image."),
+                            Icone::Avertissement);
+        return;
+    }
+    accept();
+}
+
+}  // namespace vp

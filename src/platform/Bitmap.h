@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace vp {
+
+// A Windows bitmap file of 24 bits per pixel (BITMAPFILEHEADER + BITMAPINFOHEADER, rows from
+// the bottom up, each padded to four bytes) holding `image`.
+QByteArray bitmap24(const QImage& image);
+
+// Writes `image` as a 24-bit bitmap at `chemin`, atomically (see FichiersSurs.h).
+void ecrireBitmap24(const QImage& image, const QString& chemin);
+
+// Loads a picture file; raises Erreur naming the file when it is missing or unreadable.
+QImage chargerImage(const QString& chemin);
+
+}  // namespace vp

@@ -1,0 +1,20 @@
+#include "Curseur.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace vp {
+
+CurseurOccupe::CurseurOccupe() {
+    // Command code also runs without a window (the crash test's child process).
+    if (qGuiApp) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        pose_ = true;
+    }
+}
+
+CurseurOccupe::~CurseurOccupe() {
+    if (pose_) QGuiApplication::restoreOverrideCursor();
+}
+
+}  // namespace vp

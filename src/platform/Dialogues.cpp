@@ -1,0 +1,107 @@
+#include "Dialogues.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+
+namespace vp {
+
+namespace {
+
+class DialoguesQt final : public IDialogues {
+public:
+    void message(QWidget* parent, const QString& texte, Icone icone) override {
+        QMessageBox boite(iconeQt(icone), kTitreApplication, texte, QMessageBox::Ok, parent);
+        boite.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+        boite.exec();
+    }
+
+    bool question(QWidget* parent, const QString& texte, Icone icone) override {
+        QMessageBox boite(iconeQt(icone), kTitreApplication, texte,
+                          QMessageBox::Yes | QMessageBox::No, parent);
+        boite.button(QMessageBox::Yes)->setText(QStringLiteral("Oui"));
+        boite.button(QMessageBox::No)->setText(QStringLiteral("Non"));
+        return boite.exec() == QMessageBox::Yes;
+    }
+
+    QString ouvrirFichier(QWidget* parent, const QString& filtre) override {
+        QFileDialog d(parent, QStringLiteral("Ouvrir"), QString(), filtreQt(filtre));
+        d.setAcceptMode(QFileDialog::AcceptOpen);
+        d.setFileMode(QFileDialog::ExistingFile);
+        return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()
+                   ? d.selectedFiles().first()
+                   : QString();
+    }
+
+    QString enregistrerFichier(QWidget* parent, const QString& filtre,
+                               const QString& extension) override {
+        QFileDialog d(parent, QStringLiteral("Enregistrer sous"), QString(), filtreQt(filtre));
+        d.setAcceptMode(QFileDialog::AcceptSave);
+        d.setFileMode(QFileDialog::AnyFile);
+        QString ext = extension;
+        if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+        d.setDefaultSuffix(ext);
+        return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()
+                   ? d.selectedFiles().first()
+                   : QString();
+    }
+
+    QString choisirDossier(QWidget* parent, const QString& depart) override {
+        return QFileDialog::getExistingDirectory(parent, QStringLiteral("Dossier des projets"),
+                                                 depart);
+    }
+
+    int executer(QDialog& dialogue) override { return dialogue.exec(); }
+
+private:
+    static QMessageBox::Icon iconeQt(Icone icone) {
+        switch (icone) {
+            case Icone::Information:
+                return QMessageBox::Information;
+            case Icone::Avertissement:
+                return QMessageBox::Warning;
+            case Icone::Arret:
+                return QMessageBox::Critical;
+            case Icone::Question:
+                return QMessageBox::Question;
+            case Icone::Aucune:
+                break;
+        }
+        return QMessageBox::NoIcon;
+    }
+};
+
+std::unique_ptr<IDialogues>& installes() {
+    static std::unique_ptr<IDialogues> d = dialoguesQt();
+    return d;
+}
+
+}  // namespace
+
+IDialogues& dialogues() {
+    return *installes();
+}
+
+std::unique_ptr<IDialogues> installerDialogues(std::unique_ptr<IDialogues> nouveaux) {
+    std::unique_ptr<IDialogues> anciens = std::move(installes());
+    installes() = std::move(nouveaux);
+    return anciens;
+}
+
+std::unique_ptr<IDialogues> dialoguesQt() {
+    return std::make_unique<DialoguesQt>();
+}
+
+QString filtreQt(const QString& filtre) {
+    const QStringList morceaux = filtre.split(QLatin1Char('|'));
+    QStringList filtres;
+    for (qsizetype i = 0; i + 1 < morceaux.size(); i += 2)
+        filtres << morceaux[i] + QStringLiteral(" (") +
+                       QString(morceaux[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    return filtres.join(QStringLiteral(";;"));
+}
+
+}  // namespace vp

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace vp {
+
+// File operations that an interruption at any instant cannot leave half done: the destination
+// either keeps its old content or has its new one, never a torn file. Temporary files live in
+// the destination's folder under a hidden name (kPrefixeTemporaire) that no reader takes for
+// one of its files. Each operation raises Erreur with the reason when it fails.
+
+inline constexpr char kPrefixeTemporaire[] = ".voltiplume-";
+
+// Writes `octets` into a temporary file, flushes it to disk, then renames it over `chemin`.
+void ecrireAtomique(const QString& chemin, const QByteArray& octets);
+
+// A real copy of `source` onto `destination` (reflink where the file system offers it, else an
+// in-kernel copy), written and renamed like ecrireAtomique: afterwards the two share no storage.
+void copierAtomique(const QString& source, const QString& destination);
+
+// Gives `source`'s file the further name `destination` (hard link to a temporary name, then
+// rename over the destination): no byte is copied and the source name stays. Where the file
+// system refuses hard links, a real copy is made instead.
+void lierAtomique(const QString& source, const QString& destination);
+
+// Gives `source`'s file the name `destination`, which does not exist yet (one link, or the
+// same as lierAtomique when it does exist after all).
+void ajouterNom(const QString& source, const QString& destination);
+
+// Swaps the files of two names in one atomic step; false, with nothing changed, where the file
+// system cannot (FAT sticks).
+bool echangerSiPossible(const QString& a, const QString& b);
+
+// Swaps the contents of two names in one atomic step where the file system can; otherwise
+// through a temporary name in the same folder.
+void echangerAtomique(const QString& a, const QString& b);
+
+// Deletes `chemin`; a file that is already gone is not an error.
+void effacerFichier(const QString& chemin);
+
+// Number of names of the file (its link count); 0 when it does not exist.
+int nombreDeNoms(const QString& chemin);
+
+// Removes the temporary files an interrupted operation may have left in `dossier`.
+void nettoyerTemporaires(const QString& dossier);
+
+// French text for a system error number.
+QString raisonSysteme(int erreur);
+
+}  // namespace vp

@@ -1,0 +1,142 @@
+#include "Profil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringList>
+
+#include "Erreur.h"
+
+namespace vp {
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
+constexpr char16_t kCp1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString decoderCp1252(const QByteArray& octets) {
+    QString texte;
+    texte.reserve(octets.size());
+    for (char c : octets) {
+        const auto o = static_cast<unsigned char>(c);
+        texte.append(o >= 0x80 && o <= 0x9F ? QChar(kCp1252[o - 0x80]) : QChar(o));
+    }
+    return texte;
+}
+
+QStringList lignesDuFichier(const QString& fichier, bool* crlf) {
+    QFile f(fichier);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray octets = f.readAll();
+    if (crlf) *crlf = octets.isEmpty() || octets.contains("\r\n");
+    QStringList lignes = decoderTexte(octets).split(QLatin1Char('\n'));
+    for (QString& l : lignes)
+        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
+    if (!lignes.isEmpty() && lignes.last().isEmpty()) lignes.removeLast();
+    return lignes;
+}
+
+// Name of the section opened by `ligne`, or a null string when the line opens none.
+QString sectionDe(const QString& ligne) {
+    const QString t = ligne.trimmed();
+    if (!t.startsWith(QLatin1Char('['))) return {};
+    const qsizetype fin = t.indexOf(QLatin1Char(']'));
+    const QString nom = (fin < 0 ? t.mid(1) : t.mid(1, fin - 1)).trimmed();
+    return nom.isNull() ? QString(QLatin1String("")) : nom;
+}
+
+bool estCle(const QString& ligne, const QString& cle, QString* valeur) {
+    const qsizetype egal = ligne.indexOf(QLatin1Char('='));
+    if (egal < 0) return false;
+    if (ligne.left(egal).trimmed().compare(cle.trimmed(), Qt::CaseInsensitive) != 0) return false;
+    if (valeur) {
+        QString v = ligne.mid(egal + 1).trimmed();
+        if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+            v.back() == v.front())
+            v = v.mid(1, v.size() - 2);
+        *valeur = v;
+    }
+    return true;
+}
+
+bool memeNom(const QString& a, const QString& b) {
+    return a.compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+QString decoderTexte(const QByteArray& octets) {
+    QByteArray corps = octets;
+    if (corps.startsWith("\xEF\xBB\xBF")) corps.remove(0, 3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString texte = utf8.decode(corps);
+    if (!utf8.hasError()) return texte;
+    return decoderCp1252(corps);
+}
+
+QString lireProfil(const QString& fichier, const QString& section, const QString& cle,
+                   const QString& defaut) {
+    bool dansSection = false;
+    for (const QString& ligne : lignesDuFichier(fichier, nullptr)) {
+        const QString s = sectionDe(ligne);
+        if (!s.isNull()) {
+            if (dansSection) break;  // the first section of that name is the one read
+            dansSection = memeNom(s, section);
+            continue;
+        }
+        QString valeur;
+        if (dansSection && estCle(ligne, cle, &valeur)) return valeur;
+    }
+    return defaut;
+}
+
+void ecrireProfil(const QString& fichier, const QString& section, const QString& cle,
+                  const QString& valeur) {
+    bool crlf = true;
+    QStringList lignes = lignesDuFichier(fichier, &crlf);
+    QString propre = valeur;
+    propre.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString nouvelle = cle.trimmed() + QLatin1Char('=') + propre;
+
+    qsizetype debut = -1;  // index of the section's header line
+    for (qsizetype i = 0; i < lignes.size(); ++i) {
+        const QString s = sectionDe(lignes[i]);
+        if (!s.isNull() && memeNom(s, section)) {
+            debut = i;
+            break;
+        }
+    }
+    if (debut < 0) {
+        if (!lignes.isEmpty() && !lignes.last().trimmed().isEmpty()) lignes.append(QString());
+        lignes.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        lignes.append(nouvelle);
+    } else {
+        qsizetype derniere = debut;  // last non-blank line of the section
+        bool remplacee = false;
+        for (qsizetype i = debut + 1; i < lignes.size(); ++i) {
+            if (!sectionDe(lignes[i]).isNull()) break;
+            if (estCle(lignes[i], cle, nullptr)) {
+                lignes[i] = nouvelle;
+                remplacee = true;
+                break;
+            }
+            if (!lignes[i].trimmed().isEmpty()) derniere = i;
+        }
+        if (!remplacee) lignes.insert(derniere + 1, nouvelle);
+    }
+
+    const QString finLigne = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QSaveFile f(fichier);
+    const QString nom = QDir::toNativeSeparators(fichier);
+    if (!f.open(QIODevice::WriteOnly))
+        throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
+    f.write((lignes.join(finLigne) + finLigne).toUtf8());
+    if (!f.commit()) throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
+}
+
+}  // namespace vp

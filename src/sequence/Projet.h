@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QtGlobal>
+
+namespace vp {
+
+// The current project: one record owned by the main window, read and written by the commands.
+struct ProjetCourant {
+    QString repProjets;    // projects folder, with its trailing separator
+    QString repProgramme;  // program folder, with its trailing separator
+    QString titreProjet;   // empty while no project is open
+    QString nomDossier;    // the project's folder name, a single path component
+    qint32 nbImages = 0;
+    qint32 imageCourante = -1;
+    qint32 selDebut = -1;
+    qint32 selFin = -1;
+    qint32 posLecture = 0;
+    qint32 imagesParSeconde = 15;
+    qint32 largeurVideo = 320;
+    qint32 hauteurVideo = 240;
+    bool dialogueOk = false;
+    QImage bmpTravail1;  // the current frame at 320 x 240, for the onion skin
+    QImage bmpTravail2;  // the last camera picture at 320 x 240
+
+    // The project folder, without a trailing separator.
+    QString dossierProjet() const { return repProjets + nomDossier; }
+    bool selectionExiste() const { return selDebut != -1 && selFin != -1; }
+};
+
+inline const QString kMessageGarde =
+    QStringLiteral("Commencez par créer un nouveau projet,\nou bien ouvrir un projet existant!");
+
+// The guard of the project commands: true when a project is open, otherwise shows the guard
+// message and returns false.
+bool verifierProjet(const ProjetCourant& p);
+
+}  // namespace vp

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/Bureau.h"
+#include "platform/Dialogues.h"
+
+namespace vp::test {
+
+// What a test saw the program show.
+struct Affichage {
+    enum class Genre { Message, Question, OuvrirFichier, EnregistrerFichier, Dossier, Modal };
+    Genre genre;
+    QString texte;  // message text, file filter, or the dialog's title
+    Icone icone = Icone::Aucune;
+};
+
+// Dialogs answered from a script: nothing ever waits for a user. Every text shown is recorded.
+// When the script has no answer left: No, Cancel, and modal dialogs closed without confirming.
+class DialoguesScriptes final : public IDialogues {
+public:
+    std::vector<Affichage> affichages;
+    std::deque<bool> reponses;
+    std::deque<QString> fichiers;
+    std::deque<QString> dossiers;
+    std::deque<std::function<void(QDialog&)>> modaux;
+
+    void message(QWidget*, const QString& texte, Icone icone) override;
+    bool question(QWidget*, const QString& texte, Icone icone) override;
+    QString ouvrirFichier(QWidget*, const QString& filtre) override;
+    QString enregistrerFichier(QWidget*, const QString& filtre, const QString& extension) override;
+    QString choisirDossier(QWidget*, const QString& depart) override;
+    int executer(QDialog& dialogue) override;
+
+    // The texts of the message boxes, in order.
+    QStringList messages() const;
+    // Typed access for scripts.
+    template <typename D>
+    void quandModal(std::function<void(D&)> script) {
+        modaux.push_back([script](QDialog& d) { script(dynamic_cast<D&>(d)); });
+    }
+};
+
+// Records what the program asks of the desktop instead of launching players.
+class BureauEnregistreur final : public IBureau {
+public:
+    QStringList documents;
+    std::vector<std::pair<QString, QStringList>> lancements;
+    // When set, lancerEtAttendre really runs the program (for the external tools).
+    bool executerVraiment = false;
+
+    void ouvrirDocument(const QString& chemin) override { documents << chemin; }
+    bool lancerEtAttendre(const QString& programme, const QStringList& arguments) override;
+};
+
+// Installs scripted dialogs and a recording desktop for its lifetime.
+class Scenario {
+public:
+    Scenario();
+    ~Scenario();
+    DialoguesScriptes& dialogues() { return *dialogues_; }
+    BureauEnregistreur& bureau() { return *bureau_; }
+
+private:
+    DialoguesScriptes* dialogues_;
+    BureauEnregistreur* bureau_;
+    std::unique_ptr<IDialogues> anciensDialogues_;
+    std::unique_ptr<IBureau> ancienBureau_;
+};
+
+}  // namespace vp::test

@@ -1,0 +1,79 @@
+#include "Outils.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/Bitmap.h"
+#include "platform/FichiersSurs.h"
+
+namespace vp::test {
+
+DossierTest::DossierTest() = default;
+
+DossierTest::~DossierTest() {
+    const QString garde = qEnvironmentVariable("VOLTIPLUME_TEST_KEEP");
+    if (garde.isEmpty() || aConserver_.isEmpty()) return;
+    QDir().mkpath(garde);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const QString prefixe =
+        info ? QStringLiteral("%1.%2-").arg(QString::fromUtf8(info->test_suite_name()),
+                                            QString::fromUtf8(info->name()))
+             : QString();
+    for (const QString& f : aConserver_) {
+        const QString cible = QDir(garde).filePath(prefixe + QFileInfo(f).fileName());
+        QFile::remove(cible);
+        QFile::copy(f, cible);
+    }
+}
+
+QString DossierTest::chemin() const {
+    return dossier_.path() + QLatin1Char('/');
+}
+
+void DossierTest::conserver(const QString& fichier) {
+    aConserver_ << fichier;
+}
+
+QImage imageLettre(QChar lettre, int largeur, int hauteur) {
+    QImage i(largeur, hauteur, QImage::Format_RGB888);
+    i.fill(QColor(lettre.unicode() & 0xFF, 40, 200));
+    return i;
+}
+
+QChar lettreImage(const QImage& image) {
+    return QChar(qRed(image.pixel(0, 0)));
+}
+
+void ecrireFilm(const QString& dossier, const QString& lettres) {
+    QDir().mkpath(dossier);
+    for (qsizetype i = 0; i < lettres.size(); ++i)
+        ecrireBitmap24(
+            imageLettre(lettres[i]),
+            QDir(dossier).filePath(QStringLiteral("image_%1.bmp").arg(i, 5, 10, QLatin1Char('0'))));
+}
+
+QString lireFilm(const QString& dossier) {
+    QString film;
+    for (int i = 0;; ++i) {
+        const QString f =
+            QDir(dossier).filePath(QStringLiteral("image_%1.bmp").arg(i, 5, 10, QLatin1Char('0')));
+        if (!QFileInfo::exists(f)) break;
+        const QImage image(f);
+        film += image.isNull() ? QLatin1Char('#') : lettreImage(image);
+    }
+    return film;
+}
+
+bool fichiersPropres(const QString& dossier) {
+    const QDir d(dossier);
+    for (const QString& nom : d.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (nom.startsWith(QLatin1String(kPrefixeTemporaire))) return false;
+        if (nom.startsWith(QLatin1String("image_")) && nombreDeNoms(d.filePath(nom)) != 1)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace vp::test

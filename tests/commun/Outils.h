@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace vp::test {
+
+// A fresh folder for one test. When VOLTIPLUME_TEST_KEEP names a folder, `conserver` copies
+// the user files made by the test there before the folder is removed, under a name that
+// says which test made them.
+class DossierTest {
+public:
+    DossierTest();
+    ~DossierTest();
+    QString chemin() const;  // with its trailing separator
+    void conserver(const QString& fichier);
+
+private:
+    QTemporaryDir dossier_;
+    QStringList aConserver_;
+};
+
+// Frames as letters: each frame file is a tiny bitmap whose first pixel encodes its letter.
+QImage imageLettre(QChar lettre, int largeur = 8, int hauteur = 6);
+QChar lettreImage(const QImage& image);
+// Writes the film "ABC…" into `dossier` as image_00000.bmp, image_00001.bmp, …
+void ecrireFilm(const QString& dossier, const QString& lettres);
+// Reads the film of `dossier` back: the letters of the run of frames from index 0.
+QString lireFilm(const QString& dossier);
+// True when every frame file of the run has exactly one name and no temporary file is left.
+bool fichiersPropres(const QString& dossier);
+
+}  // namespace vp::test

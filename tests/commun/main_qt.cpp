@@ -1,0 +1,20 @@
+// Test entry for the suites that need the toolkit: an application on the offscreen platform,
+// so that no test needs a display, with the simulated camera and microphone however the test
+// program is started.
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <utility>
+
+#include "platform/Dialogues.h"
+
+int main(int argc, char** argv) {
+    for (const auto& [nom, valeur] :
+         {std::pair{"QT_QPA_PLATFORM", "offscreen"}, std::pair{"VOLTIPLUME_CAMERA", "mire"},
+          std::pair{"VOLTIPLUME_MICRO", "simule"}})
+        if (qEnvironmentVariableIsEmpty(nom)) qputenv(nom, valeur);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(vp::kTitreApplication);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

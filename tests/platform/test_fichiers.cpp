@@ -1,0 +1,137 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+
+#include "commun/Outils.h"
+#include "platform/Bitmap.h"
+#include "platform/Erreur.h"
+#include "platform/ErreurApplication.h"
+#include "platform/FichiersSurs.h"
+
+using namespace vp;
+
+namespace {
+
+QByteArray lire(const QString& f) {
+    QFile fichier(f);
+    fichier.open(QIODevice::ReadOnly);
+    return fichier.readAll();
+}
+
+void ecrire(const QString& f, const QByteArray& octets) {
+    QFile fichier(f);
+    ASSERT_TRUE(fichier.open(QIODevice::WriteOnly));
+    fichier.write(octets);
+}
+
+ino_t inode(const QString& f) {
+    struct stat s {};
+    ::stat(QFile::encodeName(f).constData(), &s);
+    return s.st_ino;
+}
+
+int nombreDeTemporaires(const QString& dossier) {
+    return static_cast<int>(
+        QDir(dossier)
+            .entryList({QStringLiteral(".voltiplume-*")}, QDir::Files | QDir::Hidden)
+            .size());
+}
+
+}  // namespace
+
+TEST(BoiteErreur, PointFinalSelonLeDernierCaractere) {
+    EXPECT_EQ(texteBoiteErreur("Add Frame Error"), "Add Frame Error.");
+    EXPECT_EQ(texteBoiteErreur("Overwrite?"), "Overwrite?.");
+    EXPECT_EQ(texteBoiteErreur("Erreur 12"), "Erreur 12.");
+    EXPECT_EQ(texteBoiteErreur("Pas bon !"), "Pas bon !");
+    EXPECT_EQ(texteBoiteErreur("Cannot make compressed stream. "),
+              "Cannot make compressed stream. ");
+    EXPECT_EQ(texteBoiteErreur("Fin."), "Fin.");
+    EXPECT_EQ(texteBoiteErreur("a-b-"), "a-b-");   // '-' comes before '.'
+    EXPECT_EQ(texteBoiteErreur("a/b/"), "a/b/.");  // '/' comes after it
+    EXPECT_EQ(texteBoiteErreur("image »"), "image ».");
+    EXPECT_EQ(texteBoiteErreur(""), "");
+}
+
+TEST(FichiersSurs, EcritureCopieLienEchange) {
+    test::DossierTest d;
+    const QString a = d.chemin() + "a", b = d.chemin() + "b", c = d.chemin() + "c";
+    ecrireAtomique(a, "AAAA");
+    ecrireAtomique(b, "B");
+    ecrireAtomique(b, "BB");  // replaced, never truncated in place
+    EXPECT_EQ(lire(a), "AAAA");
+    EXPECT_EQ(lire(b), "BB");
+
+    // A copy shares no storage with its source.
+    copierAtomique(a, c);
+    EXPECT_EQ(lire(c), "AAAA");
+    EXPECT_NE(inode(a), inode(c));
+    EXPECT_EQ(nombreDeNoms(a), 1);
+    EXPECT_EQ(nombreDeNoms(c), 1);
+
+    // A move by link gives the file a second name and copies nothing.
+    const ino_t ancienC = inode(c);
+    lierAtomique(b, c);
+    EXPECT_EQ(lire(c), "BB");
+    EXPECT_EQ(inode(b), inode(c));
+    EXPECT_EQ(nombreDeNoms(b), 2);
+    EXPECT_NE(inode(c), ancienC);
+
+    // The exchange swaps the two names' contents.
+    echangerAtomique(a, b);
+    EXPECT_EQ(lire(a), "BB");
+    EXPECT_EQ(lire(b), "AAAA");
+    EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
+
+    effacerFichier(a);
+    effacerFichier(a);  // already gone: not an error
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(nombreDeNoms(a), 0);
+}
+
+TEST(FichiersSurs, EchecsNommentLeFichierEtNeLaissentRien) {
+    test::DossierTest d;
+    EXPECT_THROW(copierAtomique(d.chemin() + "absent", d.chemin() + "x"), Erreur);
+    EXPECT_THROW(lierAtomique(d.chemin() + "absent", d.chemin() + "x"), Erreur);
+    try {
+        ecrireAtomique(d.chemin() + "pas/la", "x");
+        FAIL();
+    } catch (const Erreur& e) {
+        EXPECT_TRUE(e.texte().contains(QStringLiteral("introuvable"))) << e.texte().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(d.chemin() + "x"));
+    EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
+    EXPECT_EQ(raisonSysteme(ENOSPC), QStringLiteral("le disque est plein"));
+}
+
+TEST(FichiersSurs, NettoyageDesTemporairesLaissesParUneInterruption) {
+    test::DossierTest d;
+    ecrire(d.chemin() + ".voltiplume-abc.tmp", "reste");
+    ecrire(d.chemin() + "image_00000.bmp", "garde");
+    nettoyerTemporaires(d.chemin());
+    EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
+    EXPECT_TRUE(QFile::exists(d.chemin() + "image_00000.bmp"));
+}
+
+TEST(Bitmap, Fichier24BitsAvecLignesAlignees) {
+    test::DossierTest d;
+    QImage image(322, 240, QImage::Format_RGB888);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 322; ++x)
+            image.setPixel(x, y, qRgb(x & 0xFF, y, (x * y) & 0xFF));
+    const QString f = d.chemin() + "i.bmp";
+    ecrireBitmap24(image, f);
+    const QByteArray o = lire(f);
+    ASSERT_EQ(o.size(), 54 + 968 * 240);  // 966 bytes per row rounded up to 968
+    EXPECT_EQ(o.left(2), "BM");
+    EXPECT_EQ(static_cast<uchar>(o[28]), 24);
+    EXPECT_EQ(static_cast<uchar>(o[10]), 54);
+    // Bottom-up rows, blue first: the last row of the file is the top row of the picture.
+    const int derniere = 54 + 968 * 239;
+    EXPECT_EQ(static_cast<uchar>(o[derniere + 3 * 5 + 2]), 5);  // red of pixel (5, 0)
+    EXPECT_EQ(static_cast<uchar>(o[54 + 3 * 1 + 1]), 239);      // green of pixel (1, 239)
+    EXPECT_EQ(chargerImage(f).convertToFormat(QImage::Format_RGB888), image);
+    EXPECT_THROW(chargerImage(d.chemin() + "absent.bmp"), Erreur);
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+
+#include "VueFactice.h"
+#include "commun/Outils.h"
+#include "platform/Bitmap.h"
+#include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
+#include "sequence/StockImages.h"
+
+using namespace vp;
+using test::lireFilm;
+
+namespace {
+
+struct Film {
+    test::DossierTest dossier;
+    ProjetCourant p;
+    explicit Film(const QString& lettres, qint32 courante = -1) {
+        p.repProjets = dossier.chemin();
+        p.nomDossier = QStringLiteral("Mon_film");
+        p.titreProjet = QStringLiteral("Mon film");
+        test::ecrireFilm(p.dossierProjet(), lettres);
+        p.nbImages = static_cast<qint32>(lettres.size());
+        p.imageCourante = courante;
+    }
+    QString film() const { return lireFilm(p.dossierProjet()); }
+    bool propre() const { return test::fichiersPropres(p.dossierProjet()); }
+    void ecrire(qint32 i, QChar lettre) {
+        ecrireBitmap24(test::imageLettre(lettre), cheminImage(p, i));
+    }
+};
+
+}  // namespace
+
+TEST(StockImages, NomsEtChemins) {
+    EXPECT_EQ(nomImage(0), "image_00000.bmp");
+    EXPECT_EQ(nomImage(7), "image_00007.bmp");
+    EXPECT_EQ(nomImage(12345), "image_12345.bmp");
+    EXPECT_EQ(nomImage(99999), "image_99999.bmp");
+    EXPECT_EQ(nomImage(100000), "image_100000.bmp");
+    ProjetCourant p;
+    p.repProjets = "/projets/";
+    p.nomDossier = "Mon_film";
+    EXPECT_EQ(cheminImage(p, 123), "/projets/Mon_film/image_00123.bmp");
+}
+
+TEST(StockImages, ComptageJusquAuPremierTrou) {
+    Film vide("");
+    QDir().mkpath(vide.p.dossierProjet());
+    EXPECT_EQ(compterImages(vide.p), 0);
+
+    Film dix("ABCDEFGHIJ");
+    EXPECT_EQ(compterImages(dix.p), 10);
+    dix.ecrire(11, 'L');  // after a hole: not part of the film
+    EXPECT_EQ(compterImages(dix.p), 10);
+    QFile::remove(cheminImage(dix.p, 5));
+    EXPECT_EQ(compterImages(dix.p), 5);
+    QFile::remove(cheminImage(dix.p, 0));
+    EXPECT_EQ(compterImages(dix.p), 0);
+}
+
+TEST(StockImages, OuvrirEspaceDeplaceDuHautVersLeBas) {
+    Film f("ABCDE");
+    ouvrirEspace(f.p, 1, 2);
+    // C D E now stand at 4 to 6; slots 2 and 3 hold stale names.
+    EXPECT_EQ(f.film().size(), 7);
+    EXPECT_EQ(f.film().left(2), "AB");
+    EXPECT_EQ(f.film().mid(4), "CDE");
+    f.ecrire(2, 'X');
+    f.ecrire(3, 'Y');
+    EXPECT_EQ(f.film(), "ABXYCDE");
+    EXPECT_TRUE(f.propre());
+
+    // At the last frame nothing moves.
+    Film g("ABC");
+    ouvrirEspace(g.p, 2, 3);
+    EXPECT_EQ(g.film(), "ABC");
+    EXPECT_EQ(compterImages(g.p), 3);
+    EXPECT_TRUE(g.propre());
+}
+
+TEST(StockImages, EspacePlusLargeQueLaFinSansTrou) {
+    // Three slots opened after D with only E to move: E lands at 7 and slots 5 and 6 are filled
+    // at once, so that the run of files never has a hole before E.
+    Film f("ABCDE");
+    int avancees = 0;
+    ouvrirEspace(f.p, 3, 3, [&] { ++avancees; });
+    EXPECT_EQ(avancees, 1);
+    EXPECT_EQ(f.film(), "ABCDEEEE");
+    f.ecrire(4, 'X');
+    f.ecrire(5, 'Y');
+    f.ecrire(6, 'Z');
+    EXPECT_EQ(f.film(), "ABCDXYZE");
+    EXPECT_TRUE(f.propre());
+}
+
+TEST(StockImages, FermerEspace) {
+    Film f("ABCDE");
+    fermerEspace(f.p, 2, 1);
+    EXPECT_EQ(f.film(), "ACDE");
+    EXPECT_FALSE(QFile::exists(cheminImage(f.p, 4)));
+    EXPECT_TRUE(f.propre());
+
+    // At the end of the film: nothing moves, the last n files go.
+    Film g("ABCDE");
+    fermerEspace(g.p, 5, 2);
+    EXPECT_EQ(g.film(), "ABC");
+    EXPECT_TRUE(g.propre());
+
+    Film h("ABCDEFG");
+    fermerEspace(h.p, 3, 3);
+    EXPECT_EQ(h.film(), "DEFG");
+    EXPECT_TRUE(h.propre());
+}
+
+TEST(StockImages, InsertionDansLeVideAuMilieuEtALaFin) {
+    test::VueFactice vue;
+    Film f("");
+    QDir().mkpath(f.p.dossierProjet());
+    auto ecrivain = [](QChar l) {
+        return [l](const QString& chemin) { ecrireBitmap24(test::imageLettre(l), chemin); };
+    };
+    insererImage(f.p, vue, ecrivain('A'));
+    EXPECT_TRUE(QFile::exists(f.p.dossierProjet() + "/image_00000.bmp"));
+    EXPECT_EQ(f.p.nbImages, 1);
+    EXPECT_EQ(f.p.imageCourante, 0);
+    insererImage(f.p, vue, ecrivain('B'));
+    insererImage(f.p, vue, ecrivain('C'));
+    f.p.imageCourante = 0;
+    insererImage(f.p, vue, ecrivain('X'));
+    EXPECT_EQ(f.film(), "AXBC");
+    EXPECT_EQ(f.p.nbImages, 4);
+    EXPECT_EQ(f.p.imageCourante, 1);
+    EXPECT_EQ(vue.rafraichissements, 4);
+    EXPECT_TRUE(f.propre());
+}
+
+TEST(StockImages, EcritureRateeRefermeLEspace) {
+    test::VueFactice vue;
+    for (qint32 courante : {1, 4}) {
+        Film f("ABCDE", courante);
+        f.p.selDebut = 1;
+        f.p.selFin = 3;
+        EXPECT_THROW(insererImage(f.p, vue, [](const QString&) { throw Erreur("disque plein"); }),
+                     Erreur);
+        EXPECT_EQ(f.film(), "ABCDE");
+        EXPECT_EQ(f.p.nbImages, 5);
+        EXPECT_EQ(f.p.imageCourante, courante);
+        EXPECT_EQ(f.p.selFin, 3);
+        EXPECT_FALSE(QFile::exists(cheminImage(f.p, 5)));
+        EXPECT_TRUE(f.propre());
+    }
+    EXPECT_EQ(vue.rafraichissements, 0);
+}
+
+TEST(StockImages, ResynchronisationApresUnEchec) {
+    Film f("ABCDEFG", 6);
+    f.p.selDebut = 4;
+    f.p.selFin = 6;
+    QFile::remove(cheminImage(f.p, 5));
+    resynchroniser(f.p);
+    EXPECT_EQ(f.p.nbImages, 5);
+    EXPECT_EQ(f.p.imageCourante, 4);
+    EXPECT_EQ(f.p.selDebut, 4);
+    EXPECT_EQ(f.p.selFin, 4);
+}
