@@ -10,3 +10,6 @@ extern "C" const char* __ubsan_default_options() {
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig\nleak:libfreetype\nleak:libglib\nleak:libdbus\nleak:libxcb\n";
 }
+extern "C" const char* __tsan_default_options() {
+    return "second_deadlock_stack=1";
+}

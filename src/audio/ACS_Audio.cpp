@@ -1,0 +1,180 @@
+#include "ACS_Audio.h"
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace vp {
+
+namespace {
+
+// One lock for the capture queues of every instance.
+std::mutex& verrouAudio() {
+    static std::mutex verrou;
+    return verrou;
+}
+
+}  // namespace
+
+TAudioIn::TAudioIn() = default;
+
+TAudioIn::~TAudioIn() {
+    // Closing the device stops its thread: no callback comes after this point.
+    peripherique_.reset();
+}
+
+void TAudioIn::SetBaseChannel(int Value) {
+    if (Busy) throw EACSException("Component is buisy");
+    if (Value < 0 || Value >= piloteEntree().nombrePeripheriques())
+        throw EACSException("Channel " + std::to_string(Value) + " is not available");
+    baseChannel_ = Value;
+}
+
+int TAudioIn::delaiMaximalMs() const {
+    const int64_t parSeconde = std::max<int64_t>(
+        1, static_cast<int64_t>(InSampleRate) * InChannels * (InBitsPerSample / 8));
+    return static_cast<int>(3 * kTailleTampon * 1000 / parSeconde + 2000);
+}
+
+void TAudioIn::ouvrirPeripherique() {
+    if (ouvertures_ == 0) {
+        FormatOnde f;
+        f.wFormatTag = 1;
+        f.nChannels = static_cast<uint16_t>(InChannels);
+        f.nSamplesPerSec = static_cast<uint32_t>(InSampleRate);
+        f.wBitsPerSample = static_cast<uint16_t>(InBitsPerSample);
+        f.nBlockAlign = static_cast<uint16_t>(InChannels * InBitsPerSample / 8);
+        f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+        peripherique_ =
+            piloteEntree().ouvrir(baseChannel_, f, [this](EnTeteOnde* t) { rappel(t); });
+    }
+    ++ouvertures_;
+}
+
+void TAudioIn::fermerPeripherique() {
+    if (ouvertures_ == 1) peripherique_.reset();
+    if (ouvertures_ > 0) --ouvertures_;
+}
+
+void TAudioIn::rappel(EnTeteOnde* tampon) {
+    std::lock_guard verrou(verrouAudio());
+    tampon->lpNext = nullptr;
+    if (queue_)
+        queue_->lpNext = tampon;
+    else
+        tete_ = tampon;
+    queue_ = tampon;
+    --enAttente_;
+}
+
+void TAudioIn::Init() {
+    if (Busy) throw EACSException("The component is buisy");
+    BufEnd = 0;
+    BufStart = 1;
+    Position = 0;
+    recBytes_ = static_cast<int64_t>(InBitsPerSample / 8) * RecTime * InChannels * InSampleRate;
+    Busy = true;
+    {
+        std::lock_guard verrou(verrouAudio());
+        tete_ = queue_ = nullptr;
+        enAttente_ = 0;
+    }
+    try {
+        ouvrirPeripherique();
+        peripherique_->demarrer();
+    } catch (...) {
+        if (ouvertures_ > 0) fermerPeripherique();
+        Busy = false;
+        throw;
+    }
+    Size = static_cast<int32_t>(std::min<int64_t>(recBytes_, INT32_MAX));
+}
+
+int TAudioIn::GetData(void* Buffer, int BufferSize) {
+    if (!Busy) throw EACSException("The Stream is not opened");
+    if (recBytes_ >= 0 && Position >= recBytes_) return 0;
+
+    // The device always holds four buffers.
+    std::vector<TamponCapture*> aDonner;
+    {
+        std::lock_guard verrou(verrouAudio());
+        while (enAttente_ < kTamponsEnCours) {
+            TamponCapture* t;
+            if (!libres_.empty()) {
+                t = libres_.back();
+                libres_.pop_back();
+            } else {
+                reserve_.push_back(std::make_unique<TamponCapture>());
+                t = reserve_.back().get();
+            }
+            t->entete = EnTeteOnde{t->donnees, kTailleTampon, 0, 0, nullptr};
+            ++enAttente_;
+            aDonner.push_back(t);
+        }
+    }
+    for (TamponCapture* t : aDonner)
+        peripherique_->ajouterTampon(&t->entete);
+
+    if (BufStart > BufEnd) {
+        BufStart = 1;
+        const auto limite =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(delaiMaximalMs());
+        EnTeteOnde* plein = nullptr;
+        for (;;) {
+            {
+                std::lock_guard verrou(verrouAudio());
+                if (tete_) {
+                    plein = tete_;
+                    tete_ = tete_->lpNext;
+                    if (!tete_) queue_ = nullptr;
+                    break;
+                }
+            }
+            const std::string erreur = peripherique_->erreur();
+            if (!erreur.empty()) throw EACSException(erreur);
+            if (std::chrono::steady_clock::now() > limite)
+                throw EACSException("Le micro ne donne plus de son : l'enregistrement s'arrête.");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        BufEnd = static_cast<int>(std::min<uint32_t>(plein->dwBytesRecorded, kTailleTampon));
+        std::memcpy(local_, plein->lpData, static_cast<size_t>(BufEnd));
+        libres_.push_back(reinterpret_cast<TamponCapture*>(plein));
+    }
+    const int n = std::min(BufferSize, BufEnd - BufStart + 1);
+    std::memcpy(Buffer, local_ + BufStart - 1, static_cast<size_t>(n));
+    BufStart += n;
+    Position += n;
+    return n;
+}
+
+void TAudioIn::Flush() {
+    if (peripherique_) {
+        // Every buffer handed to the device comes back first; a device that has stopped
+        // delivering is not waited for beyond a few buffers' time.
+        const auto limite =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(delaiMaximalMs());
+        for (;;) {
+            {
+                std::lock_guard verrou(verrouAudio());
+                if (enAttente_ <= 0) break;
+            }
+            if (!peripherique_->erreur().empty() || std::chrono::steady_clock::now() > limite)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        peripherique_->reinitialiser();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    {
+        std::lock_guard verrou(verrouAudio());
+        tete_ = queue_ = nullptr;
+        enAttente_ = 0;
+    }
+    fermerPeripherique();
+    libres_.clear();
+    reserve_.clear();
+    Busy = false;
+}
+
+}  // namespace vp

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <vector>
+
+#include "ACS_Classes.h"
+#include "EntreeOnde.h"
+
+namespace vp {
+
+// The sound card as a source: records RecTime seconds through four rotating 16384-byte capture
+// buffers, then ends its stream.
+class TAudioIn : public TACSInput {
+public:
+    static constexpr int kTailleTampon = 16384;
+    static constexpr int kTamponsEnCours = 4;
+
+    TAudioIn();
+    ~TAudioIn() override;
+
+    int BaseChannel() const { return baseChannel_; }
+    void SetBaseChannel(int Value);
+    int InBitsPerSample = 8;
+    int InChannels = 1;
+    int InSampleRate = 8000;
+    int RecTime = 600;
+
+    int BitsPerSample() override { return InBitsPerSample; }
+    int Channels() override { return InChannels; }
+    int SampleRate() override { return InSampleRate; }
+    int TotalTime() override { return RecTime; }
+    int GetData(void* Buffer, int BufferSize) override;
+    void Init() override;
+    void Flush() override;
+
+    int64_t RecBytes() const { return recBytes_; }
+
+private:
+    struct TamponCapture {
+        EnTeteOnde entete;
+        char donnees[kTailleTampon];
+    };
+
+    void ouvrirPeripherique();
+    void fermerPeripherique();
+    void rappel(EnTeteOnde* tampon);
+    // Longest wait for one buffer before the device counts as silent for good.
+    int delaiMaximalMs() const;
+
+    int baseChannel_ = 0;
+    std::unique_ptr<PeripheriqueEntree> peripherique_;
+    int ouvertures_ = 0;
+    int64_t recBytes_ = 0;
+    // Filled buffers, oldest first (linked through lpNext), and buffers in the device: both
+    // guarded by the process-wide lock.
+    EnTeteOnde* tete_ = nullptr;
+    EnTeteOnde* queue_ = nullptr;
+    int enAttente_ = 0;
+    std::vector<std::unique_ptr<TamponCapture>> reserve_;  // every buffer of this stream
+    std::vector<TamponCapture*> libres_;
+    char local_[kTailleTampon];
+    int BufStart = 1;
+    int BufEnd = 0;
+};
+
+}  // namespace vp

@@ -1,0 +1,251 @@
+#include "ACS_Classes.h"
+
+#include <cmath>
+#include <vector>
+
+namespace vp {
+
+// --- TComponent ---
+
+TComponent::~TComponent() {
+    const std::vector<TComponent*> abonnes(abonnes_.begin(), abonnes_.end());
+    for (TComponent* a : abonnes) {
+        a->abonnes_.erase(this);
+        a->Notification(this);
+    }
+}
+
+void TComponent::FreeNotification(TComponent* autre) {
+    if (!autre || autre == this) return;
+    abonnes_.insert(autre);
+    autre->abonnes_.insert(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* autre) {
+    if (!autre) return;
+    abonnes_.erase(autre);
+    autre->abonnes_.erase(this);
+}
+
+// --- TACSInput ---
+
+void TACSInput::Reset() {
+    try {
+        Flush();
+    } catch (...) {
+    }
+    Busy = false;
+}
+
+// --- TACSConverter ---
+
+TACSConverter::~TACSConverter() = default;
+
+void TACSConverter::SetInput(TACSInput* Value) {
+    if (Value == this) return;
+    TACSInput* ancien = input_.load();
+    if (!Busy) {
+        input_ = Value;
+    } else {
+        if (Value) Value->Init();
+        InputGuard.prendre();
+        input_ = Value;
+        InputGuard.rendre();
+        if (ancien) ancien->Flush();
+    }
+    if (ancien && ancien != Value) ancien->RemoveFreeNotification(this);
+    if (Value) Value->FreeNotification(this);
+}
+
+void TACSConverter::Notification(TComponent* composant) {
+    // The input is going away: forget it, without calling into what is being destroyed.
+    if (composant == input_.load()) {
+        InputGuard.prendre();
+        input_ = nullptr;
+        InputGuard.rendre();
+    }
+}
+
+void TACSConverter::ReleaseLocks() {
+    InputGuard.rendre();
+    if (auto* amont = dynamic_cast<TACSConverter*>(Input())) amont->ReleaseLocks();
+}
+
+// --- TACSThread ---
+
+TACSThread::TACSThread() = default;
+
+TACSThread::~TACSThread() {
+    Terminer();
+}
+
+void TACSThread::Start() {
+    fil_ = std::thread([this] { boucle(); });
+}
+
+void TACSThread::Resume() {
+    {
+        std::lock_guard verrou(mutex_);
+        suspendu_ = false;
+        ++generation_;
+    }
+    reveil_.notify_all();
+}
+
+void TACSThread::boucle() {
+    for (;;) {
+        uint64_t generation;
+        {
+            std::unique_lock verrou(mutex_);
+            reveil_.wait(verrou, [this] { return !suspendu_ || ExitRequest; });
+            generation = generation_;
+        }
+        if (ExitRequest) break;
+        try {
+            if (!Step(StopRequest)) {
+                StopRequest = false;
+                OnStreamEnd();
+                if (SuspendWhenIdle) suspendre(generation);
+            }
+        } catch (const std::exception& e) {
+            StopRequest = false;
+            OnStepError(e);
+            if (SuspendWhenIdle) suspendre(generation);
+        }
+    }
+    if (!sansDernierPas_) {
+        try {
+            Step(true);
+        } catch (...) {
+        }
+    }
+    ExitRequest = false;
+}
+
+void TACSThread::suspendre(uint64_t generation) {
+    std::lock_guard verrou(mutex_);
+    if (generation_ == generation) suspendu_ = true;
+}
+
+void TACSThread::Terminer() {
+    if (!fil_.joinable()) return;
+    {
+        std::lock_guard verrou(mutex_);
+        if (suspendu_) sansDernierPas_ = true;  // a suspended worker is not woken for a step
+        ExitRequest = true;
+    }
+    reveil_.notify_all();
+    fil_.join();
+}
+
+// --- TACSOutput ---
+
+TACSOutput::TACSOutput() : Thread(std::make_unique<TACSThread>()) {
+    Thread->Step = [this](bool abandon) { return PumpStep(abandon); };
+    Thread->OnStreamEnd = [this] { EndStream(); };
+    Thread->OnStepError = [this](const std::exception& e) { ReportStreamError(e); };
+    Thread->SuspendWhenIdle = true;
+    Thread->Start();
+}
+
+TACSOutput::~TACSOutput() {
+    TerminerTravailleur();
+    if (TACSInput* i = input_.load()) i->RemoveFreeNotification(this);
+}
+
+void TACSOutput::TerminerTravailleur() {
+    Thread->Terminer();
+}
+
+void TACSOutput::SetInput(TACSInput* Value) {
+    TACSInput* ancien = input_.load();
+    if (!Busy) {
+        input_ = Value;
+    } else {
+        if (Value) Value->Init();
+        InputGuard.prendre();
+        input_ = Value;
+        InputGuard.rendre();
+        if (ancien) ancien->Flush();
+    }
+    if (ancien && ancien != Value) ancien->RemoveFreeNotification(this);
+    if (Value) Value->FreeNotification(this);
+}
+
+void TACSOutput::Notification(TComponent* composant) {
+    if (composant == input_.load()) {
+        InputGuard.prendre();
+        input_ = nullptr;
+        InputGuard.rendre();
+    }
+}
+
+void TACSOutput::Run() {
+    if (Busy) throw EACSException("Component is buisy");
+    if (!Input()) throw EACSException("Input is not assigned");
+    try {
+        InputGuard.rendre();
+        Prepare();
+        Busy = true;
+        Thread->StopRequest = false;
+        OutputReady = true;
+        Thread->Resume();
+    } catch (const std::exception& e) {
+        ReportStreamError(e);
+    }
+}
+
+void TACSOutput::Stop() {
+    Thread->StopRequest = true;
+}
+
+int TACSOutput::Status() const {
+    if (!Busy) return 2;
+    return Thread->Suspended() ? 1 : 0;
+}
+
+int TACSOutput::Progress() const {
+    TACSInput* i = Input();
+    if (!i) return 0;
+    const int32_t taille = i->Size;
+    if (taille == -1) return -1;
+    if (taille == 0) return 0;
+    return static_cast<int>(std::nearbyint(static_cast<double>(i->Position) / taille * 100.0));
+}
+
+void TACSOutput::SignalerProgression() {
+    const int p = Progress();
+    if (p != LastProgress) {
+        LastProgress = p;
+        if (OnProgress) OnProgress(this);
+    }
+}
+
+void TACSOutput::EndStream() {
+    if (!Busy) return;
+    OutputReady = false;
+    Done();
+    Busy = false;
+    if (OnDone) OnDone(this);
+}
+
+void TACSOutput::ReportStreamError(const std::exception& E) {
+    InputGuard.rendre();
+    if (Status() != 2) {
+        if (auto* c = dynamic_cast<TACSConverter*>(Input())) {
+            try {
+                c->ReleaseLocks();
+            } catch (...) {
+            }
+        }
+        try {
+            Done();
+        } catch (...) {
+        }
+    }
+    OutputReady = false;
+    Busy = false;
+    if (OnThreadException) OnThreadException(this, E);
+}
+
+}  // namespace vp

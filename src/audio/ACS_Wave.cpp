@@ -1,0 +1,390 @@
+#include "ACS_Wave.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace vp {
+
+namespace {
+
+constexpr int kIndex[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
+constexpr int kPas[89] = {
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
+    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+
+void mettre16(unsigned char* p, uint16_t v) {
+    p[0] = static_cast<unsigned char>(v & 0xFF);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void mettre32(unsigned char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>((v >> (8 * i)) & 0xFF);
+}
+
+uint16_t lire16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t lire32brut(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Chunk names match letter by letter, a letter also matching the same letter in the other case.
+bool memeIdentifiant(const unsigned char* p, const char* id) {
+    for (int i = 0; i < 4; ++i) {
+        const int a = p[i];
+        const int b = static_cast<unsigned char>(id[i]);
+        if (a != b && std::abs(a - b) != 32) return false;
+    }
+    return true;
+}
+
+uint8_t coder(int echantillon, int16_t& predit, uint8_t& index) {
+    int pas = kPas[index];
+    int diff = echantillon - predit;
+    uint8_t code = 0;
+    if (diff < 0) {
+        code = 8;
+        diff = -diff;
+    }
+    int delta = pas >> 3;
+    if (diff >= pas) {
+        code |= 4;
+        diff -= pas;
+        delta += pas;
+    }
+    pas >>= 1;
+    if (diff >= pas) {
+        code |= 2;
+        diff -= pas;
+        delta += pas;
+    }
+    pas >>= 1;
+    if (diff >= pas) {
+        code |= 1;
+        delta += pas;
+    }
+    const int nouveau = (code & 8) ? predit - delta : predit + delta;
+    predit = static_cast<int16_t>(std::clamp(nouveau, -32768, 32767));
+    index = static_cast<uint8_t>(std::clamp(index + kIndex[code], 0, 88));
+    return code;
+}
+
+}  // namespace
+
+TWaveOut::TWaveOut() = default;
+
+TWaveOut::~TWaveOut() {
+    TerminerTravailleur();
+    if (Busy) {
+        try {
+            Done();
+        } catch (...) {
+        }
+    }
+}
+
+void TWaveOut::SetWavType(TWavType Value) {
+    if (Busy || (Value != wtPCM && Value != wtDVIADPCM)) return;
+    wavType_ = Value;
+}
+
+void TWaveOut::SetBlockSize(uint16_t Value) {
+    if (Busy || Value == 0 || Value % 4 != 0) return;
+    blockSize_ = Value;
+}
+
+long TWaveOut::longueurFichier() {
+    std::fflush(Stream.get());
+    struct stat s {};
+    return ::fstat(fileno(Stream.get()), &s) == 0 ? static_cast<long>(s.st_size) : 0;
+}
+
+void TWaveOut::ecrire32(long position, uint32_t valeur) {
+    unsigned char o[4];
+    mettre32(o, valeur);
+    std::fseek(Stream.get(), position, SEEK_SET);
+    std::fwrite(o, 1, 4, Stream.get());
+}
+
+uint32_t TWaveOut::lire32(long position) {
+    unsigned char o[4] = {};
+    std::fseek(Stream.get(), position, SEEK_SET);
+    if (std::fread(o, 1, 4, Stream.get()) != 4) return 0;
+    return lire32brut(o);
+}
+
+void TWaveOut::lireEntete() {
+    lu_ = EnTeteLu{};
+    std::vector<unsigned char> o(8192);
+    std::fseek(Stream.get(), 0, SEEK_SET);
+    const long lus = static_cast<long>(std::fread(o.data(), 1, o.size(), Stream.get()));
+    if (lus < 12 || !memeIdentifiant(&o[0], "RIFF") || !memeIdentifiant(&o[8], "WAVE")) return;
+    const char* attendu = "fmt ";
+    TWavType type = wtUnsupported;
+    for (long pos = 12; pos + 8 <= lus;) {
+        const uint32_t taille = lire32brut(&o[static_cast<size_t>(pos + 4)]);
+        if (memeIdentifiant(&o[static_cast<size_t>(pos)], attendu)) {
+            const unsigned char* c = &o[static_cast<size_t>(pos + 8)];
+            if (std::strcmp(attendu, "fmt ") == 0) {
+                if (pos + 24 > lus) return;
+                const uint16_t tag = lire16(c);
+                if (tag != 1 && tag != 17) return;  // unsupported
+                type = tag == 1 ? wtPCM : wtDVIADPCM;
+                lu_.canaux = lire16(c + 2);
+                lu_.frequence = static_cast<int>(lire32brut(c + 4));
+                lu_.alignement = lire16(c + 12);
+                lu_.bits = lire16(c + 14);
+                attendu = type == wtDVIADPCM ? "fact" : "data";
+            } else if (std::strcmp(attendu, "fact") == 0) {
+                lu_.positionFact = pos + 8;
+                attendu = "data";
+            } else {
+                lu_.positionTailleData = pos + 4;
+                lu_.debutData = pos + 8;
+                lu_.type = type;
+                return;
+            }
+        }
+        pos += 8 + static_cast<long>(taille) + static_cast<long>(taille & 1);
+    }
+}
+
+void TWaveOut::ecrireEntetePcm() {
+    TACSInput* i = Input();
+    const int canaux = i->Channels();
+    const int bits = i->BitsPerSample();
+    const uint32_t frequence = static_cast<uint32_t>(i->SampleRate());
+    const uint32_t data = static_cast<uint32_t>(std::max<int32_t>(0, i->Size));
+    const uint16_t alignement = static_cast<uint16_t>(bits * canaux / 8);
+    unsigned char h[44] = {};
+    std::memcpy(h, "RIFF", 4);
+    mettre32(h + 4, data + 36);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    mettre32(h + 16, 16);
+    mettre16(h + 20, 1);
+    mettre16(h + 22, static_cast<uint16_t>(canaux));
+    mettre32(h + 24, frequence);
+    mettre32(h + 28, frequence * alignement);
+    mettre16(h + 32, alignement);
+    mettre16(h + 34, static_cast<uint16_t>(bits));
+    std::memcpy(h + 36, "data", 4);
+    mettre32(h + 40, data);
+    std::fwrite(h, 1, sizeof h, Stream.get());
+}
+
+void TWaveOut::ecrireEnteteAdpcm() {
+    TACSInput* i = Input();
+    const int canaux = i->Channels();
+    const uint32_t frequence = static_cast<uint32_t>(i->SampleRate());
+    const int spb = echantillonsParBloc(blockSize_, canaux);
+    const int64_t trames =
+        i->Size < 0 ? 0 : static_cast<int64_t>(i->Size) / (i->BitsPerSample() / 8) / canaux;
+    // Every block that holds declared samples counts: the last one, partly filled, too.
+    const auto data = static_cast<uint32_t>((trames + spb - 1) / spb * blockSize_);
+    unsigned char h[60] = {};
+    std::memcpy(h, "RIFF", 4);
+    mettre32(h + 4, data + 52);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    mettre32(h + 16, 20);
+    mettre16(h + 20, 17);
+    mettre16(h + 22, static_cast<uint16_t>(canaux));
+    mettre32(h + 24, frequence);
+    mettre32(h + 28, frequence / static_cast<uint32_t>(spb) * blockSize_);
+    mettre16(h + 32, blockSize_);
+    mettre16(h + 34, 4);
+    mettre16(h + 36, 2);
+    mettre16(h + 38, static_cast<uint16_t>(spb));
+    std::memcpy(h + 40, "fact", 4);
+    mettre32(h + 44, 4);
+    mettre32(h + 48, static_cast<uint32_t>(trames));
+    std::memcpy(h + 52, "data", 4);
+    mettre32(h + 56, data);
+    std::fwrite(h, 1, sizeof h, Stream.get());
+}
+
+void TWaveOut::Prepare() {
+    if (FileName.empty()) throw EACSException("File name is not assigned.");
+    struct stat s {};
+    const bool existe = ::stat(FileName.c_str(), &s) == 0;
+    Stream.reset(std::fopen(FileName.c_str(), fileMode_ == foAppend && existe ? "r+b" : "w+b"));
+    if (!Stream)
+        throw EACSException("Impossible de créer le fichier « " + FileName +
+                            " » : " + std::strerror(errno) + ".");
+    TACSInput* i = Input();
+    i->Init();
+    try {
+        ajout_ = fileMode_ == foAppend && longueurFichier() > 0;
+        if (ajout_) {
+            lireEntete();
+            if (lu_.type != wtPCM && lu_.type != wtDVIADPCM)
+                throw EACSException("Cannot append data to this .wav file.");
+            wavType_ = lu_.type;
+        }
+        if (wavType_ == wtPCM) {
+            if (ajout_) {
+                if (i->SampleRate() != lu_.frequence || i->BitsPerSample() != lu_.bits ||
+                    i->Channels() != lu_.canaux)
+                    throw EACSException("Cannot append data in different audio format.");
+                std::fseek(Stream.get(), 0, SEEK_END);
+            } else {
+                ecrireEntetePcm();
+            }
+        } else {
+            if (i->BitsPerSample() != 16)
+                throw EACSException("Cannot encode 8 bit sound into ADPCM.");
+            if (ajout_) {
+                if (i->SampleRate() != lu_.frequence || i->Channels() != lu_.canaux)
+                    throw EACSException("Cannot append data in different audio format.");
+                blockSize_ = static_cast<uint16_t>(lu_.alignement);  // the file's blocks go on
+                std::fseek(Stream.get(), 0, SEEK_END);
+            } else {
+                ecrireEnteteAdpcm();
+                etats_[0] = etats_[1] = EtatAdpcm{};
+            }
+        }
+    } catch (...) {
+        // The file is closed and the source released, so that the next Run starts clean.
+        Stream.reset();
+        try {
+            i->Flush();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+bool TWaveOut::PumpStep(bool Abort) {
+    if (!OutputReady) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // idle without spinning
+        return true;
+    }
+    SignalerProgression();
+    if (Abort) return false;
+    if (wavType_ == wtPCM) {
+        int n;
+        InputGuard.prendre();
+        try {
+            n = Input()->GetData(tampon_, sizeof tampon_);
+        } catch (...) {
+            InputGuard.rendre();
+            return false;  // a source that fails ends the stream
+        }
+        InputGuard.rendre();
+        if (n > 0) std::fwrite(tampon_, 1, static_cast<size_t>(n), Stream.get());
+        return n > 0;
+    }
+    try {
+        return pasAdpcm();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TWaveOut::pasAdpcm() {
+    const int canaux = std::clamp(Input()->Channels(), 1, 2);
+    const int spb = echantillonsParBloc(blockSize_, canaux);
+    const int aLire = (blockSize_ - 4 * canaux) * 4 + 2 * canaux;
+    int lus = 0;
+    InputGuard.prendre();
+    try {
+        while (lus < aLire) {
+            const int n = Input()->GetData(
+                tampon_ + lus, std::min<int>(aLire - lus, static_cast<int>(sizeof tampon_) - lus));
+            if (n <= 0) break;
+            lus += n;
+        }
+    } catch (...) {
+        InputGuard.rendre();
+        throw;
+    }
+    InputGuard.rendre();
+    if (lus == 0) return false;
+    // Samples the source did not give (the end of the stream) are silence.
+    std::memset(tampon_ + lus, 0, static_cast<size_t>(aLire - lus));
+    auto echantillon = [&](int trame, int c) {
+        int16_t v;
+        std::memcpy(&v, tampon_ + 2 * (trame * canaux + c), 2);
+        return static_cast<int>(v);
+    };
+    std::vector<unsigned char> bloc(blockSize_, 0);
+    for (int c = 0; c < canaux; ++c) {
+        etats_[c].predit = static_cast<int16_t>(echantillon(0, c));
+        mettre16(&bloc[static_cast<size_t>(4 * c)], static_cast<uint16_t>(etats_[c].predit));
+        bloc[static_cast<size_t>(4 * c + 2)] = etats_[c].index;
+    }
+    size_t sortie = static_cast<size_t>(4 * canaux);
+    if (canaux == 1) {
+        for (int t = 1; t + 1 < spb + 1 && sortie < bloc.size(); t += 2) {
+            const uint8_t bas = coder(echantillon(t, 0), etats_[0].predit, etats_[0].index);
+            const uint8_t haut =
+                t + 1 < spb ? coder(echantillon(t + 1, 0), etats_[0].predit, etats_[0].index) : 0;
+            bloc[sortie++] = static_cast<unsigned char>(bas | (haut << 4));
+        }
+    } else {
+        // Stereo: groups of 8 samples, 4 bytes of the left channel then 4 of the right.
+        for (int t = 1; t + 8 <= spb && sortie + 8 <= bloc.size(); t += 8)
+            for (int c = 0; c < 2; ++c)
+                for (int k = 0; k < 8; k += 2) {
+                    const uint8_t bas =
+                        coder(echantillon(t + k, c), etats_[c].predit, etats_[c].index);
+                    const uint8_t haut =
+                        coder(echantillon(t + k + 1, c), etats_[c].predit, etats_[c].index);
+                    bloc[sortie++] = static_cast<unsigned char>(bas | (haut << 4));
+                }
+    }
+    std::fwrite(bloc.data(), 1, bloc.size(), Stream.get());
+    return true;
+}
+
+void TWaveOut::Done() {
+    if (Stream) {
+        const long L = longueurFichier();
+        TACSInput* i = Input();
+        const int32_t declare = i ? i->Size.load() : -1;
+        if (wavType_ == wtPCM) {
+            if (ajout_) {
+                ecrire32(lu_.positionTailleData, static_cast<uint32_t>(L - lu_.debutData));
+                ecrire32(4, static_cast<uint32_t>(L - 8));
+            } else if (declare == -1 || L - 44 < declare) {
+                // Unknown length, or a stream that ended early: the header tells what the
+                // file really holds.
+                ecrire32(40, static_cast<uint32_t>(L - 44));
+                ecrire32(4, static_cast<uint32_t>(L - 8));
+            }
+        } else {
+            const int canaux =
+                std::max(1, lu_.canaux > 0 && ajout_ ? lu_.canaux : (i ? i->Channels() : 1));
+            const int spb = echantillonsParBloc(blockSize_, canaux);
+            if (ajout_) {
+                const auto data = static_cast<uint32_t>(L - lu_.debutData);
+                ecrire32(lu_.positionTailleData, data);
+                if (lu_.positionFact >= 0)
+                    ecrire32(lu_.positionFact, static_cast<uint32_t>(spb) * (data / blockSize_));
+                ecrire32(4, static_cast<uint32_t>(L - 8));
+            } else if (declare == -1 || static_cast<uint32_t>(L - 60) < lire32(56)) {
+                const auto data = static_cast<uint32_t>(L - 60);
+                ecrire32(56, data);
+                ecrire32(48, (data / blockSize_) * static_cast<uint32_t>(spb));
+                ecrire32(4, static_cast<uint32_t>(L - 8));
+            }
+        }
+        Stream.reset();
+    }
+    if (TACSInput* i = Input()) i->Flush();
+}
+
+}  // namespace vp

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+
+#include "ACS_Classes.h"
+
+namespace vp {
+
+enum TWavType { wtUnsupported = 0, wtPCM = 1, wtDVIADPCM = 2, wtMSADPCM = 3, wtACM = 4 };
+
+// Writes the stream it pulls into a RIFF/WAVE file: PCM, or IMA/DVI ADPCM; rewriting the file
+// or appending to it.
+class TWaveOut : public TACSFileOut {
+public:
+    TWaveOut();
+    ~TWaveOut() override;
+
+    TWavType WavType() const { return wavType_; }
+    void SetWavType(TWavType Value);
+    uint16_t BlockSize() const { return blockSize_; }
+    void SetBlockSize(uint16_t Value);
+    void SetFileMode(TFileOutputMode Value) override { fileMode_ = Value; }
+
+    // Samples per ADPCM block of `blockSize` bytes for `canaux` channels.
+    static int echantillonsParBloc(int blockSize, int canaux) {
+        return (2 / canaux) * (blockSize - 4 * canaux) + 1;
+    }
+
+protected:
+    bool PumpStep(bool Abort) override;
+    void Done() override;
+    void Prepare() override;
+
+private:
+    struct EtatAdpcm {
+        int16_t predit = 0;
+        uint8_t index = 0;
+    };
+    // What the header of an existing file says (append mode).
+    struct EnTeteLu {
+        TWavType type = wtUnsupported;
+        int canaux = 0;
+        int frequence = 0;
+        int alignement = 0;
+        int bits = 0;
+        long positionTailleData = -1;  // offset of the data chunk's size field
+        long debutData = -1;           // offset of the first data byte
+        long positionFact = -1;        // offset of the fact chunk's value (ADPCM)
+    };
+
+    void lireEntete();
+    void ecrireEntetePcm();
+    void ecrireEnteteAdpcm();
+    bool pasAdpcm();
+    void ecrire32(long position, uint32_t valeur);
+    uint32_t lire32(long position);
+    long longueurFichier();
+
+    TWavType wavType_ = wtPCM;
+    uint16_t blockSize_ = 512;
+    bool ajout_ = false;  // this stream appends to a non-empty file
+    EnTeteLu lu_;
+    EtatAdpcm etats_[2];
+    unsigned char tampon_[16384];
+};
+
+}  // namespace vp

@@ -1,0 +1,165 @@
+#include "MicroSimule.h"
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "audio/ACS_Classes.h"
+
+namespace vp {
+
+namespace {
+
+using Horloge = std::chrono::steady_clock;
+
+class PeripheriqueSimule final : public PeripheriqueEntree {
+public:
+    PeripheriqueSimule(const FormatOnde& format, RappelOnde rappel)
+        : format_(format), rappel_(std::move(rappel)), fil_([this] { boucle(); }) {}
+
+    ~PeripheriqueSimule() override {
+        {
+            std::lock_guard verrou(mutex_);
+            arret_ = true;
+        }
+        reveil_.notify_all();
+        fil_.join();
+    }
+
+    void ajouterTampon(EnTeteOnde* tampon) override {
+        {
+            std::lock_guard verrou(mutex_);
+            file_.push_back(tampon);
+        }
+        reveil_.notify_all();
+    }
+
+    void demarrer() override {
+        {
+            std::lock_guard verrou(mutex_);
+            demarre_ = true;
+            debut_ = Horloge::now();
+            livres_ = 0;
+        }
+        reveil_.notify_all();
+    }
+
+    void reinitialiser() override {
+        std::deque<EnTeteOnde*> rendus;
+        {
+            std::lock_guard verrou(mutex_);
+            demarre_ = false;
+            rendus.swap(file_);
+        }
+        for (EnTeteOnde* t : rendus) {
+            t->dwBytesRecorded = 0;
+            rappel_(t);
+        }
+    }
+
+    std::string erreur() const override { return {}; }
+
+private:
+    void boucle() {
+        std::unique_lock verrou(mutex_);
+        for (;;) {
+            reveil_.wait(verrou, [this] { return arret_ || (demarre_ && !file_.empty()); });
+            if (arret_) return;
+            if (reglagesMicroSimule().muet) {
+                reveil_.wait_for(verrou, std::chrono::milliseconds(10));
+                continue;
+            }
+            const int64_t parSeconde = std::max<int64_t>(1, format_.nAvgBytesPerSec);
+            if (!reglagesMicroSimule().rapide) {
+                const auto echeance =
+                    debut_ + std::chrono::microseconds((livres_ + file_.front()->dwBufferLength) *
+                                                       1000000 / parSeconde);
+                if (reveil_.wait_until(verrou, echeance, [this] { return arret_ || !demarre_; }))
+                    continue;
+                if (file_.empty()) continue;  // given back by a reset meanwhile
+            }
+            EnTeteOnde* t = file_.front();
+            remplir(t);
+            livres_ += t->dwBufferLength;
+            file_.pop_front();
+            verrou.unlock();
+            rappel_(t);
+            verrou.lock();
+        }
+    }
+
+    // Samples continue from one buffer to the next: the sample index is the bytes delivered.
+    void remplir(EnTeteOnde* t) {
+        const ReglagesMicroSimule& r = reglagesMicroSimule();
+        const int octetsEchantillon = std::max(1, format_.wBitsPerSample / 8);
+        const int canaux = std::max<int>(1, format_.nChannels);
+        const int64_t premier = livres_ / (octetsEchantillon * canaux);
+        const uint32_t trames =
+            t->dwBufferLength / static_cast<uint32_t>(octetsEchantillon * canaux);
+        const double pas = 2.0 * M_PI * r.frequence / std::max<uint32_t>(1, format_.nSamplesPerSec);
+        char* p = t->lpData;
+        for (uint32_t i = 0; i < trames; ++i) {
+            int valeur = 0;
+            switch (r.signal.load()) {
+                case ReglagesMicroSimule::Signal::Sinus:
+                    valeur = static_cast<int>(std::lround(
+                        r.amplitude * std::sin(pas * static_cast<double>(premier + i))));
+                    break;
+                case ReglagesMicroSimule::Signal::Silence:
+                    valeur = 0;
+                    break;
+                case ReglagesMicroSimule::Signal::Constante:
+                    valeur = r.constante;
+                    break;
+            }
+            for (int c = 0; c < canaux; ++c) {
+                if (octetsEchantillon == 2) {
+                    const auto v = static_cast<uint16_t>(static_cast<int16_t>(valeur));
+                    *p++ = static_cast<char>(v & 0xFF);
+                    *p++ = static_cast<char>(v >> 8);
+                } else {
+                    *p++ = static_cast<char>(128 + (valeur >> 8));
+                }
+            }
+        }
+        t->dwBytesRecorded = trames * static_cast<uint32_t>(octetsEchantillon * canaux);
+    }
+
+    const FormatOnde format_;
+    const RappelOnde rappel_;
+    std::mutex mutex_;
+    std::condition_variable reveil_;
+    std::deque<EnTeteOnde*> file_;
+    bool demarre_ = false;
+    bool arret_ = false;
+    Horloge::time_point debut_;
+    int64_t livres_ = 0;
+    std::thread fil_;  // last: started once everything else exists
+};
+
+}  // namespace
+
+ReglagesMicroSimule& reglagesMicroSimule() {
+    static ReglagesMicroSimule reglages;
+    return reglages;
+}
+
+int PiloteMicroSimule::nombrePeripheriques() {
+    return reglagesMicroSimule().peripheriques;
+}
+
+std::string PiloteMicroSimule::nomPeripherique(int index) {
+    return "Micro simulé " + std::to_string(index);
+}
+
+std::unique_ptr<PeripheriqueEntree> PiloteMicroSimule::ouvrir(int index, const FormatOnde& format,
+                                                              RappelOnde rappel) {
+    if (reglagesMicroSimule().refuserOuverture || index < 0 || index >= nombrePeripheriques())
+        throw EACSException("Impossible d'ouvrir le micro simulé " + std::to_string(index) + ".");
+    return std::make_unique<PeripheriqueSimule>(format, std::move(rappel));
+}
+
+}  // namespace vp

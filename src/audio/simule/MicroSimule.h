@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+
+#include "audio/EntreeOnde.h"
+
+namespace vp {
+
+// What the simulated microphone delivers, and how tests make it misbehave.
+struct ReglagesMicroSimule {
+    enum class Signal { Sinus, Silence, Constante };
+    std::atomic<Signal> signal{Signal::Sinus};
+    std::atomic<int> frequence{440};   // Hz, for the tone
+    std::atomic<int> amplitude{8000};  // of the tone, on the 16-bit scale
+    std::atomic<int> constante{0};     // the constant sample value (16-bit scale)
+    std::atomic<bool> rapide{false};   // buffers as fast as possible instead of in real time
+    std::atomic<bool> refuserOuverture{false};
+    std::atomic<bool> muet{false};  // stops giving buffers back
+    std::atomic<int> peripheriques{1};
+    void reinitialiser() {
+        signal = Signal::Sinus;
+        frequence = 440;
+        amplitude = 8000;
+        constante = 0;
+        rapide = false;
+        refuserOuverture = false;
+        muet = false;
+        peripheriques = 1;
+    }
+};
+ReglagesMicroSimule& reglagesMicroSimule();
+
+// A simulated microphone: a tone, silence or a constant, in real time. Each buffer is due at an
+// absolute instant computed from the bytes delivered since the start, so the pace never drifts.
+class PiloteMicroSimule final : public PiloteEntree {
+public:
+    int nombrePeripheriques() override;
+    std::string nomPeripherique(int index) override;
+    std::unique_ptr<PeripheriqueEntree> ouvrir(int index, const FormatOnde& format,
+                                               RappelOnde rappel) override;
+};
+
+}  // namespace vp

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "Commun.h"
+#include "audio/ACS_Indicator.h"
+#include "audio/ACS_Misc.h"
+#include "audio/ACS_Wave.h"
+
+using namespace vp;
+using test::attendre;
+using test::SourceFactice;
+
+namespace {
+
+// An output with counters on its events.
+struct Compteurs {
+    std::atomic<int> fins{0}, erreurs{0}, progressions{0};
+    std::string derniereErreur;  // written on the worker thread before `erreurs` grows
+    void brancher(TACSOutput& o) {
+        o.OnDone = [this](TACSOutput*) { ++fins; };
+        o.OnThreadException = [this](TACSOutput*, const std::exception& e) {
+            derniereErreur = e.what();
+            ++erreurs;
+        };
+        o.OnProgress = [this](TACSOutput*) { ++progressions; };
+    }
+};
+
+std::string messageDe(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EACSException& e) {
+        return e.what();
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(Flux, FinNaturelleEtArretDonnentChacunUneSeuleFin) {
+    SourceFactice source;
+    source.total = 44100 * 4;
+    source.parAppel = 4096;
+    TNULLOut sortie;
+    Compteurs c;
+    c.brancher(sortie);
+    sortie.SetInput(&source);
+    EXPECT_EQ(sortie.Status(), 2);
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return c.fins == 1; }));
+    EXPECT_EQ(source.livres, 44100 * 4);
+    EXPECT_EQ(source.inits, 1);
+    EXPECT_EQ(source.flushs, 1);
+    ASSERT_TRUE(attendre([&] { return sortie.Status() == 2; }));
+
+    // An endless source stopped by Stop: one end too, and the same components run again.
+    source.total = -1;
+    source.tailleConnue = false;
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return source.livres > 100000; }));
+    EXPECT_EQ(sortie.Progress(), -1);
+    EXPECT_NE(sortie.Status(), 2);
+    sortie.Stop();
+    ASSERT_TRUE(attendre([&] { return c.fins == 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(c.fins, 2);
+    EXPECT_EQ(c.erreurs, 0);
+    EXPECT_EQ(source.flushs, 2);
+    ASSERT_TRUE(attendre([&] { return sortie.Status() == 2; }));
+}
+
+TEST(Flux, RunDeuxFoisEtSansEntree) {
+    SourceFactice source;
+    source.total = -1;
+    source.parAppel = 1024;
+    TNULLOut sortie;
+    EXPECT_EQ(messageDe([&] { sortie.Run(); }), "Input is not assigned");
+    sortie.SetInput(&source);
+    sortie.Run();
+    EXPECT_EQ(messageDe([&] { sortie.Run(); }), "Component is buisy");
+    sortie.Stop();
+    ASSERT_TRUE(attendre([&] { return sortie.Status() == 2; }));
+}
+
+TEST(Flux, StopAuReposEstSansEffet) {
+    SourceFactice source;
+    source.total = 8192;
+    TNULLOut sortie;
+    Compteurs c;
+    c.brancher(sortie);
+    sortie.SetInput(&source);
+    sortie.Stop();  // nothing runs: no visible effect, and the next Run clears the request
+    EXPECT_EQ(c.fins, 0);
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return c.fins == 1; }));
+    EXPECT_EQ(source.livres, 8192);
+}
+
+TEST(Flux, EchecAuDemarrageDonneUneErreurEtPasDeFin) {
+    SourceFactice source;
+    TWaveOut sortie;  // no file name
+    Compteurs c;
+    c.brancher(sortie);
+    sortie.SetInput(&source);
+    sortie.Run();  // the error goes to OnThreadException, on this thread
+    EXPECT_EQ(c.erreurs, 1);
+    EXPECT_EQ(c.derniereErreur, "File name is not assigned.");
+    EXPECT_EQ(c.fins, 0);
+    EXPECT_EQ(sortie.Status(), 2);
+    EXPECT_EQ(source.inits, 0);
+}
+
+TEST(Flux, ErreurPendantLeFluxTermineLeFlux) {
+    SourceFactice source;
+    source.total = -1;
+    source.parAppel = 1000;
+    TSoundIndicator filtre;
+    filtre.SetInput(&source);
+    TNULLOut sortie;
+    Compteurs c;
+    c.brancher(sortie);
+    sortie.SetInput(&filtre);
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return source.livres > 10000; }));
+    source.echouer = true;
+    ASSERT_TRUE(attendre([&] { return c.erreurs == 1; }));
+    EXPECT_EQ(c.derniereErreur, "source en panne");
+    EXPECT_EQ(c.fins, 0);
+    EXPECT_TRUE(attendre([&] { return source.flushs == 1; }));  // Done released the chain
+    EXPECT_TRUE(attendre([&] { return sortie.Status() == 2; }));
+    // The filter's lock was released: the chain runs again.
+    source.echouer = false;
+    source.total = 5000;
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return c.fins == 1; }));
+}
+
+TEST(Flux, ProgressionEtEntreeRetiree) {
+    TNULLOut sortie;
+    EXPECT_EQ(sortie.Progress(), 0);  // no input
+    auto source = std::make_unique<SourceFactice>();
+    source->total = 16384 * 50;
+    source->parAppel = 16384;
+    Compteurs c;
+    c.brancher(sortie);
+    sortie.SetInput(source.get());
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return c.fins == 1; }));
+    EXPECT_EQ(sortie.Progress(), 100);
+    EXPECT_GE(c.progressions, 10);
+    // The input component goes away while the output is idle.
+    source.reset();
+    EXPECT_EQ(sortie.Input(), nullptr);
+    EXPECT_EQ(messageDe([&] { sortie.Run(); }), "Input is not assigned");
+}
+
+TEST(Flux, ChangerDEntreePendantLeFlux) {
+    SourceFactice premiere, seconde;
+    premiere.total = seconde.total = -1;
+    premiere.parAppel = seconde.parAppel = 512;
+    TNULLOut sortie;
+    sortie.SetInput(&premiere);
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return premiere.livres > 0; }));
+    sortie.SetInput(&seconde);  // Init of the new one, Flush of the old one
+    EXPECT_EQ(seconde.inits, 1);
+    EXPECT_EQ(premiere.flushs, 1);
+    ASSERT_TRUE(attendre([&] { return seconde.livres > 10000; }));
+    sortie.Stop();
+    ASSERT_TRUE(attendre([&] { return sortie.Status() == 2; }));
+    EXPECT_EQ(seconde.flushs, 1);
+}
+
+TEST(Flux, TravailleurSansSuspension) {
+    SourceFactice source;
+    source.total = 10000;
+    source.parAppel = 1000;
+    TNULLOut sortie;
+    sortie.SetSuspendWhenIdle(false);
+    Compteurs c;
+    c.brancher(sortie);
+    sortie.SetInput(&source);
+    for (int i = 1; i <= 3; ++i) {
+        sortie.Run();
+        ASSERT_TRUE(attendre([&] { return c.fins == i; }));
+        ASSERT_TRUE(attendre([&] { return sortie.Status() == 2; }));
+    }
+    EXPECT_EQ(source.inits, 3);
+}
+
+TEST(Flux, DestructionPendantLeFlux) {
+    SourceFactice source;
+    source.total = -1;
+    source.parAppel = 256;
+    {
+        TNULLOut sortie;
+        sortie.SetInput(&source);
+        sortie.Run();
+        ASSERT_TRUE(attendre([&] { return source.livres > 0; }));
+    }  // the worker leaves its loop before the output is gone
+    SUCCEED();
+}
