@@ -24,9 +24,11 @@ public:
 
 }  // namespace
 
-std::map<std::string, double> executer(int argc, char** argv) {
+std::map<std::string, double> executer(int argc, char** argv, int nombre) {
     std::vector<char*> arguments(argv, argv + argc);
-    static char repetitions[] = "--benchmark_repetitions=5";
+    static std::string texteRepetitions;
+    texteRepetitions = "--benchmark_repetitions=" + std::to_string(nombre);
+    char* repetitions = texteRepetitions.data();
     static char entrelacees[] = "--benchmark_enable_random_interleaving=true";
     static char agregats[] = "--benchmark_report_aggregates_only=true";
     arguments.insert(arguments.begin() + 1, {repetitions, entrelacees, agregats});

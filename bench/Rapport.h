@@ -7,7 +7,7 @@ namespace vp::bench {
 
 // Runs the registered benchmarks, their repetitions interleaved so that a ratio compares runs
 // made side by side, and returns the median real time of each (in seconds), by name.
-std::map<std::string, double> executer(int argc, char** argv);
+std::map<std::string, double> executer(int argc, char** argv, int repetitions = 5);
 
 // "rapport <quoi>: <reference / nous>", how many times faster ours is than the reference.
 void afficherRapport(const std::string& quoi, double reference, double nous);

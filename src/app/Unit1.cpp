@@ -34,6 +34,7 @@
 #include "sequence/Apercu.h"
 #include "sequence/BandeFilm.h"
 #include "sequence/Edition.h"
+#include "video/CreerVideo.h"
 
 namespace vp {
 
@@ -597,7 +598,15 @@ void TForm1::Formatdelimage1Click() {
 
 void TForm1::bcreerfilmClick() {
     if (!verifierProjet(projet)) return;
-    commandeAVenir();
+    if (projet.nbImages == 0) return;
+    changerRepertoire(projet.repProgramme);
+    projet.dialogueOk = false;
+    dialogues().executer(*Fvideo);
+    if (!projet.dialogueOk) return;
+    projet.imagesParSeconde = lireEntier(Fvideo->Eims->text());
+    projet.largeurVideo = lireEntier(Fvideo->Elargeur->text());
+    projet.hauteurVideo = lireEntier(Fvideo->Ehauteur->text());
+    ecrireVideo(projet, AVIRecorder1, *this);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "sequence/Projet.h"
 #include "sequence/StockImages.h"
+#include "video/AVIRecorder.h"
 
 class QAction;
 class QFrame;
@@ -75,6 +76,7 @@ public:
     BandeFilm* SB;
     QLabel* Laide;
     QTimer* Timer1;
+    TAVIRecorder AVIRecorder1;
 
     // Menu items.
     QAction *Nouveau1, *Charger1, *Dupliquer1, *Quitter1;

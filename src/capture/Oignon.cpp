@@ -16,9 +16,10 @@ void etirerRapide(const QImage& source, QImage& cible) {
     const QImage* src = &source;
     QImage converti;
     const bool octets3 = source.format() == QImage::Format_RGB888;
+    const bool inverse = source.format() == QImage::Format_BGR888;  // blue first
     const bool octets4 =
         source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32;
-    if (!octets3 && !octets4) {
+    if (!octets3 && !octets4 && !inverse) {
         converti = source.convertToFormat(QImage::Format_RGB888);
         src = &converti;
     }
@@ -32,6 +33,13 @@ void etirerRapide(const QImage& source, QImage& cible) {
             // 0xAARRGGBB words: bytes B, G, R, A in memory.
             for (int x = 0; x < tl; ++x) {
                 const uchar* px = s + 4 * colonnes[static_cast<size_t>(x)];
+                d[3 * x] = px[2];
+                d[3 * x + 1] = px[1];
+                d[3 * x + 2] = px[0];
+            }
+        } else if (inverse && src == &source) {
+            for (int x = 0; x < tl; ++x) {
+                const uchar* px = s + 3 * colonnes[static_cast<size_t>(x)];
                 d[3 * x] = px[2];
                 d[3 * x + 1] = px[1];
                 d[3 * x + 2] = px[0];

@@ -1,0 +1,163 @@
+#include "CreerVideo.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "AVIRecorder.h"
+#include "platform/Bitmap.h"
+#include "platform/Bureau.h"
+#include "platform/Curseur.h"
+#include "platform/Erreur.h"
+#include "sequence/StockImages.h"
+
+namespace vp {
+
+qint32 lireEntier(const QString& texte) {
+    qsizetype i = 0;
+    while (i < texte.size() && (texte[i] == QLatin1Char(' ') || texte[i] == QLatin1Char('\t')))
+        ++i;
+    bool negatif = false;
+    if (i < texte.size() && (texte[i] == QLatin1Char('-') || texte[i] == QLatin1Char('+'))) {
+        negatif = texte[i] == QLatin1Char('-');
+        ++i;
+    }
+    int base = 10;
+    if (i < texte.size() && texte[i] == QLatin1Char('$')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < texte.size() && texte[i] == QLatin1Char('0') &&
+               (texte[i + 1] == QLatin1Char('x') || texte[i + 1] == QLatin1Char('X'))) {
+        base = 16;
+        i += 2;
+    }
+    quint64 valeur = 0;
+    for (; i < texte.size() && valeur <= 0xFFFFFFFFu; ++i) {
+        const char16_t c = texte[i].unicode();
+        int chiffre;
+        if (c >= u'0' && c <= u'9')
+            chiffre = c - u'0';
+        else if (base == 16 && c >= u'a' && c <= u'f')
+            chiffre = c - u'a' + 10;
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            chiffre = c - u'A' + 10;
+        else
+            break;
+        valeur = valeur * static_cast<quint64>(base) + static_cast<quint64>(chiffre);
+    }
+    const auto bits = static_cast<quint32>(valeur);
+    return static_cast<qint32>(negatif ? 0u - bits : bits);
+}
+
+namespace {
+
+// Frames loaded and stretched ahead of the encoder, a few at a time.
+class Chargeur {
+public:
+    struct Image {
+        QImage image;
+        QString erreur;
+    };
+
+    Chargeur(const ProjetCourant& p, int largeur, int hauteur)
+        : fil_([this, p, largeur, hauteur] {
+              for (qint32 k = 0; k < p.nbImages; ++k) {
+                  Image i;
+                  try {
+                      QImage brute = chargerImage(cheminImage(p, k));
+                      if (largeur > 0 && hauteur > 0)
+                          brute = brute.scaled(largeur, hauteur, Qt::IgnoreAspectRatio,
+                                               Qt::SmoothTransformation);
+                      i.image = brute.convertToFormat(
+                          QImage::Format_BGR888);  // the recorder's own format
+                  } catch (const Erreur& e) {
+                      i.erreur = e.texte();
+                  }
+                  const bool erreur = !i.erreur.isEmpty();
+                  std::unique_lock verrou(mutex_);
+                  place_.wait(verrou, [this] { return arret_ || file_.size() < kAvance; });
+                  if (arret_) return;
+                  file_.push_back(std::move(i));
+                  pret_.notify_all();
+                  if (erreur) return;
+              }
+          }) {}
+
+    ~Chargeur() {
+        {
+            std::lock_guard verrou(mutex_);
+            arret_ = true;
+        }
+        place_.notify_all();
+        fil_.join();
+    }
+
+    // The next frame; the window is repainted meanwhile.
+    Image suivante() {
+        std::unique_lock verrou(mutex_);
+        while (!pret_.wait_for(verrou, std::chrono::milliseconds(20),
+                               [this] { return !file_.empty(); })) {
+            verrou.unlock();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            verrou.lock();
+        }
+        Image i = std::move(file_.front());
+        file_.pop_front();
+        place_.notify_all();
+        return i;
+    }
+
+private:
+    static constexpr size_t kAvance = 4;  // memory does not grow with the film
+    std::mutex mutex_;
+    std::condition_variable pret_, place_;
+    std::deque<Image> file_;
+    bool arret_ = false;
+    std::thread fil_;  // last: started once everything else exists
+};
+
+}  // namespace
+
+void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue) {
+    if ((p.imagesParSeconde & 0xFF) == 0) throw Erreur(kCadenceImpossible);
+    CurseurOccupe curseur;
+    const QString chemin = p.dossierProjet() + QStringLiteral("/video.avi");
+    enregistreur.FPS = static_cast<uint8_t>(p.imagesParSeconde & 0xFF);
+    enregistreur.SetWidth(p.largeurVideo);
+    enregistreur.SetHeight(p.hauteurVideo);
+    enregistreur.Filename = chemin;
+    enregistreur.Compressor = acShowDialog;
+    if (!enregistreur.OpenRecording()) return;  // the old video is kept
+    try {
+        Progression progression(vue, p.nbImages - 1);
+        Chargeur chargeur(p, p.largeurVideo, p.hauteurVideo);
+        QElapsedTimer dessin;
+        dessin.start();
+        for (qint32 k = 0; k < p.nbImages; ++k) {
+            Chargeur::Image i = chargeur.suivante();
+            if (!i.erreur.isEmpty()) throw Erreur(i.erreur);
+            enregistreur.WriteFrame(i.image);
+            if (k > 0) progression.avancer();
+            if (dessin.elapsed() > 50) {  // the window stays painted
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                dessin.restart();
+            }
+        }
+        enregistreur.CloseRecording(false);
+    } catch (...) {
+        // Nothing half-made stays: the partial file goes.
+        if (enregistreur.enregistre()) {
+            try {
+                enregistreur.CloseRecording(true);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    bureau().ouvrirDocument(chemin);
+}
+
+}  // namespace vp

@@ -1,0 +1,186 @@
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "LectureVideo.h"
+#include "app/Fixture.h"
+#include "app/Unit4.h"
+#include "platform/Bitmap.h"
+#include "sequence/StockImages.h"
+#include "video/CreerVideo.h"
+#include "video/DialogueCompression.h"
+
+using namespace vp;
+using test::lireVideo;
+using test::Programme;
+
+namespace {
+
+class CreerVideo : public Programme {
+protected:
+    QString video;
+
+    // A project of `n` frames of 320 x 240, each of its own colour.
+    void projet(int n) {
+        creerProjet("Film");
+        for (int k = 0; k < n; ++k)
+            ecrireBitmap24(test::imageLettre(QChar('A' + k % 26), 320, 240),
+                           cheminImage(f->projet, k));
+        f->projet.nbImages = n;
+        f->projet.imageCourante = n - 1;
+        f->rafraichirBande();
+        video = f->projet.dossierProjet() + "/video.avi";
+    }
+    // "Créer la vidéo" with these settings and Motion JPEG (without the codec dialog when the
+    // settings are refused before it).
+    void creer(const QString& ims, const QString& largeur, const QString& hauteur,
+               bool compression = true) {
+        dialogues().quandModal<TFvideo>([=](TFvideo& d) {
+            d.Eims->setText(ims);
+            d.Elargeur->setText(largeur);
+            d.Ehauteur->setText(hauteur);
+            d.bvalider->click();
+        });
+        if (compression)
+            dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
+                c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
+                c.bok->click();
+            });
+        f->Crerlavido1->trigger();
+        EXPECT_TRUE(dialogues().modaux.empty());
+    }
+    void fenetreRendue() {
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(f->PB->isVisible());
+    }
+};
+
+}  // namespace
+
+TEST(LectureDesReglages, CommeLesChampsDeLaFenetre) {
+    EXPECT_EQ(lireEntier("15"), 15);
+    EXPECT_EQ(lireEntier("12a"), 12);
+    EXPECT_EQ(lireEntier("  640"), 640);
+    EXPECT_EQ(lireEntier("-5"), -5);
+    EXPECT_EQ(lireEntier("+7"), 7);
+    EXPECT_EQ(lireEntier("$1F"), 31);
+    EXPECT_EQ(lireEntier("0x10"), 16);
+    EXPECT_EQ(lireEntier("0X1g"), 1);
+    EXPECT_EQ(lireEntier("abc"), 0);
+    EXPECT_EQ(lireEntier(""), 0);
+    EXPECT_EQ(lireEntier("4 2"), 4);
+}
+
+TEST_F(CreerVideo, TrenteImagesAgrandiesA640Sur480) {
+    projet(30);
+    creer("15", "640", "480");
+    dossier.conserver(video);
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+    const auto v = lireVideo(video);
+    ASSERT_TRUE(v.ouverte);
+    EXPECT_EQ(v.largeur, 640);
+    EXPECT_EQ(v.hauteur, 480);
+    EXPECT_DOUBLE_EQ(v.cadence, 15.0);
+    EXPECT_EQ(v.images, 30);
+    // Each frame is stretched over the whole picture.
+    const QRgb couleur = test::imageLettre(QChar('A' + 29 % 26)).pixel(0, 0);
+    EXPECT_NEAR(qRed(v.derniere.pixel(630, 470)), qRed(couleur), 12);
+    EXPECT_NEAR(qBlue(v.derniere.pixel(5, 5)), qBlue(couleur), 12);
+    EXPECT_EQ(f->projet.imagesParSeconde, 15);
+    EXPECT_EQ(f->PB->maximum(), 29);
+    EXPECT_EQ(f->PB->value(), 29);
+    fenetreRendue();
+    EXPECT_EQ(scenario.bureau().documents, QStringList{video});
+    // The strip and the selection are not touched.
+    EXPECT_EQ(f->projet.imageCourante, 29);
+}
+
+TEST_F(CreerVideo, TaillesArrondiesEtLargeurIllisible) {
+    projet(3);
+    creer("12", "650", "490");
+    auto v = lireVideo(video);
+    EXPECT_EQ(v.largeur, 648);
+    EXPECT_EQ(v.hauteur, 488);
+    EXPECT_DOUBLE_EQ(v.cadence, 12.0);
+
+    // Letters in the width: 0, the frames are not stretched and the recorder keeps its width.
+    scenario.dialogues().reponses = {true};  // overwrite
+    creer("12", "abc", "240");
+    EXPECT_EQ(f->projet.largeurVideo, 0);
+    v = lireVideo(video);
+    EXPECT_EQ(v.largeur, 648);
+    EXPECT_EQ(v.hauteur, 240);
+    EXPECT_NEAR(qRed(v.premiere.pixel(600, 100)), 255, 12);  // beyond the 320 columns: white
+    fenetreRendue();
+}
+
+TEST_F(CreerVideo, LaPremiereLargeurEstCelleDuDemarrage) {
+    projet(2);
+    creer("10", "", "240");
+    const auto v = lireVideo(video);
+    EXPECT_EQ(v.largeur, 320);
+    EXPECT_EQ(v.hauteur, 240);
+    EXPECT_EQ(v.images, 2);
+}
+
+TEST_F(CreerVideo, CadenceGardantSesHuitBitsEtUneSeuleImage) {
+    projet(1);
+    creer("300", "320", "240");
+    const auto v = lireVideo(video);
+    EXPECT_DOUBLE_EQ(v.cadence, 44.0);
+    EXPECT_EQ(v.images, 1);
+    EXPECT_EQ(f->PB->maximum(), 0);
+
+    for (const char* refusee : {"0", "256", "x"}) {
+        QFile::remove(video);
+        dialogues().affichages.clear();
+        creer(refusee, "320", "240", false);
+        EXPECT_EQ(dialogues().messages(), QStringList{kCadenceImpossible}) << refusee;
+        EXPECT_FALSE(QFile::exists(video));
+        fenetreRendue();
+    }
+}
+
+TEST_F(CreerVideo, RefuserDEcraserGardeLAncienneVideo) {
+    projet(2);
+    creer("12", "320", "240");
+    const qint64 taille = QFileInfo(video).size();
+    scenario.bureau().documents.clear();
+    dialogues().reponses = {false};
+    dialogues().quandModal<TFvideo>([](TFvideo& d) { d.bvalider->click(); });
+    f->SpeedButton3->click();
+    EXPECT_EQ(QFileInfo(video).size(), taille);
+    EXPECT_TRUE(scenario.bureau().documents.isEmpty());
+    fenetreRendue();
+}
+
+TEST_F(CreerVideo, ImageIllisibleFermeEtEffaceLaVideo) {
+    projet(6);
+    QFile::remove(cheminImage(f->projet, 3));
+    creer("12", "320", "240");
+    ASSERT_EQ(dialogues().messages().size(), 1);
+    EXPECT_TRUE(dialogues().messages().first().contains("image_00003.bmp"));
+    EXPECT_FALSE(QFile::exists(video));
+    fenetreRendue();
+    EXPECT_FALSE(f->AVIRecorder1.enregistre());
+    // The next run starts clean.
+    ecrireBitmap24(test::imageLettre('Z', 320, 240), cheminImage(f->projet, 3));
+    dialogues().affichages.clear();
+    creer("12", "320", "240");
+    EXPECT_TRUE(dialogues().messages().isEmpty());
+    EXPECT_EQ(lireVideo(video).images, 6);
+}
+
+TEST_F(CreerVideo, AnnulerOuFilmVide) {
+    creerProjet("Vide");
+    const size_t avant = dialogues().affichages.size();
+    f->Crerlavido1->trigger();  // no frames: nothing shown
+    EXPECT_EQ(dialogues().affichages.size(), avant);
+    projet(2);
+    QDir::setCurrent(dossier.chemin() + "Film");
+    dialogues().quandModal<TFvideo>([](TFvideo& d) { d.bannuler->click(); });
+    f->Crerlavido1->trigger();
+    EXPECT_FALSE(QFile::exists(video));
+    EXPECT_EQ(QDir::currentPath() + "/", f->projet.repProgramme);
+}
