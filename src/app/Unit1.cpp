@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "Duplication.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -346,7 +347,7 @@ void TForm1::relierCommandes() {
     auto relier = [this]<typename Emetteur, typename Signal>(Emetteur* source, Signal signal,
                                                              void (TForm1::*commande)()) {
         connect(source, signal, this, [this, commande] {
-            executerCommande([this, commande] { (this->*commande)(); }, this);
+            if (!occupe_) executerCommande([this, commande] { (this->*commande)(); }, this);
         });
     };
     const std::tuple<QAction*, QToolButton*, void (TForm1::*)()> carte[] = {
@@ -416,6 +417,10 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
+    if (occupe_) {  // a copy is under way: the window stays until it ends
+        e->ignore();
+        return;
+    }
     executerCommande([this] { FormClose(); }, this);
     e->accept();
 }
@@ -474,8 +479,21 @@ void TForm1::Charger1Click() {
 }
 
 void TForm1::SpeedButton5Click() {
-    if (!verifierProjet(projet)) return;
-    commandeAVenir();
+    occupe_ = true;
+    try {
+        dupliquerProjet(projet, [this] { resterReactive(); });
+    } catch (...) {
+        occupe_ = false;
+        throw;
+    }
+    occupe_ = false;
+}
+
+void TForm1::resterReactive() {
+    const qint64 maintenant = QDateTime::currentMSecsSinceEpoch();
+    if (maintenant - dernierDessinProgression_ < 30) return;
+    dernierDessinProgression_ = maintenant;
+    QApplication::processEvents();
 }
 
 void TForm1::Quitter1Click() {

@@ -149,6 +149,9 @@ private:
     void construireMenus();
     void relierCommandes();
     void enregistrerAide(QWidget* controle, Aide effet, const QString& texte = {});
+    // Lets the window repaint and take clicks during a long command, which then refuses the
+    // other commands.
+    void resterReactive();
     void commandeAVenir();
 
     struct RegleAide {
@@ -159,6 +162,7 @@ private:
     std::unique_ptr<Apercu> apercu_;
     std::unique_ptr<VueDirecte> vueDirecte_;
     qint64 dernierDessinProgression_ = 0;
+    bool occupe_ = false;  // a long command runs: other commands are refused
 };
 
 }  // namespace vp

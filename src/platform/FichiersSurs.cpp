@@ -90,9 +90,9 @@ public:
         if (!garde_) ::unlink(natif(nom_).c_str());
     }
     int fd() const { return fd_->get(); }
-    // Flushes, closes and renames the file over `destination`.
-    void remplacer(const QString& destination) {
-        if (::fdatasync(fd()) != 0)
+    // Flushes (unless told not to), closes and renames the file over `destination`.
+    void remplacer(const QString& destination, bool surDisque = true) {
+        if (surDisque && ::fdatasync(fd()) != 0)
             echec(QStringLiteral("Impossible d'écrire"), destination, errno);
         if (fd_->fermer() != 0) echec(QStringLiteral("Impossible d'écrire"), destination, errno);
         if (::rename(natif(nom_).c_str(), natif(destination).c_str()) != 0)
@@ -191,12 +191,12 @@ void ecrireAtomique(const QString& chemin, const QByteArray& octets) {
     t.remplacer(chemin);
 }
 
-void copierAtomique(const QString& source, const QString& destination) {
+void copierAtomique(const QString& source, const QString& destination, bool surDisque) {
     Descripteur src(::open(natif(source).c_str(), O_RDONLY | O_CLOEXEC));
     if (src.get() < 0) echec(QStringLiteral("Impossible de lire"), source, errno);
     Temporaire t(destination);
     copierContenu(src.get(), t.fd(), destination);
-    t.remplacer(destination);
+    t.remplacer(destination, surDisque);
 }
 
 void lierAtomique(const QString& source, const QString& destination) {

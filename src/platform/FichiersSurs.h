@@ -17,7 +17,8 @@ void ecrireAtomique(const QString& chemin, const QByteArray& octets);
 
 // A real copy of `source` onto `destination` (reflink where the file system offers it, else an
 // in-kernel copy), written and renamed like ecrireAtomique: afterwards the two share no storage.
-void copierAtomique(const QString& source, const QString& destination);
+// `surDisque` false skips the flush to disk, for bulk copies whose source stays anyway.
+void copierAtomique(const QString& source, const QString& destination, bool surDisque = true);
 
 // Gives `source`'s file the further name `destination` (hard link to a temporary name, then
 // rename over the destination): no byte is copied and the source name stays. Where the file

@@ -111,7 +111,10 @@ void doublerSelection(ProjetCourant& p, VueSequence& vue) {
         // The frames after the selection move up once by its length; then each selected frame
         // k, from the last down, goes to 2k - debut and its copy right after it. Every slot
         // written lies at or above the frames still to be handled, so none is lost on the way.
-        ouvrirEspace(p, fin, longueur);
+        if (fin < p.nbImages - 1)
+            ouvrirEspace(p, fin, longueur);
+        else
+            prolongerFilm(p, longueur);  // nothing after the selection: the new slots exist first
         for (qint32 k = fin; k >= debut; --k) {
             const qint32 place = 2 * k - debut;
             copierImage(p, k, place + 1);

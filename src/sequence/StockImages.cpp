@@ -53,6 +53,11 @@ void ouvrirEspace(const ProjetCourant& p, qint32 position, qint32 n,
     }
 }
 
+void prolongerFilm(const ProjetCourant& p, qint32 n) {
+    for (qint32 s = p.nbImages; s < p.nbImages + n; ++s)
+        ajouterNom(cheminImage(p, p.nbImages - 1), cheminImage(p, s));
+}
+
 void fermerEspace(const ProjetCourant& p, qint32 q, qint32 n) {
     for (qint32 k = q; k < p.nbImages; ++k)
         deplacerImage(p, k, k - n);

@@ -56,6 +56,10 @@ using Avancement = std::function<void()>;
 // frame files run from 0 without a hole and every frame is present.
 void ouvrirEspace(const ProjetCourant& p, qint32 position, qint32 n,
                   const Avancement& apresChaque = {});
+// Gives the n slots right after the film a name of its last frame, in order: a command that
+// then writes from the top of a longer film never leaves a hole below what it wrote.
+void prolongerFilm(const ProjetCourant& p, qint32 n);
+
 // Removes frames q-n .. q-1: frames q .. nbImages-1 move down by n (lowest first), then the last
 // n files are deleted.
 void fermerEspace(const ProjetCourant& p, qint32 q, qint32 n);

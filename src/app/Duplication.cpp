@@ -1,0 +1,76 @@
+#include "Duplication.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include "platform/Chemins.h"
+#include "platform/Curseur.h"
+#include "platform/Dialogues.h"
+#include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
+#include "platform/Profil.h"
+
+namespace vp {
+
+void copierDossier(const QString& source, const QString& destination, RapportCopie& rapport,
+                   const std::function<void()>& apresChaque) {
+    const QString de = avecSeparateur(source);
+    const QString vers = avecSeparateur(destination);
+    QDir().mkdir(vers);
+    const QFileInfoList entrees = QDir(de).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& e : entrees) {
+        const QString nom = e.fileName();
+        if (e.isDir() && !e.isSymLink()) {
+            if (!nom.startsWith(QLatin1Char('.'))) {
+                QDir().mkdir(vers + nom);
+                copierDossier(de + nom, vers + nom, rapport, apresChaque);
+            }
+        } else if (!nom.startsWith(QLatin1String(kPrefixeTemporaire))) {  // not a half-done write
+            try {
+                copierAtomique(de + nom, vers + nom, false);
+            } catch (const Erreur& erreur) {
+                if (rapport.echecs++ == 0) {
+                    rapport.premierEchec = de + nom;
+                    rapport.raison = erreur.texte();
+                }
+            }
+        }
+        if (apresChaque) apresChaque();
+    }
+}
+
+int dupliquerProjet(const ProjetCourant& p, const std::function<void()>& apresChaque) {
+    if (!verifierProjet(p)) return 0;
+    RapportCopie rapport;
+    int n = 0;
+    QString destination;
+    {
+        CurseurOccupe curseur;
+        do {
+            ++n;
+            destination =
+                p.repProjets + p.nomDossier + QStringLiteral("_copie_") + QString::number(n);
+        } while (dossierExiste(destination));
+        copierDossier(p.dossierProjet(), destination, rapport, apresChaque);
+        const QString ini = destination + QStringLiteral("/projet.ini");
+        const QString titre =
+            lireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"), QString());
+        ecrireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
+                     titre + QStringLiteral(" (copie ") + QString::number(n) + QLatin1Char(')'));
+    }
+    if (rapport.echecs == 0) {
+        dialogues().message(QApplication::activeWindow(), kCopieFaite, Icone::Aucune);
+    } else {
+        dialogues().message(
+            QApplication::activeWindow(),
+            QStringLiteral("La copie du projet est incomplète : %1 fichier(s) n'ont pas pu être "
+                           "copiés, dont « %2 » (%3).")
+                .arg(rapport.echecs)
+                .arg(QDir::toNativeSeparators(rapport.premierEchec), rapport.raison),
+            Icone::Avertissement);
+    }
+    return n;
+}
+
+}  // namespace vp
