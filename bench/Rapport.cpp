@@ -16,7 +16,8 @@ public:
         for (const Run& r : runs)
             if (!r.error_occurred && r.run_type == Run::RT_Aggregate &&
                 r.aggregate_name == "median")
-                medianes[r.run_name.function_name] =
+                medianes[r.run_name.function_name +
+                         (r.run_name.args.empty() ? "" : "/" + r.run_name.args)] =
                     r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
         ConsoleReporter::ReportRuns(runs);
     }

@@ -3,55 +3,22 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QDir>
-#include <QImage>
-#include <QTemporaryDir>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
+#include "FilmBanc.h"
 #include "Rapport.h"
-#include "platform/Bitmap.h"
-#include "platform/FichiersSurs.h"
-#include "sequence/StockImages.h"
 
 namespace {
 
 constexpr int kImages = 500;
 
-class VueMuette final : public vp::VueSequence {
-public:
-    void rafraichirBande() override {}
-    void montrerProgression(int) override {}
-    void avancerProgression() override {}
-    void completerProgression() override {}
-    void masquerProgression() override {}
-};
-
-struct Film {
-    QTemporaryDir dossier;
-    vp::ProjetCourant p;
-    QByteArray nouvelle;
-
-    explicit Film(const char* nom) {
-        p.repProjets = dossier.path() + "/";
-        p.nomDossier = QString::fromLatin1(nom);
-        QDir().mkpath(p.dossierProjet());
-        QImage image(640, 480, QImage::Format_RGB888);
-        image.fill(Qt::darkCyan);
-        const QString premiere = vp::cheminImage(p, 0);
-        vp::ecrireBitmap24(image, premiere);
-        for (int i = 1; i < kImages; ++i)
-            vp::copierAtomique(premiere, vp::cheminImage(p, i));
-        p.nbImages = kImages;
-        image.fill(Qt::yellow);
-        nouvelle = vp::bitmap24(image);
-    }
-    std::string chemin(int i) const { return vp::cheminImage(p, i).toStdString(); }
-};
-
 void insertionMagasin(benchmark::State& etat) {
-    Film film("magasin");
-    VueMuette vue;
+    vp::bench::FilmBanc film("magasin", kImages);
+    vp::bench::VueMuette vue;
+    ::sync();
     for (auto _ : etat) {
         film.p.imageCourante = -1;
         vp::insererImage(film.p, vue,
@@ -59,12 +26,14 @@ void insertionMagasin(benchmark::State& etat) {
         etat.PauseTiming();
         vp::fermerEspace(film.p, 1, 1);  // back to 500 frames
         film.p.nbImages -= 1;
+        ::sync();  // each run starts with nothing left to write back
         etat.ResumeTiming();
     }
 }
 
 void insertionCopies(benchmark::State& etat) {
-    Film film("copies");
+    vp::bench::FilmBanc film("copies", kImages);
+    ::sync();
     for (auto _ : etat) {
         for (int k = kImages - 1; k >= 0; --k)
             std::filesystem::copy_file(film.chemin(k), film.chemin(k + 1),
@@ -76,6 +45,7 @@ void insertionCopies(benchmark::State& etat) {
             std::filesystem::copy_file(film.chemin(k), film.chemin(k - 1),
                                        std::filesystem::copy_options::overwrite_existing);
         std::filesystem::remove(film.chemin(kImages));
+        ::sync();
         etat.ResumeTiming();
     }
 }

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include "capture/Oignon.h"
+
+using namespace vp;
+
+namespace {
+
+QImage uni(int l, int h, int valeur) {
+    QImage i(l, h, QImage::Format_RGB888);
+    i.fill(QColor(valeur, valeur, valeur));
+    return i;
+}
+
+int melange1(int a, int b, int t) {
+    QImage s(1, 1, QImage::Format_RGB888);
+    melanger(uni(1, 1, a), uni(1, 1, b), t, s);
+    return s.constScanLine(0)[0];
+}
+
+}  // namespace
+
+TEST(Oignon, CasDeReference) {
+    EXPECT_EQ(melange1(100, 201, 50), 151);
+    EXPECT_EQ(melange1(0, 255, 25), 64);
+    for (int t : {10, 30, 50, 70, 90})
+        EXPECT_EQ(melange1(255, 255, t), 255) << t;  // 128 + 128 limited
+    EXPECT_EQ(mulDiv100(255, 50), 128);
+    EXPECT_EQ(mulDiv100(201, 50), 101);
+}
+
+TEST(Oignon, ChaqueOctetPourChaquePosition) {
+    // Every pair of bytes (a along x, b along y) at every position of the track bar.
+    QImage a(256, 256, QImage::Format_RGB888), b(256, 256, QImage::Format_RGB888),
+        s(256, 256, QImage::Format_RGB888);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            a.setPixel(x, y, qRgb(x, x, x));
+            b.setPixel(x, y, qRgb(y, 255 - y, y));
+        }
+    for (int t = 0; t <= 100; ++t) {
+        melanger(a, b, t, s);
+        for (int y = 0; y < 256; ++y) {
+            const uchar* ligne = s.constScanLine(y);
+            for (int x = 0; x < 256; ++x) {
+                const int attendu = std::min(255, mulDiv100(x, 100 - t) + mulDiv100(y, t));
+                const int attenduVert =
+                    std::min(255, mulDiv100(x, 100 - t) + mulDiv100(255 - y, t));
+                ASSERT_EQ(ligne[3 * x], attendu) << "a=" << x << " b=" << y << " t=" << t;
+                ASSERT_EQ(ligne[3 * x + 1], attenduVert)
+                    << "a=" << x << " b=" << 255 - y << " t=" << t;
+            }
+        }
+    }
+    // The two ends give each picture exactly.
+    melanger(a, b, 0, s);
+    EXPECT_EQ(s, a);
+    melanger(a, b, 100, s);
+    EXPECT_EQ(s, b);
+}
+
+TEST(Oignon, EtirementAuPlusProcheVoisinQuelQueSoitLeFormat) {
+    QImage source(4, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x) {
+        source.setPixel(x, 0, qRgb(10 * x, 0, 1));
+        source.setPixel(x, 1, qRgb(10 * x, 100, 1));
+    }
+    QImage cible(2, 2, QImage::Format_RGB888);
+    etirerRapide(source, cible);
+    EXPECT_EQ(cible.pixel(0, 0), qRgb(0, 0, 1));
+    EXPECT_EQ(cible.pixel(1, 0), qRgb(20, 0, 1));
+    EXPECT_EQ(cible.pixel(1, 1), qRgb(20, 100, 1));
+    // Blue-first pictures (bitmap files) and red-first ones give the same colours.
+    for (QImage::Format f : {QImage::Format_BGR888, QImage::Format_RGB888, QImage::Format_ARGB32,
+                             QImage::Format_Indexed8}) {
+        QImage grand(640, 480, QImage::Format_RGB32);
+        grand.fill(qRgb(200, 30, 5));
+        QImage petite(320, 240, QImage::Format_RGB888);
+        etirerRapide(grand.convertToFormat(f), petite);
+        EXPECT_EQ(petite.format(), QImage::Format_RGB888);
+        EXPECT_EQ(petite.size(), QSize(320, 240));
+        EXPECT_EQ(petite.pixel(319, 239), qRgb(200, 30, 5)) << f;
+    }
+}

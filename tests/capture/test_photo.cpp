@@ -1,0 +1,149 @@
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTimer>
+
+#include "app/Fixture.h"
+#include "capture/Camera.h"
+#include "capture/Oignon.h"
+#include "capture/VueDirecte.h"
+#include "capture/mire/PiloteMire.h"
+#include "platform/Bitmap.h"
+#include "platform/ImageEtiree.h"
+#include "sequence/BandeFilm.h"
+#include "sequence/StockImages.h"
+
+using namespace vp;
+using test::Programme;
+
+namespace {
+
+class Photo : public Programme {
+protected:
+    void SetUp() override {
+        etatMire().reinitialiser();
+        installerFournisseurPilotes(fournisseurSelonEnvironnement());
+        Programme::SetUp();
+    }
+    void TearDown() override {
+        Programme::TearDown();
+        etatMire().reinitialiser();
+    }
+    void film(const QString& lettres, qint32 courante) {
+        if (f->projet.titreProjet.isEmpty()) creerProjet("Film");
+        for (const QString& nom : QDir(f->projet.dossierProjet()).entryList({"image_*.bmp"}))
+            QFile::remove(f->projet.dossierProjet() + "/" + nom);
+        test::ecrireFilm(f->projet.dossierProjet(), lettres);
+        f->projet.nbImages = static_cast<qint32>(lettres.size());
+        f->projet.imageCourante = courante;
+        f->rafraichirBande();
+    }
+    // The film as letters, '*' for a camera picture.
+    QString lettres() {
+        QString s;
+        for (qint32 i = 0; i < compterImages(f->projet); ++i) {
+            const QImage image = chargerImage(cheminImage(f->projet, i));
+            s += image.size() == QSize(640, 480) ? QChar('*') : test::lettreImage(image);
+        }
+        return s;
+    }
+    static void attendre(int ms) {
+        QEventLoop boucle;
+        QTimer::singleShot(ms, &boucle, &QEventLoop::quit);
+        boucle.exec();
+    }
+};
+
+}  // namespace
+
+TEST_F(Photo, DansLeVideAuMilieuEtALaFin) {
+    film("", -1);
+    f->bphoto->click();
+    EXPECT_TRUE(QFile::exists(f->projet.dossierProjet() + "/image_00000.bmp"));
+    EXPECT_EQ(f->projet.nbImages, 1);
+    EXPECT_EQ(f->projet.imageCourante, 0);
+
+    film("ABCDE", 2);
+    f->projet.selDebut = 0;
+    f->projet.selFin = 1;
+    f->Ajouterimage1->trigger();
+    EXPECT_EQ(lettres(), "ABC*DE");
+    EXPECT_EQ(f->projet.nbImages, 6);
+    EXPECT_EQ(f->projet.imageCourante, 3);
+    EXPECT_EQ(f->projet.selFin, 1);
+    EXPECT_EQ(f->cam->FichierImage(), cheminImage(f->projet, 3));
+    EXPECT_EQ(f->SB->LAB3->text(), "3");
+    EXPECT_TRUE(test::fichiersPropres(f->projet.dossierProjet()));
+
+    film("ABCDE", 4);
+    f->bphoto->click();
+    EXPECT_EQ(lettres(), "ABCDE*");
+    EXPECT_EQ(f->projet.imageCourante, 5);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+}
+
+TEST_F(Photo, SansProjetSansCameraOuSansImage) {
+    f->bphoto->click();
+    EXPECT_EQ(dialogues().messages(), QStringList{kMessageGarde});
+
+    film("AB", 1);
+    dialogues().affichages.clear();
+    etatMire().sansImage = true;  // the camera gives nothing: a message, nothing changes
+    f->bphoto->click();
+    EXPECT_EQ(dialogues().messages(), QStringList{kPasDImage});
+    EXPECT_EQ(lettres(), "AB");
+    EXPECT_EQ(f->projet.nbImages, 2);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // No camera at all: the command does nothing and says nothing.
+    etatMire().sansImage = false;
+    installerFournisseurPilotes(
+        {[] { return QStringList{}; }, [](int) { return std::unique_ptr<PiloteCapture>(); }});
+    dialogues().affichages.clear();
+    f->Dtecterlacamra1->trigger();
+    EXPECT_EQ(dialogues().messages(), QStringList{kPasDeWebcam});
+    dialogues().affichages.clear();
+    f->bphoto->click();
+    EXPECT_TRUE(dialogues().affichages.empty());
+    EXPECT_EQ(lettres(), "AB");
+}
+
+TEST_F(Photo, EcritureRateeNeChangeRien) {
+    film("ABC", 2);
+    // The project folder has gone (a USB stick pulled out): the picture cannot be written.
+    QDir(f->projet.dossierProjet()).removeRecursively();
+    f->bphoto->click();
+    ASSERT_EQ(dialogues().messages().size(), 1);
+    EXPECT_TRUE(dialogues().messages().first().startsWith("La photo n'a pas été enregistrée."))
+        << dialogues().messages().first().toStdString();
+    EXPECT_EQ(dialogues().affichages.back().icone, Icone::Arret);
+    EXPECT_EQ(f->projet.nbImages, 3);
+    EXPECT_EQ(f->projet.imageCourante, 2);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Photo, VueEnDirectEtPelureDOignon) {
+    attendre(300);  // a few live frames
+    EXPECT_EQ(f->vue->image().size(), QSize(320, 240));
+    EXPECT_EQ(f->vue->image().pixel(2, 2), qRgb(255, 255, 255));  // the pattern's white bar
+    // No frame yet: the camera is mixed with white (the start-up work bitmap).
+    EXPECT_EQ(f->Melange->image().pixel(300, 2), qRgb(128, 128, 128));  // black bar + white
+    film("ABC", 1);
+    attendre(150);
+    const QRgb b = test::imageLettre('B').pixel(0, 0);
+    EXPECT_EQ(f->projet.bmpTravail1.pixel(100, 100), b);  // the current frame at 320 x 240
+    EXPECT_EQ(qRed(f->Melange->image().pixel(300, 2)), mulDiv100(qRed(b), 50));
+    f->TB->setValue(0);
+    attendre(150);
+    EXPECT_EQ(f->Melange->image(), f->projet.bmpTravail1);
+    f->TB->setValue(100);
+    attendre(150);
+    EXPECT_EQ(f->Melange->image(), f->vue->image());
+    // The reference follows the current frame.
+    f->SB->V4Click();
+    attendre(150);
+    EXPECT_EQ(f->projet.bmpTravail1.pixel(10, 10), test::imageLettre('C').pixel(0, 0));
+}
