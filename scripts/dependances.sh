@@ -7,7 +7,7 @@ VP_PAQUETS=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     libv4l-dev libasound2-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format xvfb xauth ffmpeg
+    xdg-utils clang-format xvfb xauth ffmpeg
 )
 
 installer_dependances() {

@@ -392,6 +392,10 @@ void TForm1::relierCommandes() {
     cam->OnFrame = [this](TCamera* s, quintptr h, EnTeteVideo* e) {
         executerCommande([&] { camFrame(s, h, e); }, this);
     };
+    // A camera unplugged while it runs: the live view stops, and the user is told what to do.
+    cam->OnError = [this](TCamera*, quintptr, qint32, const char*) {
+        dialogues().message(this, kWebcamPerdue, Icone::Avertissement);
+    };
 }
 
 void TForm1::FormCreate() {
@@ -427,7 +431,10 @@ void TForm1::closeEvent(QCloseEvent* e) {
 
 void TForm1::changeEvent(QEvent* e) {
     // Each time the window becomes active, the application comes to the front.
-    if (e->type() == QEvent::ActivationChange && isActiveWindow()) raise();
+    // (Never above the application's own modal dialog, which must stay in sight.)
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() &&
+        !QApplication::activeModalWidget())
+        raise();
     QMainWindow::changeEvent(e);
 }
 

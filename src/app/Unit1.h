@@ -18,6 +18,10 @@ class QToolButton;
 
 namespace vp {
 
+inline const QString kWebcamPerdue = QStringLiteral(
+    "La web-cam ne répond plus. Rebranchez-la, puis choisissez « Détecter la web-cam » "
+    "dans le menu Réglages.");
+
 class Apercu;
 class BandeFilm;
 class ImageEtiree;

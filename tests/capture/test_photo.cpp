@@ -147,3 +147,17 @@ TEST_F(Photo, VueEnDirectEtPelureDOignon) {
     attendre(150);
     EXPECT_EQ(f->projet.bmpTravail1.pixel(10, 10), test::imageLettre('C').pixel(0, 0));
 }
+
+TEST_F(Photo, WebcamDebrancheePendantLaVueEnDirect) {
+    attendre(150);
+    etatMire().disparue = true;
+    attendre(300);
+    EXPECT_EQ(dialogues().messages(), QStringList{kWebcamPerdue});
+    // Plugged in again and detected: the live view comes back.
+    etatMire().disparue = false;
+    f->Dtecterlacamra1->trigger();
+    EXPECT_TRUE(cameraPrete());
+    ASSERT_TRUE(f->cam->fenetre());
+    EXPECT_TRUE(f->cam->fenetre()->apercuActif());
+    EXPECT_EQ(dialogues().messages().size(), 1);
+}
