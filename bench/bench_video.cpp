@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "FilmBanc.h"
 #include "Rapport.h"
 #include "capture/mire/PiloteMire.h"
 #include "platform/Bitmap.h"
@@ -69,15 +70,6 @@ public:
     bool lancerEtAttendre(const QString&, const QStringList&) override { return true; }
 };
 
-class VueMuette final : public vp::VueSequence {
-public:
-    void rafraichirBande() override {}
-    void montrerProgression(int) override {}
-    void avancerProgression() override {}
-    void completerProgression() override {}
-    void masquerProgression() override {}
-};
-
 struct Film {
     QTemporaryDir dossier;
     vp::ProjetCourant p;
@@ -102,7 +94,7 @@ ReponsesBanc* g_reponses = nullptr;
 
 void nous(benchmark::State& etat, const Essai* essai) {
     g_reponses->essai = essai;
-    VueMuette vue;
+    vp::bench::VueMuette vue;
     for (auto _ : etat) {
         QFile::remove(g_film->p.dossierProjet() + "/video.avi");
         vp::TAVIRecorder enregistreur;

@@ -27,6 +27,36 @@ void TComponent::RemoveFreeNotification(TComponent* autre) {
     autre->abonnes_.erase(this);
 }
 
+namespace {
+
+// The input of a filter or an output changes: while a stream runs, the new source is started
+// first, swapped in under the guard that the pump holds around GetData, then the old one ended.
+void changerEntree(std::atomic<TACSInput*>& entree, Garde& garde, bool enCours, TACSInput* nouvelle,
+                   TComponent* abonne) {
+    TACSInput* ancienne = entree.load();
+    if (!enCours) {
+        entree = nouvelle;
+    } else {
+        if (nouvelle) nouvelle->Init();
+        garde.prendre();
+        entree = nouvelle;
+        garde.rendre();
+        if (ancienne) ancienne->Flush();
+    }
+    if (ancienne && ancienne != nouvelle) ancienne->RemoveFreeNotification(abonne);
+    if (nouvelle) nouvelle->FreeNotification(abonne);
+}
+
+// The input is going away: forget it, without calling into what is being destroyed.
+void oublierEntree(std::atomic<TACSInput*>& entree, Garde& garde, TComponent* composant) {
+    if (composant != entree.load()) return;
+    garde.prendre();
+    entree = nullptr;
+    garde.rendre();
+}
+
+}  // namespace
+
 // --- TACSInput ---
 
 void TACSInput::Reset() {
@@ -43,27 +73,11 @@ TACSConverter::~TACSConverter() = default;
 
 void TACSConverter::SetInput(TACSInput* Value) {
     if (Value == this) return;
-    TACSInput* ancien = input_.load();
-    if (!Busy) {
-        input_ = Value;
-    } else {
-        if (Value) Value->Init();
-        InputGuard.prendre();
-        input_ = Value;
-        InputGuard.rendre();
-        if (ancien) ancien->Flush();
-    }
-    if (ancien && ancien != Value) ancien->RemoveFreeNotification(this);
-    if (Value) Value->FreeNotification(this);
+    changerEntree(input_, InputGuard, Busy, Value, this);
 }
 
 void TACSConverter::Notification(TComponent* composant) {
-    // The input is going away: forget it, without calling into what is being destroyed.
-    if (composant == input_.load()) {
-        InputGuard.prendre();
-        input_ = nullptr;
-        InputGuard.rendre();
-    }
+    oublierEntree(input_, InputGuard, composant);
 }
 
 void TACSConverter::ReleaseLocks() {
@@ -158,26 +172,11 @@ void TACSOutput::TerminerTravailleur() {
 }
 
 void TACSOutput::SetInput(TACSInput* Value) {
-    TACSInput* ancien = input_.load();
-    if (!Busy) {
-        input_ = Value;
-    } else {
-        if (Value) Value->Init();
-        InputGuard.prendre();
-        input_ = Value;
-        InputGuard.rendre();
-        if (ancien) ancien->Flush();
-    }
-    if (ancien && ancien != Value) ancien->RemoveFreeNotification(this);
-    if (Value) Value->FreeNotification(this);
+    changerEntree(input_, InputGuard, Busy, Value, this);
 }
 
 void TACSOutput::Notification(TComponent* composant) {
-    if (composant == input_.load()) {
-        InputGuard.prendre();
-        input_ = nullptr;
-        InputGuard.rendre();
-    }
+    oublierEntree(input_, InputGuard, composant);
 }
 
 void TACSOutput::Run() {

@@ -9,6 +9,7 @@
 #include "sequence/StockImages.h"
 
 using namespace vp;
+using test::ecrireFichier;
 using test::Programme;
 
 namespace {
@@ -24,13 +25,6 @@ protected:
         f->Dupliquer1->trigger();
     }
 };
-
-void ecrireFichier(const QString& f, const QByteArray& o) {
-    QDir().mkpath(QFileInfo(f).path());
-    QFile fichier(f);
-    fichier.open(QIODevice::WriteOnly);
-    fichier.write(o);
-}
 
 }  // namespace
 

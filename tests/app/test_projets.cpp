@@ -13,19 +13,13 @@
 #include "sequence/BandeFilm.h"
 
 using namespace vp;
+using test::ecrireFichier;
 using test::Programme;
 
 namespace {
 
 QString titreDe(const QString& dossierProjet) {
     return lireProfil(dossierProjet + "/projet.ini", "GENERAL", "titre", "*absent*");
-}
-
-void ecrireFichier(const QString& f, const QByteArray& octets) {
-    QDir().mkpath(QFileInfo(f).path());
-    QFile fichier(f);
-    fichier.open(QIODevice::WriteOnly);
-    fichier.write(octets);
 }
 
 }  // namespace

@@ -85,6 +85,15 @@ int SourceFactice::GetData(void* Buffer, int BufferSize) {
     return static_cast<int>(n);
 }
 
+std::string messageDe(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EACSException& e) {
+        return e.what();
+    }
+    return {};
+}
+
 bool attendre(const std::function<bool()>& condition, int ms) {
     const auto fin = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!condition()) {

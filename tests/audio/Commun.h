@@ -52,6 +52,9 @@ public:
     std::vector<unsigned char> octets(int64_t debut, int64_t n) const;
 };
 
+// The text of the EACSException `f` raises, or an empty text.
+std::string messageDe(const std::function<void()>& f);
+
 // Waits until `condition` holds, at most `ms` milliseconds; true when it held.
 bool attendre(const std::function<bool()>& condition, int ms = 5000);
 

@@ -11,6 +11,7 @@
 
 using namespace vp;
 using test::attendre;
+using test::messageDe;
 using test::SourceFactice;
 
 namespace {
@@ -28,15 +29,6 @@ struct Compteurs {
         o.OnProgress = [this](TACSOutput*) { ++progressions; };
     }
 };
-
-std::string messageDe(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EACSException& e) {
-        return e.what();
-    }
-    return {};
-}
 
 }  // namespace
 

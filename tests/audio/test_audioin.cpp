@@ -10,6 +10,7 @@
 #include "audio/simule/MicroSimule.h"
 
 using namespace vp;
+using test::messageDe;
 
 namespace {
 
@@ -38,15 +39,6 @@ protected:
         return total;
     }
 };
-
-std::string messageDe(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EACSException& e) {
-        return e.what();
-    }
-    return {};
-}
 
 }  // namespace
 

@@ -36,6 +36,13 @@ void DossierTest::conserver(const QString& fichier) {
     aConserver_ << fichier;
 }
 
+void ecrireFichier(const QString& fichier, const QByteArray& octets) {
+    QDir().mkpath(QFileInfo(fichier).path());
+    QFile f(fichier);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << fichier.toStdString();
+    f.write(octets);
+}
+
 QImage imageLettre(QChar lettre, int largeur, int hauteur) {
     QImage i(largeur, hauteur, QImage::Format_RGB888);
     i.fill(QColor(lettre.unicode() & 0xFF, 40, 200));

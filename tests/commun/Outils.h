@@ -21,6 +21,9 @@ private:
     QStringList aConserver_;
 };
 
+// Writes `octets` into `fichier`, making its folder when needed.
+void ecrireFichier(const QString& fichier, const QByteArray& octets);
+
 // Frames as letters: each frame file is a tiny bitmap whose first pixel encodes its letter.
 QImage imageLettre(QChar lettre, int largeur = 8, int hauteur = 6);
 QChar lettreImage(const QImage& image);

@@ -13,25 +13,13 @@
 #include <memory>
 
 #include "Identites.h"
+#include "VueFactice.h"
 #include "commun/DialoguesScriptes.h"
 #include "platform/Bitmap.h"
 #include "platform/FichiersSurs.h"
 #include "sequence/Edition.h"
 
 using namespace vp;
-
-namespace {
-
-class VueMuette final : public VueSequence {
-public:
-    void rafraichirBande() override {}
-    void montrerProgression(int) override {}
-    void avancerProgression() override {}
-    void completerProgression() override {}
-    void masquerProgression() override {}
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 5) return 2;
@@ -57,7 +45,7 @@ int main(int argc, char** argv) {
         prochaineId = std::max(prochaineId, id + 1);
         film += (i ? QStringLiteral(",") : QString()) + QString::number(id);
     }
-    VueMuette vue;
+    test::VueFactice vue;
     // The parent may kill from now on.
     [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, "p", 1);
 
