@@ -282,6 +282,11 @@ void TForm1::enregistrerAide(QWidget* controle, Aide effet, const QString& texte
 }
 
 bool TForm1::eventFilter(QObject* objet, QEvent* evenement) {
+    // The tool bar stays along the top and the help line along the bottom of the window.
+    if (objet == Fond && evenement->type() == QEvent::Resize) {
+        Panel1->setGeometry(0, 0, Fond->width(), 35);
+        Laide->setGeometry(0, Fond->height() - 24, Fond->width(), 24);
+    }
     if (evenement->type() == QEvent::MouseMove &&
         static_cast<QMouseEvent*>(evenement)->buttons() == Qt::NoButton) {
         const auto regle = aides_.constFind(objet);
@@ -453,6 +458,7 @@ void TForm1::Nouveau1Click() {
     ecrireProfil(chemin + QStringLiteral("/projet.ini"), QStringLiteral("GENERAL"),
                  QStringLiteral("titre"), titre);
     // The project is taken over only once its file is written: on failure the previous one stays.
+    if (apercu_->enLecture()) apercu_->arreter();
     projet.titreProjet = titre;
     projet.nomDossier = dossier;
     projet.nbImages = 0;
@@ -473,6 +479,7 @@ void TForm1::Charger1Click() {
         dialogues().message(this, kAucunProjetChoisi, Icone::Information);
         return;
     }
+    if (apercu_->enLecture()) apercu_->arreter();
     projet.titreProjet = Fouvrir->Liste->item(i)->text();
     projet.nomDossier = Fouvrir->Listerep->item(i)->text();
     setWindowTitle(kTitreApplication + QStringLiteral(" : ") + projet.titreProjet);

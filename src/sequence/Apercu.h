@@ -35,12 +35,12 @@ public:
     void tbimsChange();
 
     bool enLecture() const;
+    // Stops a running preview (another project is opened).
+    void arreter();
     // Milliseconds between frames at `imagesParSeconde` (integer division).
     static int intervalle(int imagesParSeconde) { return 1000 / imagesParSeconde; }
 
 private:
-    void arreter();
-
     ProjetCourant& p_;
     Controles c_;
 };
