@@ -11,7 +11,7 @@ installer_dependances
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVP_TESTS=OFF -DVP_BENCH=ON
 cmake --build build-bench
 for b in build-bench/bench/bench_*; do
-    [ -x "$b" ] || continue
+    [ -f "$b" ] && [ -x "$b" ] || continue
     echo "== $(basename "$b")"
     "$b" "$@"
 done

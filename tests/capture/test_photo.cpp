@@ -161,3 +161,23 @@ TEST_F(Photo, WebcamDebrancheePendantLaVueEnDirect) {
     EXPECT_TRUE(f->cam->fenetre()->apercuActif());
     EXPECT_EQ(dialogues().messages().size(), 1);
 }
+
+TEST(SansWebcam, LaFenetrePrincipaleSOuvreQuandMeme) {
+    test::Scenario scenario;
+    test::DossierTest dossier;
+    const QString ancien = QDir::currentPath();
+    QDir::setCurrent(dossier.chemin());
+    installerFournisseurPilotes(
+        {[] { return QStringList{}; }, [](int) { return std::unique_ptr<PiloteCapture>(); }});
+    {
+        const std::unique_ptr<TForm1> f = creerFiches();
+        f->show();
+        EXPECT_EQ(scenario.dialogues().messages(), QStringList{kPasDeWebcam});
+        EXPECT_EQ(scenario.dialogues().affichages.back().icone, Icone::Arret);
+        EXPECT_TRUE(f->isVisible());
+        EXPECT_FALSE(cameraPrete());
+        EXPECT_TRUE(f->vue->image().isNull());  // no live picture
+    }
+    installerFournisseurPilotes(fournisseurSelonEnvironnement());
+    QDir::setCurrent(ancien);
+}
