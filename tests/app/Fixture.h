@@ -4,10 +4,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTimer>
 #include <QToolButton>
 #include <memory>
 
