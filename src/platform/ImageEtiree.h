@@ -14,8 +14,6 @@ public:
 
     void setImage(const QImage& image);
     const QImage& image() const { return image_; }
-    // What is on screen: the picture at the control's size.
-    const QImage& imageAffichee() const { return affichee_; }
 
 signals:
     void clique();

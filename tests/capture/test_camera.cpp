@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "Webcams.h"
 #include "capture/Camera.h"
 #include "capture/DialoguesPilote.h"
 #include "capture/mire/PiloteMire.h"
@@ -30,19 +31,6 @@ protected:
     }
     void TearDown() override { etatMire().reinitialiser(); }
 
-    static void attendre(int ms) {
-        QEventLoop boucle;
-        QTimer::singleShot(ms, &boucle, &QEventLoop::quit);
-        boucle.exec();
-    }
-    static std::string messageDe(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const Erreur& e) {
-            return e.texte().toStdString();
-        }
-        return {};
-    }
     PiloteMire* mire(TCamera& cam) { return dynamic_cast<PiloteMire*>(cam.fenetre()->pilote()); }
 };
 
@@ -70,7 +58,7 @@ TEST_F(Webcam, ImagesAuRythmeDemande) {
     EXPECT_EQ(mire(cam)->periode(), 33333u);
     QElapsedTimer chrono;
     chrono.start();
-    attendre(1000);
+    test::attendreEvenements(1000);
     const double secondes = chrono.elapsed() / 1000.0;
     EXPECT_GT(images, 18 * secondes);
     EXPECT_LT(images, 34 * secondes);
@@ -78,7 +66,7 @@ TEST_F(Webcam, ImagesAuRythmeDemande) {
     cam.setActif(false);
     EXPECT_EQ(cam.fenetre(), nullptr);
     const int apres = images;
-    attendre(100);
+    test::attendreEvenements(100);
     EXPECT_EQ(images, apres);
 }
 
@@ -108,20 +96,19 @@ TEST_F(Webcam, CadencesEtReglagesAppliquesALActivation) {
 }
 
 TEST_F(Webcam, SansWebcam) {
-    installerFournisseurPilotes(
-        {[] { return QStringList{}; }, [](int) { return std::unique_ptr<PiloteCapture>(); }});
+    installerFournisseurPilotes(test::aucuneWebcam());
     TCamera cam(&fenetre);
-    EXPECT_EQ(messageDe([&] { cam.setActif(true); }), kPasDeWebcam.toStdString());
+    EXPECT_EQ(test::messageErreur([&] { cam.setActif(true); }), kPasDeWebcam.toStdString());
     EXPECT_FALSE(cameraPrete());
     EXPECT_TRUE(cam.Actif());
     EXPECT_NE(cam.fenetre(), nullptr);  // the window without a driver stays until deactivation
-    EXPECT_EQ(messageDe([&] { cam.setActif(false); }), "");
+    EXPECT_EQ(test::messageErreur([&] { cam.setActif(false); }), "");
     EXPECT_EQ(cam.fenetre(), nullptr);
     EXPECT_FALSE(cam.Actif());
 
     etatMire().refuserConnexion = true;  // a driver that refuses the connection
     installerFournisseurPilotes(fournisseurSelonEnvironnement());
-    EXPECT_EQ(messageDe([&] { cam.setActif(true); }), kPasDeWebcam.toStdString());
+    EXPECT_EQ(test::messageErreur([&] { cam.setActif(true); }), kPasDeWebcam.toStdString());
     cam.setActif(false);
 }
 
@@ -131,11 +118,11 @@ TEST_F(Webcam, SuperpositionSansEvenement) {
     cam.OnFrame = [&](TCamera*, quintptr, EnTeteVideo*) { ++images; };
     cam.setOverlay(true);
     cam.setActif(true);
-    attendre(300);
+    test::attendreEvenements(300);
     EXPECT_EQ(images, 0);
     EXPECT_TRUE(cam.fenetre()->superpositionActive());
     cam.setOverlay(false);  // back to the preview
-    attendre(300);
+    test::attendreEvenements(300);
     EXPECT_GT(images, 0);
     cam.setActif(false);
 }
@@ -144,8 +131,8 @@ TEST_F(Webcam, OperationsSansFenetreNeFontRien) {
     TCamera cam(&fenetre);
     EXPECT_FALSE(cam.CapturerFichier());
     EXPECT_FALSE(cam.CapturerPressePapiers());
-    EXPECT_EQ(messageDe([&] { cam.DialogueSource(); }), "");
-    EXPECT_EQ(messageDe([&] { cam.DialogueFormat(); }), "");
+    EXPECT_EQ(test::messageErreur([&] { cam.DialogueSource(); }), "");
+    EXPECT_EQ(test::messageErreur([&] { cam.DialogueFormat(); }), "");
     EXPECT_TRUE(scenario.dialogues().affichages.empty());
 }
 
@@ -201,8 +188,8 @@ TEST_F(Webcam, DialoguesDuPilote) {
 
     etatMire().sansControles = true;
     etatMire().sansFormats = true;
-    EXPECT_EQ(messageDe([&] { cam.DialogueSource(); }), kPasBonSource.toStdString());
-    EXPECT_EQ(messageDe([&] { cam.DialogueFormat(); }), kPasBonFormat.toStdString());
+    EXPECT_EQ(test::messageErreur([&] { cam.DialogueSource(); }), kPasBonSource.toStdString());
+    EXPECT_EQ(test::messageErreur([&] { cam.DialogueFormat(); }), kPasBonFormat.toStdString());
     cam.setActif(false);
 }
 
@@ -212,14 +199,14 @@ TEST_F(Webcam, CameraDebrancheeArreteLApercu) {
     cam.OnFrame = [&](TCamera*, quintptr, EnTeteVideo*) { ++images; };
     cam.OnError = [&](TCamera*, quintptr, qint32, const char*) { ++erreurs; };
     cam.setActif(true);
-    attendre(200);
+    test::attendreEvenements(200);
     EXPECT_GT(images, 0);
     etatMire().disparue = true;
-    attendre(200);
+    test::attendreEvenements(200);
     EXPECT_EQ(erreurs, 1);
     EXPECT_FALSE(cam.fenetre()->apercuActif());
     const int avant = images;
-    attendre(100);
+    test::attendreEvenements(100);
     EXPECT_EQ(images, avant);
     EXPECT_FALSE(cam.CapturerPressePapiers());
     cam.setActif(false);

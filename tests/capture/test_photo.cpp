@@ -5,6 +5,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "Webcams.h"
 #include "app/Fixture.h"
 #include "capture/Camera.h"
 #include "capture/Oignon.h"
@@ -48,11 +49,6 @@ protected:
             s += image.size() == QSize(640, 480) ? QChar('*') : test::lettreImage(image);
         }
         return s;
-    }
-    static void attendre(int ms) {
-        QEventLoop boucle;
-        QTimer::singleShot(ms, &boucle, &QEventLoop::quit);
-        boucle.exec();
     }
 };
 
@@ -100,8 +96,7 @@ TEST_F(Photo, SansProjetSansCameraOuSansImage) {
 
     // No camera at all: the command does nothing and says nothing.
     etatMire().sansImage = false;
-    installerFournisseurPilotes(
-        {[] { return QStringList{}; }, [](int) { return std::unique_ptr<PiloteCapture>(); }});
+    installerFournisseurPilotes(test::aucuneWebcam());
     dialogues().affichages.clear();
     f->Dtecterlacamra1->trigger();
     EXPECT_EQ(dialogues().messages(), QStringList{kPasDeWebcam});
@@ -126,32 +121,32 @@ TEST_F(Photo, EcritureRateeNeChangeRien) {
 }
 
 TEST_F(Photo, VueEnDirectEtPelureDOignon) {
-    attendre(300);  // a few live frames
+    test::attendreEvenements(300);  // a few live frames
     EXPECT_EQ(f->vue->image().size(), QSize(320, 240));
     EXPECT_EQ(f->vue->image().pixel(2, 2), qRgb(255, 255, 255));  // the pattern's white bar
     // No frame yet: the camera is mixed with white (the start-up work bitmap).
     EXPECT_EQ(f->Melange->image().pixel(300, 2), qRgb(128, 128, 128));  // black bar + white
     film("ABC", 1);
-    attendre(150);
+    test::attendreEvenements(150);
     const QRgb b = test::imageLettre('B').pixel(0, 0);
     EXPECT_EQ(f->projet.bmpTravail1.pixel(100, 100), b);  // the current frame at 320 x 240
     EXPECT_EQ(qRed(f->Melange->image().pixel(300, 2)), mulDiv100(qRed(b), 50));
     f->TB->setValue(0);
-    attendre(150);
+    test::attendreEvenements(150);
     EXPECT_EQ(f->Melange->image(), f->projet.bmpTravail1);
     f->TB->setValue(100);
-    attendre(150);
+    test::attendreEvenements(150);
     EXPECT_EQ(f->Melange->image(), f->vue->image());
     // The reference follows the current frame.
     f->SB->V4Click();
-    attendre(150);
+    test::attendreEvenements(150);
     EXPECT_EQ(f->projet.bmpTravail1.pixel(10, 10), test::imageLettre('C').pixel(0, 0));
 }
 
 TEST_F(Photo, WebcamDebrancheePendantLaVueEnDirect) {
-    attendre(150);
+    test::attendreEvenements(150);
     etatMire().disparue = true;
-    attendre(300);
+    test::attendreEvenements(300);
     EXPECT_EQ(dialogues().messages(), QStringList{kWebcamPerdue});
     // Plugged in again and detected: the live view comes back.
     etatMire().disparue = false;
@@ -167,8 +162,7 @@ TEST(SansWebcam, LaFenetrePrincipaleSOuvreQuandMeme) {
     test::DossierTest dossier;
     const QString ancien = QDir::currentPath();
     QDir::setCurrent(dossier.chemin());
-    installerFournisseurPilotes(
-        {[] { return QStringList{}; }, [](int) { return std::unique_ptr<PiloteCapture>(); }});
+    installerFournisseurPilotes(test::aucuneWebcam());
     {
         const std::unique_ptr<TForm1> f = creerFiches();
         f->show();

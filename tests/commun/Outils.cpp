@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include "platform/Bitmap.h"
+#include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
 
 namespace vp::test {
@@ -34,6 +37,21 @@ QString DossierTest::chemin() const {
 
 void DossierTest::conserver(const QString& fichier) {
     aConserver_ << fichier;
+}
+
+void attendreEvenements(int ms) {
+    QEventLoop boucle;
+    QTimer::singleShot(ms, &boucle, &QEventLoop::quit);
+    boucle.exec();
+}
+
+std::string messageErreur(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Erreur& e) {
+        return e.texte().toStdString();
+    }
+    return {};
 }
 
 void ecrireFichier(const QString& fichier, const QByteArray& octets) {

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
+#include <string>
 
 namespace vp::test {
 
@@ -20,6 +22,12 @@ private:
     QTemporaryDir dossier_;
     QStringList aConserver_;
 };
+
+// Lets the event loop run for `ms` milliseconds (timers, camera frames).
+void attendreEvenements(int ms);
+
+// The text of the Erreur `f` raises, or an empty text.
+std::string messageErreur(const std::function<void()>& f);
 
 // Writes `octets` into `fichier`, making its folder when needed.
 void ecrireFichier(const QString& fichier, const QByteArray& octets);

@@ -19,15 +19,7 @@
 using namespace vp;
 using test::Programme;
 
-namespace {
-
-void attendre(int ms) {
-    QEventLoop boucle;
-    QTimer::singleShot(ms, &boucle, &QEventLoop::quit);
-    boucle.exec();
-}
-
-}  // namespace
+using test::attendreEvenements;
 
 TEST_F(Programme, RouteDUnFilm) {
     etatMire().reinitialiser();
@@ -36,7 +28,7 @@ TEST_F(Programme, RouteDUnFilm) {
 
     // Ten pictures, the scene moving between them.
     for (int i = 0; i < 10; ++i) {
-        attendre(40);
+        attendreEvenements(40);
         f->bphoto->click();
     }
     ASSERT_EQ(f->projet.nbImages, 10);
@@ -60,7 +52,7 @@ TEST_F(Programme, RouteDUnFilm) {
     f->SB->SCR->setValue(0);
     f->tbims->setValue(25);
     f->SpeedButton15->click();
-    attendre(14 * 40 + 400);
+    attendreEvenements(14 * 40 + 400);
     EXPECT_FALSE(f->Timer1->isActive());
     EXPECT_EQ(f->Limages->text(), "14 images");
 

@@ -39,12 +39,8 @@ int main(int argc, char** argv) {
     p.nbImages = compterImages(p);
     p.imageCourante = p.nbImages - 1;
     int prochaineId = 1;
-    QString film;
-    for (qint32 i = 0; i < p.nbImages; ++i) {
-        const int id = test::identiteFichier(cheminImage(p, i));
-        prochaineId = std::max(prochaineId, id + 1);
-        film += (i ? QStringLiteral(",") : QString()) + QString::number(id);
-    }
+    for (qint32 i = 0; i < p.nbImages; ++i)
+        prochaineId = std::max(prochaineId, test::identiteFichier(cheminImage(p, i)) + 1);
     test::VueFactice vue;
     // The parent may kill from now on.
     [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, "p", 1);
@@ -64,7 +60,7 @@ int main(int argc, char** argv) {
             commande = 6;
         if (p.nbImages < 4 && (commande == 2 || commande == 6)) commande = 0;
 
-        film.clear();
+        QString film;
         for (qint32 i = 0; i < p.nbImages; ++i)
             film += (i ? QStringLiteral(",") : QString()) +
                     QString::number(test::identiteRapide(cheminImage(p, i)));

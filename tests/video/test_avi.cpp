@@ -22,15 +22,6 @@ QImage uni(int l, int h, QColor c) {
     return i;
 }
 
-std::string messageDe(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Erreur& e) {
-        return e.texte().toStdString();
-    }
-    return {};
-}
-
 QByteArray lire(const QString& f) {
     QFile fichier(f);
     fichier.open(QIODevice::ReadOnly);
@@ -208,7 +199,7 @@ TEST(AVIRecorder, EcraserOuNon) {
     ASSERT_EQ(s.dialogues().affichages.size(), 1u);
     EXPECT_EQ(s.dialogues().affichages[0].texte,
               "Overwrite file " + QDir::toNativeSeparators(r.Filename) + "?");
-    EXPECT_EQ(messageDe([&] { r.WriteFrame(uni(8, 8, Qt::red)); }),
+    EXPECT_EQ(test::messageErreur([&] { r.WriteFrame(uni(8, 8, Qt::red)); }),
               "Cannot add frame to AVI. AVI file not created.");
 
     s.dialogues().reponses = {true};
@@ -216,7 +207,7 @@ TEST(AVIRecorder, EcraserOuNon) {
     r.WriteFrame(uni(320, 200, Qt::red));
     r.CloseRecording(false);
     EXPECT_EQ(lireVideo(r.Filename).images, 1);
-    EXPECT_EQ(messageDe([&] { r.CloseRecording(false); }),
+    EXPECT_EQ(test::messageErreur([&] { r.CloseRecording(false); }),
               "Cannot close AVI file. AVI file not created.");
 
     // Without a file name the user is asked for one; cancelling gives false.
@@ -230,13 +221,13 @@ TEST(AVIRecorder, EchecsDOuvertureLaissentLEnregistreurAuRepos) {
     test::DossierTest d;
     TAVIRecorder r;
     r.Filename = d.chemin() + "absent/video.avi";
-    EXPECT_EQ(messageDe([&] { r.OpenRecording(); }),
+    EXPECT_EQ(test::messageErreur([&] { r.OpenRecording(); }),
               "Cannot create AVI file. Disk full or file in use?");
     EXPECT_FALSE(r.enregistre());
 
     r.Filename = d.chemin() + "zero.avi";
     r.FPS = 0;  // the codec refuses it
-    EXPECT_EQ(messageDe([&] { r.OpenRecording(); }), "Cannot make compressed stream. ");
+    EXPECT_EQ(test::messageErreur([&] { r.OpenRecording(); }), "Cannot make compressed stream. ");
     EXPECT_FALSE(r.enregistre());
     EXPECT_FALSE(QFile::exists(r.Filename));
 
