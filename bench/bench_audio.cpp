@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Rapport.h"
-#include "audio/ACS_Indicator.h"
-#include "audio/ACS_Misc.h"
+#include "audio/IndicateurNiveau.h"
+#include "audio/SortieNulle.h"
 
 namespace {
 

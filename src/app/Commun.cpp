@@ -30,11 +30,11 @@ QPushButton* boutonPlat(const QString& texte, QWidget* parent, const char* coule
 
 }  // namespace
 
-QPushButton* boutonValider(const QString& texte, QWidget* parent) {
+QPushButton* creerBoutonValider(const QString& texte, QWidget* parent) {
     return boutonPlat(texte, parent, "green");
 }
 
-QPushButton* boutonAnnuler(const QString& texte, QWidget* parent) {
+QPushButton* creerBoutonAnnuler(const QString& texte, QWidget* parent) {
     return boutonPlat(texte, parent, "maroon");
 }
 

@@ -1,18 +1,18 @@
 #include "Programme.h"
 
-#include "Unit1.h"
-#include "Unit2.h"
-#include "Unit3.h"
-#include "Unit4.h"
+#include "DialogueNouveauProjet.h"
+#include "DialogueOuvrirProjet.h"
+#include "DialogueReglagesVideo.h"
+#include "FenetrePrincipale.h"
 
 namespace vp {
 
-std::unique_ptr<TForm1> creerFiches() {
-    auto form1 = std::make_unique<TForm1>();
-    auto* nouveau = new TFnouveau(form1->projet, form1.get());
-    auto* ouvrir = new TFouvrir(form1->projet, form1.get());
-    auto* video = new TFvideo(form1->projet, form1.get());
-    form1->relierFiches(nouveau, ouvrir, video);
+std::unique_ptr<FenetrePrincipale> creerFenetres() {
+    auto form1 = std::make_unique<FenetrePrincipale>();
+    auto* nouveau = new DialogueNouveauProjet(form1->projet, form1.get());
+    auto* ouvrir = new DialogueOuvrirProjet(form1->projet, form1.get());
+    auto* video = new DialogueReglagesVideo(form1->projet, form1.get());
+    form1->relierDialogues(nouveau, ouvrir, video);
     return form1;
 }
 

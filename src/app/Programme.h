@@ -4,10 +4,10 @@
 
 namespace vp {
 
-class TForm1;
+class FenetrePrincipale;
 
 // Creates the forms once, in order: the main window (whose creation handler runs first), then
 // the New project, Open project and Video settings dialogs, owned by the main window.
-std::unique_ptr<TForm1> creerFiches();
+std::unique_ptr<FenetrePrincipale> creerFenetres();
 
 }  // namespace vp

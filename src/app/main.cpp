@@ -3,8 +3,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "FenetrePrincipale.h"
 #include "Programme.h"
-#include "Unit1.h"
 #include "platform/Dialogues.h"
 
 int main(int argc, char* argv[]) {
@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&traduction);
 
-    const std::unique_ptr<vp::TForm1> Form1 = vp::creerFiches();
-    Form1->show();
+    const std::unique_ptr<vp::FenetrePrincipale> fenetre = vp::creerFenetres();
+    fenetre->show();
     return QApplication::exec();
 }

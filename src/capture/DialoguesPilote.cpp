@@ -125,10 +125,10 @@ DialogueFormatImage::DialogueFormatImage(PiloteCapture& pilote, QWidget* parent)
     principal->addLayout(formulaire);
     auto* boutons = new QHBoxLayout;
     bok = new QPushButton(QStringLiteral("OK"));
-    bannuler = new QPushButton(QStringLiteral("Annuler"));
+    boutonAnnuler = new QPushButton(QStringLiteral("Annuler"));
     boutons->addStretch();
     boutons->addWidget(bok);
-    boutons->addWidget(bannuler);
+    boutons->addWidget(boutonAnnuler);
     principal->addLayout(boutons);
 
     QSize taille;
@@ -144,7 +144,7 @@ DialogueFormatImage::DialogueFormatImage(PiloteCapture& pilote, QWidget* parent)
 
     connect(Formats, &QComboBox::currentIndexChanged, this, [this] { remplirTailles(); });
     connect(bok, &QPushButton::clicked, this, [this] { bokClick(); });
-    connect(bannuler, &QPushButton::clicked, this, &QDialog::reject);
+    connect(boutonAnnuler, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void DialogueFormatImage::remplirTailles() {

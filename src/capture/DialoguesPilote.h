@@ -38,7 +38,7 @@ public:
     QComboBox* Formats;
     QComboBox* Tailles;
     QPushButton* bok;
-    QPushButton* bannuler;
+    QPushButton* boutonAnnuler;
 
     void bokClick();
 

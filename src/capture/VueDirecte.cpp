@@ -23,19 +23,19 @@ VueDirecte::VueDirecte(ProjetCourant& projet, const Controles& controles)
         i = QImage(320, 240, QImage::Format_RGB888);
         i.fill(Qt::black);
     }
-    c_.Melange->setImage(melange_[0]);
+    c_.vueOignon->setImage(melange_[0]);
 }
 
 void VueDirecte::traiterImageCamera() {
-    if (!c_.cam->CapturerPressePapiers()) return;  // a frame that cannot be read is skipped
-    const QImage cadre = c_.cam->imageSaisie();
+    if (!c_.camera->CapturerPressePapiers()) return;  // a frame that cannot be read is skipped
+    const QImage cadre = c_.camera->imageSaisie();
     if (cadre.isNull()) return;
     tour_ ^= 1;
     // The camera picture is stretched once and shown as it is in "CAMERA".
     QImage& camera = camera_[tour_];
     etirerRapide(cadre, camera);
     p_.bmpTravail2 = camera;
-    c_.vue->setImage(camera);
+    c_.vueCamera->setImage(camera);
     if (p_.nbImages > 0 && c_.bande->version() != versionReference_) {
         p_.bmpTravail1 = c_.bande->referenceOignon();
         versionReference_ = c_.bande->version();
@@ -44,22 +44,22 @@ void VueDirecte::traiterImageCamera() {
         p_.bmpTravail1 =
             p_.bmpTravail1.scaled(camera.size()).convertToFormat(QImage::Format_RGB888);
     QImage& melange = melange_[tour_];
-    melanger(p_.bmpTravail1, camera, c_.TB->value(), melange);
-    c_.Melange->setImage(melange);
+    melanger(p_.bmpTravail1, camera, c_.glissiereOignon->value(), melange);
+    c_.vueOignon->setImage(melange);
 }
 
-void VueDirecte::bphotoClick(VueSequence& vue) {
+void VueDirecte::prendrePhoto(VueSequence& vue) {
     if (!verifierProjet(p_)) return;
     if (!cameraPrete()) return;
     CurseurOccupe curseur;
     // The frame is taken first: without one, nothing on disk changes.
-    if (!c_.cam->CapturerPressePapiers() || c_.cam->imageSaisie().isNull()) {
+    if (!c_.camera->CapturerPressePapiers() || c_.camera->imageSaisie().isNull()) {
         dialogues().message(QApplication::activeWindow(), kPasDImage, Icone::Avertissement);
         return;
     }
-    const QImage image = c_.cam->imageSaisie();
+    const QImage image = c_.camera->imageSaisie();
     insererImage(p_, vue, [&](const QString& chemin) {
-        c_.cam->setFichierImage(chemin);
+        c_.camera->setFichierImage(chemin);
         try {
             ecrireBitmap24(image, chemin);
         } catch (const Erreur& e) {

@@ -21,17 +21,17 @@ inline const QString kPasDImage = QStringLiteral(
 class VueDirecte {
 public:
     struct Controles {
-        TCamera* cam;
-        ImageEtiree* vue;
-        ImageEtiree* Melange;
-        QSlider* TB;
+        TCamera* camera;
+        ImageEtiree* vueCamera;
+        ImageEtiree* vueOignon;
+        QSlider* glissiereOignon;
         BandeFilm* bande;
     };
 
     VueDirecte(ProjetCourant& projet, const Controles& controles);
 
     void traiterImageCamera();
-    void bphotoClick(VueSequence& vue);
+    void prendrePhoto(VueSequence& vue);
 
 private:
     ProjetCourant& p_;

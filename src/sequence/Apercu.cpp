@@ -23,34 +23,34 @@ void mettreGlyphe(QAbstractButton* bouton, const ImageEtiree* glyphe) {
 }  // namespace
 
 Apercu::Apercu(ProjetCourant& projet, const Controles& controles) : p_(projet), c_(controles) {
-    c_.Timer1->stop();
-    mettreGlyphe(c_.bouton, c_.BMlect);
+    c_.minuterieApercu->stop();
+    mettreGlyphe(c_.bouton, c_.imageLecture);
 }
 
 bool Apercu::enLecture() const {
-    return c_.Timer1->isActive();
+    return c_.minuterieApercu->isActive();
 }
 
-void Apercu::bapercuClick() {
+void Apercu::basculerApercu() {
     if (!verifierProjet(p_)) return;
     if (p_.nbImages == 0) return;
     if (enLecture()) {
         arreter();
         return;
     }
-    c_.Timer1->setInterval(intervalle(c_.tbims->value()));
+    c_.minuterieApercu->setInterval(intervalle(c_.glissiereCadence->value()));
     p_.posLecture = p_.imageCourante;
-    mettreGlyphe(c_.bouton, c_.BMstop);
-    c_.Timer1->start();
+    mettreGlyphe(c_.bouton, c_.imageArret);
+    c_.minuterieApercu->start();
 }
 
-void Apercu::Timer1Timer() {
+void Apercu::avancerApercu() {
     // Frames deleted under the running preview: nothing left to play from here.
     if (p_.posLecture < 0 || p_.posLecture >= p_.nbImages) {
         arreter();
         return;
     }
-    c_.Limages->setText(QString::number(p_.posLecture));
+    c_.etiquetteNombreImages->setText(QString::number(p_.posLecture));
     QImage image;
     try {
         image = chargerImage(cheminImage(p_, p_.posLecture));
@@ -58,19 +58,20 @@ void Apercu::Timer1Timer() {
         arreter();  // reported once, not at every tick
         throw;
     }
-    c_.aper->setImage(image);
-    c_.aper->repaint();
+    c_.vueApercu->setImage(image);
+    c_.vueApercu->repaint();
     p_.posLecture += 1;
     if (p_.posLecture >= p_.nbImages) arreter();
 }
 
-void Apercu::tbimsChange() {
-    c_.lims->setText(QString::number(c_.tbims->value()) + QStringLiteral(" i/s"));
+void Apercu::changerCadenceApercu() {
+    c_.etiquetteCadence->setText(QString::number(c_.glissiereCadence->value()) +
+                                 QStringLiteral(" i/s"));
 }
 
 void Apercu::arreter() {
-    c_.Timer1->stop();
-    mettreGlyphe(c_.bouton, c_.BMlect);
+    c_.minuterieApercu->stop();
+    mettreGlyphe(c_.bouton, c_.imageLecture);
     c_.bande->afficherNombreImages();
 }
 

@@ -12,27 +12,27 @@ namespace vp {
 class BandeFilm;
 class ImageEtiree;
 
-// The animated preview: plays the film once from the current frame in `aper`, at the rate of
-// the track bar `tbims`; the button shows the play or the stop glyph.
+// The animated preview: plays the film once from the current frame in `vueApercu`, at the rate of
+// the track bar `glissiereCadence`; the button shows the play or the stop glyph.
 class Apercu {
 public:
     struct Controles {
-        QTimer* Timer1;
-        QAbstractButton* bouton;  // SpeedButton15
-        ImageEtiree* aper;
-        QLabel* Limages;
-        const ImageEtiree* BMlect;
-        const ImageEtiree* BMstop;
-        QSlider* tbims;
-        QLabel* lims;
+        QTimer* minuterieApercu;
+        QAbstractButton* bouton;  // boutonApercu
+        ImageEtiree* vueApercu;
+        QLabel* etiquetteNombreImages;
+        const ImageEtiree* imageLecture;
+        const ImageEtiree* imageArret;
+        QSlider* glissiereCadence;
+        QLabel* etiquetteCadence;
         BandeFilm* bande;
     };
 
     Apercu(ProjetCourant& projet, const Controles& controles);
 
-    void bapercuClick();
-    void Timer1Timer();
-    void tbimsChange();
+    void basculerApercu();
+    void avancerApercu();
+    void changerCadenceApercu();
 
     bool enLecture() const;
     // Stops a running preview (another project is opened).

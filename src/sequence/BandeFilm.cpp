@@ -32,63 +32,58 @@ BandeFilm::BandeFilm(ProjetCourant& projet, QWidget* parent) : QScrollArea(paren
     police.setBold(true);
     police.setPixelSize(16);
     const int xs[5] = {8, 176, 344, 512, 680};
-    std::array<ImageEtiree*, 5> v{};
-    std::array<QLabel*, 5> l{};
     const char* textes[5] = {"", "", "0", "1", "2"};
     for (int i = 0; i < 5; ++i) {
-        v[i] = new ImageEtiree(contenu);
-        v[i]->setGeometry(xs[i], 32, 160, 120);
-        v[i]->setCursor(Qt::PointingHandCursor);
-        v[i]->setObjectName(QStringLiteral("V%1").arg(i + 1));
-        l[i] = new QLabel(QString::fromLatin1(textes[i]), contenu);
-        l[i]->setGeometry(xs[i], 8, 161, 17);
-        l[i]->setAlignment(Qt::AlignCenter);
-        l[i]->setFont(police);
-        l[i]->setObjectName(QStringLiteral("LAB%1").arg(i + 1));
-        colorer(l[i], kNoir);
+        vignettes[i] = new ImageEtiree(contenu);
+        vignettes[i]->setGeometry(xs[i], 32, 160, 120);
+        vignettes[i]->setCursor(Qt::PointingHandCursor);
+        numeros[i] = new QLabel(QString::fromLatin1(textes[i]), contenu);
+        numeros[i]->setGeometry(xs[i], 8, 161, 17);
+        numeros[i]->setAlignment(Qt::AlignCenter);
+        numeros[i]->setFont(police);
+        colorer(numeros[i], kNoir);
     }
-    V1 = v[0], V2 = v[1], V3 = v[2], V4 = v[3], V5 = v[4];
-    LAB1 = l[0], LAB2 = l[1], LAB3 = l[2], LAB4 = l[3], LAB5 = l[4];
 
-    kase = new QFrame(contenu);
-    kase->setObjectName(QStringLiteral("kase"));
-    kase->setGeometry(339, 27, 170, 130);
-    kase->setStyleSheet(
-        QStringLiteral("QFrame#kase { border: 3px solid black; background: transparent; }"));
-    kase->setAttribute(Qt::WA_TransparentForMouseEvents);
+    cadreCentre = new QFrame(contenu);
+    cadreCentre->setObjectName(QStringLiteral("cadreCentre"));
+    cadreCentre->setGeometry(339, 27, 170, 130);
+    cadreCentre->setStyleSheet(
+        QStringLiteral("QFrame#cadreCentre { border: 3px solid black; background: transparent; }"));
+    cadreCentre->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    SCR = new QScrollBar(Qt::Horizontal, contenu);
-    SCR->setObjectName(QStringLiteral("SCR"));
-    SCR->setGeometry(8, 160, 833, 17);
-    SCR->setRange(0, 100);
-    SCR->setValue(0);
-    SCR->setSingleStep(1);
-    SCR->setPageStep(5);
-    SCR->setTracking(true);
+    barreDefilement = new QScrollBar(Qt::Horizontal, contenu);
+    barreDefilement->setObjectName(QStringLiteral("barreDefilement"));
+    barreDefilement->setGeometry(8, 160, 833, 17);
+    barreDefilement->setRange(0, 100);
+    barreDefilement->setValue(0);
+    barreDefilement->setSingleStep(1);
+    barreDefilement->setPageStep(5);
+    barreDefilement->setTracking(true);
     setWidget(contenu);
 
-    connect(SCR, &QScrollBar::valueChanged, this, [this] { SCRChange(); });
-    connect(V1, &ImageEtiree::clique, this, [this] { V1Click(); });
-    connect(V2, &ImageEtiree::clique, this, [this] { V2Click(); });
-    connect(V4, &ImageEtiree::clique, this, [this] { V4Click(); });
-    connect(V5, &ImageEtiree::clique, this, [this] { V5Click(); });
+    connect(barreDefilement, &QScrollBar::valueChanged, this, [this] { suivreDefilement(); });
+    // The middle thumbnail has no click action.
+    for (int rang : {0, 1, 3, 4})
+        connect(vignettes[rang], &ImageEtiree::clique, this,
+                [this, rang] { cliquerVignette(rang); });
 }
 
-void BandeFilm::relier(QLabel* limages, QLabel* labS, const ImageEtiree* bb) {
-    limages_ = limages;
-    labS_ = labS;
-    bb_ = bb;
-    for (ImageEtiree* v : vues())
+void BandeFilm::relier(QLabel* etiquetteNombre, QLabel* etiquetteSelection,
+                       const ImageEtiree* imageVide) {
+    etiquetteNombre_ = etiquetteNombre;
+    etiquetteSelection_ = etiquetteSelection;
+    imageVide_ = imageVide;
+    for (ImageEtiree* v : vignettes)
         v->setImage(placeholder());
 }
 
 QImage BandeFilm::placeholder() const {
-    return bb_ ? bb_->image() : QImage();
+    return imageVide_ ? imageVide_->image() : QImage();
 }
 
 void BandeFilm::rafraichirBande() {
-    const auto v = vues();
-    const auto l = etiquettes();
+    const auto& v = vignettes;
+    const auto& l = numeros;
     if (p_.nbImages == 0) {
         const char* textes[5] = {"", "", "0", "1", "2"};
         for (int s = 0; s < 5; ++s) {
@@ -116,69 +111,64 @@ void BandeFilm::rafraichirBande() {
                 v[s]->setImage(placeholder());
             }
         }
-        SCR->setEnabled(p_.nbImages > 5);
+        barreDefilement->setEnabled(p_.nbImages > 5);
         {
             // The range changes without notification: lowering the maximum below the old
             // position must not move the current frame the command has just set.
-            const QSignalBlocker silence(SCR);
-            SCR->setRange(0, p_.nbImages - 1);
+            const QSignalBlocker silence(barreDefilement);
+            barreDefilement->setRange(0, p_.nbImages - 1);
         }
-        // A new position notifies, and SCRChange refreshes once more with the same frame.
-        SCR->setValue(p_.imageCourante);
+        // A new position notifies, and suivreDefilement refreshes once more with the same frame.
+        barreDefilement->setValue(p_.imageCourante);
     }
     afficherNombreImages();
     afficherSelection();
 }
 
 void BandeFilm::afficherNombreImages() {
-    if (!limages_) return;
-    limages_->setText(QString::number(p_.nbImages) +
-                      (p_.nbImages > 1 ? QStringLiteral(" images") : QStringLiteral(" image")));
+    if (!etiquetteNombre_) return;
+    etiquetteNombre_->setText(QString::number(p_.nbImages) + (p_.nbImages > 1
+                                                                  ? QStringLiteral(" images")
+                                                                  : QStringLiteral(" image")));
 }
 
 void BandeFilm::afficherSelection() {
-    if (!labS_) return;
+    if (!etiquetteSelection_) return;
     auto borne = [](qint32 b) { return b == -1 ? QStringLiteral("?") : QString::number(b); };
-    labS_->setText(borne(p_.selDebut) + QStringLiteral(" -> ") + borne(p_.selFin));
+    etiquetteSelection_->setText(borne(p_.selDebut) + QStringLiteral(" -> ") + borne(p_.selFin));
 }
 
-void BandeFilm::SCRChange() {
+void BandeFilm::suivreDefilement() {
     if (p_.nbImages <= 0) return;
-    p_.imageCourante = SCR->value();
+    p_.imageCourante = barreDefilement->value();
     rafraichirBande();
 }
 
-void BandeFilm::V1Click() {
-    if (SCR->value() > SCR->minimum() + 1) SCR->setValue(SCR->value() - 2);
+void BandeFilm::cliquerVignette(int rang) {
+    // A side thumbnail comes to the middle when it shows a frame; the scroll bar's change
+    // notification then moves the current frame.
+    QScrollBar* b = barreDefilement;
+    const int decalage = rang - 2;
+    if (decalage < 0 ? b->value() + decalage >= b->minimum()
+                     : b->value() + decalage <= b->maximum())
+        b->setValue(b->value() + decalage);
 }
 
-void BandeFilm::V2Click() {
-    if (SCR->value() > SCR->minimum()) SCR->setValue(SCR->value() - 1);
-}
-
-void BandeFilm::V4Click() {
-    if (SCR->value() < SCR->maximum()) SCR->setValue(SCR->value() + 1);
-}
-
-void BandeFilm::V5Click() {
-    if (SCR->value() < SCR->maximum() - 1) SCR->setValue(SCR->value() + 2);
-}
-
-void BandeFilm::SGClick() {
+void BandeFilm::marquerDebutSelection() {
     if (p_.imageCourante < 0) return;
     p_.selDebut = p_.imageCourante;
     if (p_.selFin == -1 || p_.selFin < p_.selDebut) p_.selFin = p_.selDebut;
     rafraichirBande();
 }
 
-void BandeFilm::SFClick() {
+void BandeFilm::marquerFinSelection() {
     if (p_.imageCourante < 0) return;
     p_.selFin = p_.imageCourante;
     if (p_.selDebut == -1 || p_.selDebut > p_.selFin) p_.selDebut = p_.selFin;
     rafraichirBande();
 }
 
-void BandeFilm::SpeedButton17Click() {
+void BandeFilm::annulerSelection() {
     if (!verifierProjet(p_)) return;
     if (p_.nbImages == 0) return;
     p_.selDebut = -1;

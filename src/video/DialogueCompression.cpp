@@ -71,10 +71,10 @@ DialogueCompression::DialogueCompression(QWidget* parent)
 
     auto* boutons = new QHBoxLayout;
     bok = new QPushButton(QStringLiteral("OK"));
-    bannuler = new QPushButton(QStringLiteral("Annuler"));
+    boutonAnnuler = new QPushButton(QStringLiteral("Annuler"));
     boutons->addStretch();
     boutons->addWidget(bok);
-    boutons->addWidget(bannuler);
+    boutons->addWidget(boutonAnnuler);
     principal->addLayout(boutons);
 
     const Choix& c = dernierChoix();
@@ -93,7 +93,7 @@ DialogueCompression::DialogueCompression(QWidget* parent)
         retenir();
         accept();
     });
-    connect(bannuler, &QPushButton::clicked, this, &QDialog::reject);
+    connect(boutonAnnuler, &QPushButton::clicked, this, &QDialog::reject);
     mettreAJour();
 }
 

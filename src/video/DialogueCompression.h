@@ -28,7 +28,7 @@ public:
     QCheckBox* Debit;
     QSpinBox* KoParSeconde;
     QPushButton* bok;
-    QPushButton* bannuler;
+    QPushButton* boutonAnnuler;
 
     // Selects the codec named by `fcc` in the list; false when it is not on offer.
     bool choisirCodec(uint32_t fcc);

@@ -16,10 +16,10 @@
 #include <QToolButton>
 #include <memory>
 
+#include "app/DialogueNouveauProjet.h"
+#include "app/DialogueOuvrirProjet.h"
+#include "app/FenetrePrincipale.h"
 #include "app/Programme.h"
-#include "app/Unit1.h"
-#include "app/Unit2.h"
-#include "app/Unit3.h"
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 
@@ -31,12 +31,12 @@ class Programme : public ::testing::Test {
 protected:
     Scenario scenario;
     DossierTest dossier;
-    std::unique_ptr<TForm1> f;
+    std::unique_ptr<FenetrePrincipale> f;
     QString ancienDossier = QDir::currentPath();
 
     void SetUp() override {
         QDir::setCurrent(dossier.chemin());
-        f = creerFiches();
+        f = creerFenetres();
         f->show();
     }
     void TearDown() override {
@@ -47,21 +47,21 @@ protected:
 
     // Creates a project through the New project dialog, as a user typing its title would.
     void creerProjet(const QString& titre) {
-        dialogues().quandModal<TFnouveau>([titre](TFnouveau& d) {
-            d.Enom->setText(titre);
-            d.bvalider->click();
+        dialogues().quandModal<DialogueNouveauProjet>([titre](DialogueNouveauProjet& d) {
+            d.champTitre->setText(titre);
+            d.boutonValider->click();
         });
-        f->Nouveau1->trigger();
+        f->actionNouveau->trigger();
     }
     // Opens the project listed with this title through the Open project dialog.
     void ouvrirProjet(const QString& titre) {
-        dialogues().quandModal<TFouvrir>([titre](TFouvrir& d) {
-            const auto trouves = d.Liste->findItems(titre, Qt::MatchExactly);
+        dialogues().quandModal<DialogueOuvrirProjet>([titre](DialogueOuvrirProjet& d) {
+            const auto trouves = d.listeTitres->findItems(titre, Qt::MatchExactly);
             ASSERT_FALSE(trouves.isEmpty()) << titre.toStdString();
-            d.Liste->setCurrentItem(trouves.first());
-            d.bouvrir->click();
+            d.listeTitres->setCurrentItem(trouves.first());
+            d.boutonOuvrir->click();
         });
-        f->Charger1->trigger();
+        f->actionOuvrir->trigger();
     }
 };
 

@@ -25,9 +25,9 @@ protected:
         f->projet.imageCourante = courante;
         f->rafraichirBande();
     }
-    QChar montree() const { return test::lettreImage(f->aper->image()); }
+    QChar montree() const { return test::lettreImage(f->vueApercu->image()); }
     void tic() {
-        executerCommande([this] { f->Timer1Timer(); });
+        executerCommande([this] { f->avancerApercu(); });
     }
 };
 
@@ -42,88 +42,90 @@ TEST(ApercuCadence, IntervalleEnMillisecondes) {
 
 TEST_F(ApercuAnime, JoueDepuisLImageCouranteJusquALaFin) {
     film("ABCDE", 2);
-    f->SpeedButton15->click();
-    EXPECT_TRUE(f->Timer1->isActive());
-    EXPECT_EQ(f->Timer1->interval(), 83);
+    f->boutonApercu->click();
+    EXPECT_TRUE(f->minuterieApercu->isActive());
+    EXPECT_EQ(f->minuterieApercu->interval(), 83);
     EXPECT_EQ(f->projet.posLecture, 2);
     EXPECT_EQ(
-        f->SpeedButton15->icon().pixmap(28, 27).toImage().convertToFormat(QImage::Format_RGB32),
-        QPixmap::fromImage(f->BMstop->image()).toImage().convertToFormat(QImage::Format_RGB32));
+        f->boutonApercu->icon().pixmap(28, 27).toImage().convertToFormat(QImage::Format_RGB32),
+        QPixmap::fromImage(f->imageArret->image()).toImage().convertToFormat(QImage::Format_RGB32));
     // The rate may change during the playback: the label follows, the running interval does not.
-    f->tbims->setValue(25);
-    EXPECT_EQ(f->lims->text(), "25 i/s");
-    EXPECT_EQ(f->Timer1->interval(), 83);
+    f->glissiereCadence->setValue(25);
+    EXPECT_EQ(f->etiquetteCadence->text(), "25 i/s");
+    EXPECT_EQ(f->minuterieApercu->interval(), 83);
     tic();
-    EXPECT_EQ(f->Limages->text(), "2");
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "2");
     EXPECT_EQ(montree(), 'C');
     tic();
     EXPECT_EQ(montree(), 'D');
-    EXPECT_TRUE(f->Timer1->isActive());
+    EXPECT_TRUE(f->minuterieApercu->isActive());
     tic();
     EXPECT_EQ(montree(), 'E');
-    EXPECT_FALSE(f->Timer1->isActive());
-    EXPECT_EQ(f->Limages->text(), "5 images");
+    EXPECT_FALSE(f->minuterieApercu->isActive());
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "5 images");
     EXPECT_EQ(f->projet.imageCourante, 2);  // the strip keeps its place
     // A new start at 25 frames a second.
-    f->SpeedButton15->click();
-    EXPECT_EQ(f->Timer1->interval(), 40);
+    f->boutonApercu->click();
+    EXPECT_EQ(f->minuterieApercu->interval(), 40);
     EXPECT_EQ(f->projet.posLecture, 2);
 }
 
 TEST_F(ApercuAnime, DerniereImageSeuleEtArretParUnSecondClic) {
     film("ABCDE", 4);
-    f->SpeedButton15->click();
+    f->boutonApercu->click();
     tic();
     EXPECT_EQ(montree(), 'E');
-    EXPECT_FALSE(f->Timer1->isActive());
+    EXPECT_FALSE(f->minuterieApercu->isActive());
 
-    f->SB->SCR->setValue(0);
-    f->SpeedButton15->click();
+    f->bandeFilm->barreDefilement->setValue(0);
+    f->boutonApercu->click();
     tic();
     tic();
-    EXPECT_EQ(f->Limages->text(), "1");
-    f->SpeedButton15->click();  // stops at once
-    EXPECT_FALSE(f->Timer1->isActive());
-    EXPECT_EQ(f->Limages->text(), "5 images");
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "1");
+    f->boutonApercu->click();  // stops at once
+    EXPECT_FALSE(f->minuterieApercu->isActive());
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "5 images");
     EXPECT_EQ(montree(), 'B');
     EXPECT_EQ(
-        f->SpeedButton15->icon().pixmap(28, 27).toImage().convertToFormat(QImage::Format_RGB32),
-        QPixmap::fromImage(f->BMlect->image()).toImage().convertToFormat(QImage::Format_RGB32));
+        f->boutonApercu->icon().pixmap(28, 27).toImage().convertToFormat(QImage::Format_RGB32),
+        QPixmap::fromImage(f->imageLecture->image())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(ApercuAnime, ImagesSupprimeesPendantLaLecture) {
     film("ABCDE", 1);
-    f->SpeedButton15->click();
+    f->boutonApercu->click();
     tic();
-    f->SB->SCR->setValue(1);
-    f->SG->click();
-    f->SB->SCR->setValue(4);
-    f->SF->click();
-    f->SpeedButton16->click();  // frames 1 to 4 deleted while playing
+    f->bandeFilm->barreDefilement->setValue(1);
+    f->boutonMarquerDebut->click();
+    f->bandeFilm->barreDefilement->setValue(4);
+    f->boutonMarquerFin->click();
+    f->boutonSupprimerSelection->click();  // frames 1 to 4 deleted while playing
     EXPECT_EQ(f->projet.nbImages, 1);
     tic();
-    EXPECT_FALSE(f->Timer1->isActive());
+    EXPECT_FALSE(f->minuterieApercu->isActive());
     EXPECT_TRUE(dialogues().messages().isEmpty());
-    EXPECT_EQ(f->Limages->text(), "1 image");
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "1 image");
 }
 
 TEST_F(ApercuAnime, ImageIllisibleSignaleeUneFois) {
     film("ABCDE", 0);
     QFile::remove(cheminImage(f->projet, 1));
-    f->SpeedButton15->click();
+    f->boutonApercu->click();
     tic();
     tic();
-    EXPECT_FALSE(f->Timer1->isActive());
+    EXPECT_FALSE(f->minuterieApercu->isActive());
     ASSERT_EQ(dialogues().messages().size(), 1);
     EXPECT_TRUE(dialogues().messages().first().contains("image_00001.bmp"));
     EXPECT_EQ(montree(), 'A');
 }
 
 TEST_F(ApercuAnime, SansProjetOuSansImage) {
-    f->SpeedButton15->click();
+    f->boutonApercu->click();
     EXPECT_EQ(dialogues().messages(), QStringList{kMessageGarde});
     creerProjet("Vide");
-    f->SpeedButton15->click();
-    EXPECT_FALSE(f->Timer1->isActive());
+    f->boutonApercu->click();
+    EXPECT_FALSE(f->minuterieApercu->isActive());
     EXPECT_EQ(dialogues().messages().size(), 1);
 }

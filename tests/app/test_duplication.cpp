@@ -22,19 +22,19 @@ protected:
     }
     void dupliquer() {
         dialogues().affichages.clear();
-        f->Dupliquer1->trigger();
+        f->actionDupliquerProjet->trigger();
     }
 };
 
 }  // namespace
 
 TEST_F(Duplication, NumerosEtTitres) {
-    dialogues().quandModal<TFnouveau>([](TFnouveau& d) {
-        d.Enom->setText("T");
-        d.Edossier->setText("Mon_film");
-        d.bvalider->click();
+    dialogues().quandModal<DialogueNouveauProjet>([](DialogueNouveauProjet& d) {
+        d.champTitre->setText("T");
+        d.champDossier->setText("Mon_film");
+        d.boutonValider->click();
     });
-    f->Nouveau1->trigger();
+    f->actionNouveau->trigger();
     test::ecrireFilm(f->projet.dossierProjet(), "ABC");
     ecrireFichier(f->projet.dossierProjet() + "/video.avi", "video");
     ecrireFichier(f->projet.dossierProjet() + "/.cache/x", "cache");
@@ -67,7 +67,7 @@ TEST_F(Duplication, NumerosEtTitres) {
     EXPECT_EQ(f->projet.titreProjet, "T");
     EXPECT_EQ(f->projet.nomDossier, "Mon_film");
     EXPECT_EQ(f->windowTitle(), "VOLTIPLUME : T");
-    EXPECT_EQ(f->Limages->text(), "3 images");
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "3 images");
 
     // A copy of the copy.
     ouvrirProjet("T (copie 2)");
@@ -94,13 +94,13 @@ TEST_F(Duplication, LesAutresCommandesAttendentLaFinDeLaCopie) {
     test::ecrireFilm(f->projet.dossierProjet(), "ABC");
     ouvrirProjet("Film");
     // A click queued now reaches the window while the copy runs: it is refused.
-    QMetaObject::invokeMethod(f->bdouble, "click", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(f->boutonDoubler, "click", Qt::QueuedConnection);
     dupliquer();
     QCoreApplication::processEvents();
     EXPECT_EQ(test::lireFilm(f->projet.dossierProjet()), "ABC");
     EXPECT_EQ(f->projet.nbImages, 3);
     // Afterwards the commands run again.
-    f->bdouble->click();
+    f->boutonDoubler->click();
     EXPECT_EQ(f->projet.nbImages, 4);
 }
 

@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "Fixture.h"
-#include "app/Unit4.h"
+#include "app/DialogueReglagesVideo.h"
 #include "platform/Bitmap.h"
 #include "platform/Profil.h"
 #include "sequence/BandeFilm.h"
@@ -46,31 +46,31 @@ TEST_F(Programme, NouveauProjet) {
     EXPECT_EQ(f->projet.imageCourante, -1);
     EXPECT_EQ(f->projet.selDebut, -1);
     EXPECT_EQ(f->projet.selFin, -1);
-    EXPECT_EQ(f->Limages->text(), "0 image");
-    EXPECT_EQ(f->LabS->text(), "? -> ?");
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "0 image");
+    EXPECT_EQ(f->etiquetteSelection->text(), "? -> ?");
     EXPECT_TRUE(dialogues().messages().isEmpty());
 }
 
 TEST_F(Programme, DialogueNouveauGardeSesTextesEtCorrigeLeDossier) {
-    dialogues().quandModal<TFnouveau>([](TFnouveau& d) {
-        d.Enom->setText("Premier");
-        d.Edossier->setText("tape a la main");
-        d.Enom->setText("Mon film");  // the title's change overwrites the typed folder name
-        EXPECT_EQ(d.Edossier->text(), "Mon_film");
-        d.Edossier->setText("dossier avec/espaces");
-        d.bvalider->click();
-        EXPECT_EQ(d.Edossier->text(), "dossier_avec_espaces");
+    dialogues().quandModal<DialogueNouveauProjet>([](DialogueNouveauProjet& d) {
+        d.champTitre->setText("Premier");
+        d.champDossier->setText("tape a la main");
+        d.champTitre->setText("Mon film");  // the title's change overwrites the typed folder name
+        EXPECT_EQ(d.champDossier->text(), "Mon_film");
+        d.champDossier->setText("dossier avec/espaces");
+        d.boutonValider->click();
+        EXPECT_EQ(d.champDossier->text(), "dossier_avec_espaces");
     });
-    f->Nouveau1->trigger();
+    f->actionNouveau->trigger();
     EXPECT_EQ(f->projet.nomDossier, "dossier_avec_espaces");
     EXPECT_TRUE(QFile::exists(f->projet.repProjets + "dossier_avec_espaces/projet.ini"));
     // The next opening shows what was typed; cancelling changes nothing.
-    dialogues().quandModal<TFnouveau>([](TFnouveau& d) {
-        EXPECT_EQ(d.Enom->text(), "Mon film");
-        EXPECT_EQ(d.Edossier->text(), "dossier_avec_espaces");
-        d.bannuler->click();
+    dialogues().quandModal<DialogueNouveauProjet>([](DialogueNouveauProjet& d) {
+        EXPECT_EQ(d.champTitre->text(), "Mon film");
+        EXPECT_EQ(d.champDossier->text(), "dossier_avec_espaces");
+        d.boutonAnnuler->click();
     });
-    f->Nouveau1->trigger();
+    f->actionNouveau->trigger();
     EXPECT_EQ(f->projet.titreProjet, "Mon film");
 }
 
@@ -88,14 +88,14 @@ TEST_F(Programme, NouveauProjetRefuseSansRienChangerSurLeDisque) {
          {Cas{"", "vide"}, Cas{"   ", "blancs"}, Cas{"T", ""}, Cas{"T", "."}, Cas{"T", ".."},
           Cas{"Autre titre", "Ancien"}, Cas{"Images", "Images_seules"}}) {
         dialogues().affichages.clear();
-        dialogues().quandModal<TFnouveau>([&](TFnouveau& d) {
-            d.Enom->setText(c.titre);
-            d.Edossier->setText(c.dossier);
-            d.bvalider->click();
+        dialogues().quandModal<DialogueNouveauProjet>([&](DialogueNouveauProjet& d) {
+            d.champTitre->setText(c.titre);
+            d.champDossier->setText(c.dossier);
+            d.boutonValider->click();
             EXPECT_TRUE(d.isVisible()) << "le dialogue reste ouvert";
-            EXPECT_EQ(d.Enom->text(), c.titre);
+            EXPECT_EQ(d.champTitre->text(), c.titre);
         });
-        f->Nouveau1->trigger();
+        f->actionNouveau->trigger();
         EXPECT_EQ(dialogues().messages().size(), 1) << c.dossier.toStdString();
         EXPECT_EQ(f->projet.titreProjet, "Ancien");
     }
@@ -126,19 +126,19 @@ TEST_F(Programme, OuvrirListeLesProjetsParTitre) {
                   "[GENERAL]\r\ntitre=F\xEAte \xE0 l'\xE9\x63ole\r\n");
     QDir().mkpath(racine + "Pas_un_projet");
 
-    dialogues().quandModal<TFouvrir>([&](TFouvrir& d) {
-        ASSERT_EQ(d.Liste->count(), 3);
-        ASSERT_EQ(d.Listerep->count(), 3);
+    dialogues().quandModal<DialogueOuvrirProjet>([&](DialogueOuvrirProjet& d) {
+        ASSERT_EQ(d.listeTitres->count(), 3);
+        ASSERT_EQ(d.listeDossiers->count(), 3);
         QMap<QString, QString> titres;
         for (int i = 0; i < 3; ++i)
-            titres[d.Listerep->item(i)->text()] = d.Liste->item(i)->text();
+            titres[d.listeDossiers->item(i)->text()] = d.listeTitres->item(i)->text();
         EXPECT_EQ(titres["Avec_images"], "Avec images");
         EXPECT_EQ(titres["Sans_titre"], "");
         EXPECT_EQ(titres["Windows"], QStringLiteral("Fête à l'école"));
-        EXPECT_FALSE(d.Listerep->isVisible());
-        d.bannuler->click();
+        EXPECT_FALSE(d.listeDossiers->isVisible());
+        d.boutonAnnuler->click();
     });
-    f->Charger1->trigger();
+    f->actionOuvrir->trigger();
     EXPECT_TRUE(f->projet.titreProjet.isEmpty());
     // The listing left the projects folder as the working directory.
     EXPECT_EQ(QDir::currentPath() + "/", racine);
@@ -149,9 +149,9 @@ TEST_F(Programme, OuvrirListeLesProjetsParTitre) {
     EXPECT_EQ(f->windowTitle(), "VOLTIPLUME : Avec images");
     EXPECT_EQ(f->projet.nbImages, 10);  // the file after the hole is not part of the film
     EXPECT_EQ(f->projet.imageCourante, 9);
-    EXPECT_EQ(f->Limages->text(), "10 images");
-    EXPECT_EQ(f->SB->LAB3->text(), "9");
-    EXPECT_TRUE(f->SB->SCR->isEnabled());
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "10 images");
+    EXPECT_EQ(f->bandeFilm->numeros[2]->text(), "9");
+    EXPECT_TRUE(f->bandeFilm->barreDefilement->isEnabled());
 
     // A project without a title opens its frames but counts as no project.
     ecrireBitmap24(test::imageLettre('A'), racine + "Sans_titre/image_00000.bmp");
@@ -159,7 +159,7 @@ TEST_F(Programme, OuvrirListeLesProjetsParTitre) {
     EXPECT_TRUE(f->projet.titreProjet.isEmpty());
     EXPECT_EQ(f->projet.nbImages, 1);
     dialogues().affichages.clear();
-    f->bdouble->click();
+    f->boutonDoubler->click();
     EXPECT_EQ(dialogues().messages(), QStringList{kMessageGarde});
 }
 
@@ -167,12 +167,12 @@ TEST_F(Programme, OuvrirSansSelectionNOuvreRien) {
     creerProjet("Courant");
     ecrireFichier(f->projet.repProjets + "Autre/projet.ini", "[GENERAL]\ntitre=Autre\n");
     dialogues().affichages.clear();
-    dialogues().quandModal<TFouvrir>([](TFouvrir& d) {
-        d.Liste->clearSelection();
-        d.bouvrir->click();
+    dialogues().quandModal<DialogueOuvrirProjet>([](DialogueOuvrirProjet& d) {
+        d.listeTitres->clearSelection();
+        d.boutonOuvrir->click();
         EXPECT_TRUE(d.isVisible());
     });
-    f->Charger1->trigger();
+    f->actionOuvrir->trigger();
     EXPECT_EQ(dialogues().messages(), QStringList{kAucunProjetChoisi});
     EXPECT_EQ(f->projet.titreProjet, "Courant");
 }
@@ -184,7 +184,7 @@ TEST_F(Programme, ProjetSansImages) {
     EXPECT_EQ(f->projet.nbImages, 0);
     EXPECT_EQ(f->projet.imageCourante, -1);
     EXPECT_EQ(f->projet.selDebut, -1);
-    EXPECT_EQ(f->Limages->text(), "0 image");
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "0 image");
 }
 
 TEST_F(Programme, ChangerLeDossierDesProjets) {
@@ -193,24 +193,24 @@ TEST_F(Programme, ChangerLeDossierDesProjets) {
     dialogues().dossiers.push_back(autre.chemin() + "sans_separateur_final");
     QDir().mkpath(autre.chemin() + "sans_separateur_final");
     dialogues().dossiers.push_back(autre.chemin());
-    dialogues().quandModal<TFnouveau>([&](TFnouveau& d) {
-        d.SpeedButton2->click();
-        EXPECT_EQ(d.DP->text(), autre.chemin() + "sans_separateur_final/");
-        d.bannuler->click();
+    dialogues().quandModal<DialogueNouveauProjet>([&](DialogueNouveauProjet& d) {
+        d.boutonDossier->click();
+        EXPECT_EQ(d.champDossierProjets->text(), autre.chemin() + "sans_separateur_final/");
+        d.boutonAnnuler->click();
     });
-    f->Nouveau1->trigger();
-    dialogues().quandModal<TFouvrir>([&](TFouvrir& d) {
-        EXPECT_EQ(d.Liste->count(), 0);
-        d.SpeedButton2->click();  // the listing runs again on the chosen folder
-        EXPECT_EQ(d.DP->text(), autre.chemin());
-        ASSERT_EQ(d.Liste->count(), 1);
-        EXPECT_EQ(d.Liste->item(0)->text(), "Loin");
-        d.SpeedButton2->click();  // cancelled: nothing changes
-        EXPECT_EQ(d.DP->text(), autre.chemin());
-        d.Liste->setCurrentRow(0);
-        d.bouvrir->click();
+    f->actionNouveau->trigger();
+    dialogues().quandModal<DialogueOuvrirProjet>([&](DialogueOuvrirProjet& d) {
+        EXPECT_EQ(d.listeTitres->count(), 0);
+        d.boutonDossier->click();  // the listing runs again on the chosen folder
+        EXPECT_EQ(d.champDossierProjets->text(), autre.chemin());
+        ASSERT_EQ(d.listeTitres->count(), 1);
+        EXPECT_EQ(d.listeTitres->item(0)->text(), "Loin");
+        d.boutonDossier->click();  // cancelled: nothing changes
+        EXPECT_EQ(d.champDossierProjets->text(), autre.chemin());
+        d.listeTitres->setCurrentRow(0);
+        d.boutonOuvrir->click();
     });
-    f->Charger1->trigger();
+    f->actionOuvrir->trigger();
     EXPECT_EQ(f->projet.titreProjet, "Loin");
     EXPECT_EQ(f->projet.dossierProjet(), autre.chemin() + "Loin");
 }
@@ -218,25 +218,27 @@ TEST_F(Programme, ChangerLeDossierDesProjets) {
 TEST_F(Programme, DossierDesProjetsDisparu) {
     test::DossierTest parti;
     f->projet.repProjets = parti.chemin() + "efface/";
-    dialogues().quandModal<TFouvrir>([](TFouvrir& d) { EXPECT_EQ(d.Liste->count(), 0); });
-    f->Charger1->trigger();
+    dialogues().quandModal<DialogueOuvrirProjet>(
+        [](DialogueOuvrirProjet& d) { EXPECT_EQ(d.listeTitres->count(), 0); });
+    f->actionOuvrir->trigger();
     ASSERT_EQ(dialogues().messages().size(), 1);
     EXPECT_TRUE(dialogues().messages().first().contains("introuvable"));
 }
 
 TEST_F(Programme, ReglagesVideoGardentLeursValeurs) {
-    dialogues().quandModal<TFvideo>([](TFvideo& d) {
-        EXPECT_EQ(d.Eims->text(), "15");
-        EXPECT_EQ(d.Elargeur->text(), "640");
-        EXPECT_EQ(d.Ehauteur->text(), "480");
-        d.Eims->setText("12");
-        d.bvalider->click();
+    dialogues().quandModal<DialogueReglagesVideo>([](DialogueReglagesVideo& d) {
+        EXPECT_EQ(d.champImagesParSeconde->text(), "15");
+        EXPECT_EQ(d.champLargeur->text(), "640");
+        EXPECT_EQ(d.champHauteur->text(), "480");
+        d.champImagesParSeconde->setText("12");
+        d.boutonValider->click();
     });
     f->projet.dialogueOk = false;
-    dialogues().executer(*f->Fvideo);
+    dialogues().executer(*f->dialogueVideo);
     EXPECT_TRUE(f->projet.dialogueOk);
-    dialogues().quandModal<TFvideo>([](TFvideo& d) { EXPECT_EQ(d.Eims->text(), "12"); });
+    dialogues().quandModal<DialogueReglagesVideo>(
+        [](DialogueReglagesVideo& d) { EXPECT_EQ(d.champImagesParSeconde->text(), "12"); });
     f->projet.dialogueOk = false;
-    dialogues().executer(*f->Fvideo);
+    dialogues().executer(*f->dialogueVideo);
     EXPECT_FALSE(f->projet.dialogueOk);
 }

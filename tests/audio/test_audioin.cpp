@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "Commun.h"
-#include "audio/ACS_Audio.h"
-#include "audio/ACS_Misc.h"
+#include "audio/EntreeSon.h"
+#include "audio/SortieNulle.h"
 #include "audio/simule/MicroSimule.h"
 
 using namespace vp;

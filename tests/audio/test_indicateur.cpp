@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Commun.h"
-#include "audio/ACS_Indicator.h"
+#include "audio/IndicateurNiveau.h"
 
 using namespace vp;
 using test::SourceFactice;

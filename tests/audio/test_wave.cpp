@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "Commun.h"
-#include "audio/ACS_Audio.h"
-#include "audio/ACS_Wave.h"
+#include "audio/EntreeSon.h"
+#include "audio/FichierWav.h"
 #include "audio/simule/MicroSimule.h"
 
 using namespace vp;

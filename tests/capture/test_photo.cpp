@@ -56,7 +56,7 @@ protected:
 
 TEST_F(Photo, DansLeVideAuMilieuEtALaFin) {
     film("", -1);
-    f->bphoto->click();
+    f->boutonPhoto->click();
     EXPECT_TRUE(QFile::exists(f->projet.dossierProjet() + "/image_00000.bmp"));
     EXPECT_EQ(f->projet.nbImages, 1);
     EXPECT_EQ(f->projet.imageCourante, 0);
@@ -64,17 +64,17 @@ TEST_F(Photo, DansLeVideAuMilieuEtALaFin) {
     film("ABCDE", 2);
     f->projet.selDebut = 0;
     f->projet.selFin = 1;
-    f->Ajouterimage1->trigger();
+    f->actionPhoto->trigger();
     EXPECT_EQ(lettres(), "ABC*DE");
     EXPECT_EQ(f->projet.nbImages, 6);
     EXPECT_EQ(f->projet.imageCourante, 3);
     EXPECT_EQ(f->projet.selFin, 1);
-    EXPECT_EQ(f->cam->FichierImage(), cheminImage(f->projet, 3));
-    EXPECT_EQ(f->SB->LAB3->text(), "3");
+    EXPECT_EQ(f->camera->FichierImage(), cheminImage(f->projet, 3));
+    EXPECT_EQ(f->bandeFilm->numeros[2]->text(), "3");
     EXPECT_TRUE(test::fichiersPropres(f->projet.dossierProjet()));
 
     film("ABCDE", 4);
-    f->bphoto->click();
+    f->boutonPhoto->click();
     EXPECT_EQ(lettres(), "ABCDE*");
     EXPECT_EQ(f->projet.imageCourante, 5);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
@@ -82,13 +82,13 @@ TEST_F(Photo, DansLeVideAuMilieuEtALaFin) {
 }
 
 TEST_F(Photo, SansProjetSansCameraOuSansImage) {
-    f->bphoto->click();
+    f->boutonPhoto->click();
     EXPECT_EQ(dialogues().messages(), QStringList{kMessageGarde});
 
     film("AB", 1);
     dialogues().affichages.clear();
     etatMire().sansImage = true;  // the camera gives nothing: a message, nothing changes
-    f->bphoto->click();
+    f->boutonPhoto->click();
     EXPECT_EQ(dialogues().messages(), QStringList{kPasDImage});
     EXPECT_EQ(lettres(), "AB");
     EXPECT_EQ(f->projet.nbImages, 2);
@@ -98,10 +98,10 @@ TEST_F(Photo, SansProjetSansCameraOuSansImage) {
     etatMire().sansImage = false;
     installerFournisseurPilotes(test::aucuneWebcam());
     dialogues().affichages.clear();
-    f->Dtecterlacamra1->trigger();
+    f->actionDetecterWebcam->trigger();
     EXPECT_EQ(dialogues().messages(), QStringList{kPasDeWebcam});
     dialogues().affichages.clear();
-    f->bphoto->click();
+    f->boutonPhoto->click();
     EXPECT_TRUE(dialogues().affichages.empty());
     EXPECT_EQ(lettres(), "AB");
 }
@@ -110,7 +110,7 @@ TEST_F(Photo, EcritureRateeNeChangeRien) {
     film("ABC", 2);
     // The project folder has gone (a USB stick pulled out): the picture cannot be written.
     QDir(f->projet.dossierProjet()).removeRecursively();
-    f->bphoto->click();
+    f->boutonPhoto->click();
     ASSERT_EQ(dialogues().messages().size(), 1);
     EXPECT_TRUE(dialogues().messages().first().startsWith("La photo n'a pas été enregistrée."))
         << dialogues().messages().first().toStdString();
@@ -122,23 +122,23 @@ TEST_F(Photo, EcritureRateeNeChangeRien) {
 
 TEST_F(Photo, VueEnDirectEtPelureDOignon) {
     test::attendreEvenements(300);  // a few live frames
-    EXPECT_EQ(f->vue->image().size(), QSize(320, 240));
-    EXPECT_EQ(f->vue->image().pixel(2, 2), qRgb(255, 255, 255));  // the pattern's white bar
+    EXPECT_EQ(f->vueCamera->image().size(), QSize(320, 240));
+    EXPECT_EQ(f->vueCamera->image().pixel(2, 2), qRgb(255, 255, 255));  // the pattern's white bar
     // No frame yet: the camera is mixed with white (the start-up work bitmap).
-    EXPECT_EQ(f->Melange->image().pixel(300, 2), qRgb(128, 128, 128));  // black bar + white
+    EXPECT_EQ(f->vueOignon->image().pixel(300, 2), qRgb(128, 128, 128));  // black bar + white
     film("ABC", 1);
     test::attendreEvenements(150);
     const QRgb b = test::imageLettre('B').pixel(0, 0);
     EXPECT_EQ(f->projet.bmpTravail1.pixel(100, 100), b);  // the current frame at 320 x 240
-    EXPECT_EQ(qRed(f->Melange->image().pixel(300, 2)), mulDiv100(qRed(b), 50));
-    f->TB->setValue(0);
+    EXPECT_EQ(qRed(f->vueOignon->image().pixel(300, 2)), mulDiv100(qRed(b), 50));
+    f->glissiereOignon->setValue(0);
     test::attendreEvenements(150);
-    EXPECT_EQ(f->Melange->image(), f->projet.bmpTravail1);
-    f->TB->setValue(100);
+    EXPECT_EQ(f->vueOignon->image(), f->projet.bmpTravail1);
+    f->glissiereOignon->setValue(100);
     test::attendreEvenements(150);
-    EXPECT_EQ(f->Melange->image(), f->vue->image());
+    EXPECT_EQ(f->vueOignon->image(), f->vueCamera->image());
     // The reference follows the current frame.
-    f->SB->V4Click();
+    f->bandeFilm->cliquerVignette(3);
     test::attendreEvenements(150);
     EXPECT_EQ(f->projet.bmpTravail1.pixel(10, 10), test::imageLettre('C').pixel(0, 0));
 }
@@ -150,10 +150,10 @@ TEST_F(Photo, WebcamDebrancheePendantLaVueEnDirect) {
     EXPECT_EQ(dialogues().messages(), QStringList{kWebcamPerdue});
     // Plugged in again and detected: the live view comes back.
     etatMire().disparue = false;
-    f->Dtecterlacamra1->trigger();
+    f->actionDetecterWebcam->trigger();
     EXPECT_TRUE(cameraPrete());
-    ASSERT_TRUE(f->cam->fenetre());
-    EXPECT_TRUE(f->cam->fenetre()->apercuActif());
+    ASSERT_TRUE(f->camera->fenetre());
+    EXPECT_TRUE(f->camera->fenetre()->apercuActif());
     EXPECT_EQ(dialogues().messages().size(), 1);
 }
 
@@ -164,13 +164,13 @@ TEST(SansWebcam, LaFenetrePrincipaleSOuvreQuandMeme) {
     QDir::setCurrent(dossier.chemin());
     installerFournisseurPilotes(test::aucuneWebcam());
     {
-        const std::unique_ptr<TForm1> f = creerFiches();
+        const std::unique_ptr<FenetrePrincipale> f = creerFenetres();
         f->show();
         EXPECT_EQ(scenario.dialogues().messages(), QStringList{kPasDeWebcam});
         EXPECT_EQ(scenario.dialogues().affichages.back().icone, Icone::Arret);
         EXPECT_TRUE(f->isVisible());
         EXPECT_FALSE(cameraPrete());
-        EXPECT_TRUE(f->vue->image().isNull());  // no live picture
+        EXPECT_TRUE(f->vueCamera->image().isNull());  // no live picture
     }
     installerFournisseurPilotes(fournisseurSelonEnvironnement());
     QDir::setCurrent(ancien);

@@ -7,8 +7,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "app/DialogueReglagesVideo.h"
 #include "app/Fixture.h"
-#include "app/Unit4.h"
 #include "capture/mire/PiloteMire.h"
 #include "platform/Bitmap.h"
 #include "sequence/BandeFilm.h"
@@ -29,43 +29,43 @@ TEST_F(Programme, RouteDUnFilm) {
     // Ten pictures, the scene moving between them.
     for (int i = 0; i < 10; ++i) {
         attendreEvenements(40);
-        f->bphoto->click();
+        f->boutonPhoto->click();
     }
     ASSERT_EQ(f->projet.nbImages, 10);
-    EXPECT_EQ(f->Limages->text(), "10 images");
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "10 images");
     EXPECT_EQ(f->projet.imageCourante, 9);
 
     // The last picture shown twice, the first three in reverse, then doubled.
-    f->bdouble->click();
-    f->SB->SCR->setValue(0);
-    f->SG->click();
-    f->SB->V5Click();
-    f->SF->click();
-    EXPECT_EQ(f->LabS->text(), "0 -> 2");
-    f->SpeedButton19->click();
-    f->SpeedButton20->click();
+    f->boutonDoubler->click();
+    f->bandeFilm->barreDefilement->setValue(0);
+    f->boutonMarquerDebut->click();
+    f->bandeFilm->cliquerVignette(4);
+    f->boutonMarquerFin->click();
+    EXPECT_EQ(f->etiquetteSelection->text(), "0 -> 2");
+    f->boutonInverserSelection->click();
+    f->boutonDoublerSelection->click();
     EXPECT_EQ(f->projet.nbImages, 14);
-    EXPECT_EQ(f->LabS->text(), "0 -> 5");
+    EXPECT_EQ(f->etiquetteSelection->text(), "0 -> 5");
     EXPECT_TRUE(test::fichiersPropres(f->projet.dossierProjet()));
 
     // The preview from the first frame to the end.
-    f->SB->SCR->setValue(0);
-    f->tbims->setValue(25);
-    f->SpeedButton15->click();
+    f->bandeFilm->barreDefilement->setValue(0);
+    f->glissiereCadence->setValue(25);
+    f->boutonApercu->click();
     attendreEvenements(14 * 40 + 400);
-    EXPECT_FALSE(f->Timer1->isActive());
-    EXPECT_EQ(f->Limages->text(), "14 images");
+    EXPECT_FALSE(f->minuterieApercu->isActive());
+    EXPECT_EQ(f->etiquetteNombreImages->text(), "14 images");
 
     // The video, at 12 frames a second.
-    dialogues().quandModal<TFvideo>([](TFvideo& d) {
-        d.Eims->setText("12");
-        d.bvalider->click();
+    dialogues().quandModal<DialogueReglagesVideo>([](DialogueReglagesVideo& d) {
+        d.champImagesParSeconde->setText("12");
+        d.boutonValider->click();
     });
     dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
         c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
         c.bok->click();
     });
-    f->Crerlavido1->trigger();
+    f->actionCreerVideo->trigger();
     const QString video = f->projet.dossierProjet() + "/video.avi";
     dossier.conserver(video);
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();

@@ -19,16 +19,16 @@ struct Bande {
     test::DossierTest dossier;
     ProjetCourant p;
     QWidget fenetre;
-    QLabel limages{&fenetre};
-    QLabel labS{&fenetre};
-    ImageEtiree bb{&fenetre};
+    QLabel etiquetteNombre{&fenetre};
+    QLabel etiquetteSelection{&fenetre};
+    ImageEtiree imageVide{&fenetre};
     BandeFilm bande{p, &fenetre};
 
     Bande() {
         QImage vide(160, 120, QImage::Format_RGB888);
         vide.fill(Qt::white);
-        bb.setImage(vide);
-        bande.relier(&limages, &labS, &bb);
+        imageVide.setImage(vide);
+        bande.relier(&etiquetteNombre, &etiquetteSelection, &imageVide);
         p.repProjets = dossier.chemin();
         p.nomDossier = "film";
         p.titreProjet = "Film";
@@ -41,20 +41,20 @@ struct Bande {
     }
     QStringList numeros() const {
         QStringList n;
-        for (QLabel* l : {bande.LAB1, bande.LAB2, bande.LAB3, bande.LAB4, bande.LAB5})
+        for (QLabel* l : bande.numeros)
             n << l->text();
         return n;
     }
     QString rouges() const {
         QString r;
-        for (QLabel* l : {bande.LAB1, bande.LAB2, bande.LAB3, bande.LAB4, bande.LAB5})
+        for (QLabel* l : bande.numeros)
             r += l->palette().color(QPalette::WindowText).rgb() == kRougeSelection ? 'R' : 'n';
         return r;
     }
     // The letter each thumbnail shows, "-" for the placeholder.
     QString vues() const {
         QString v;
-        for (ImageEtiree* i : {bande.V1, bande.V2, bande.V3, bande.V4, bande.V5})
+        for (ImageEtiree* i : bande.vignettes)
             v += i->image().pixel(0, 0) == qRgb(255, 255, 255) ? QChar('-')
                                                                : test::lettreImage(i->image());
         return v;
@@ -66,15 +66,15 @@ struct Bande {
 TEST(BandeFilm, EtatInitialEtFilmVide) {
     Bande b;
     EXPECT_EQ(b.numeros(), (QStringList{"", "", "0", "1", "2"}));
-    EXPECT_EQ(b.bande.SCR->minimum(), 0);
-    EXPECT_EQ(b.bande.SCR->maximum(), 100);
+    EXPECT_EQ(b.bande.barreDefilement->minimum(), 0);
+    EXPECT_EQ(b.bande.barreDefilement->maximum(), 100);
     EXPECT_EQ(b.vues(), "-----");
     // Navigation does nothing without frames.
-    b.bande.V4Click();
+    b.bande.cliquerVignette(3);
     EXPECT_EQ(b.p.imageCourante, -1);
     b.bande.rafraichirBande();
-    EXPECT_EQ(b.limages.text(), "0 image");
-    EXPECT_EQ(b.labS.text(), "? -> ?");
+    EXPECT_EQ(b.etiquetteNombre.text(), "0 image");
+    EXPECT_EQ(b.etiquetteSelection.text(), "? -> ?");
 }
 
 TEST(BandeFilm, UneImage) {
@@ -82,42 +82,42 @@ TEST(BandeFilm, UneImage) {
     b.film("A", 0);
     EXPECT_EQ(b.numeros(), (QStringList{"", "", "0", "", ""}));
     EXPECT_EQ(b.vues(), "--A--");
-    EXPECT_FALSE(b.bande.SCR->isEnabled());
-    EXPECT_EQ(b.bande.SCR->maximum(), 0);
-    EXPECT_EQ(b.limages.text(), "1 image");
+    EXPECT_FALSE(b.bande.barreDefilement->isEnabled());
+    EXPECT_EQ(b.bande.barreDefilement->maximum(), 0);
+    EXPECT_EQ(b.etiquetteNombre.text(), "1 image");
     b.film("AB", 1);
-    EXPECT_EQ(b.limages.text(), "2 images");
+    EXPECT_EQ(b.etiquetteNombre.text(), "2 images");
     EXPECT_EQ(b.vues(), "-AB--");
 }
 
 TEST(BandeFilm, BarreActiveAuDelaDeCinqImagesEtClics) {
     Bande b;
     b.film("ABCDEF", 0);
-    EXPECT_TRUE(b.bande.SCR->isEnabled());
+    EXPECT_TRUE(b.bande.barreDefilement->isEnabled());
     EXPECT_EQ(b.numeros(), (QStringList{"", "", "0", "1", "2"}));
     EXPECT_EQ(b.vues(), "--ABC");
 
     b.film("ABCDE", 0);
-    EXPECT_FALSE(b.bande.SCR->isEnabled());
-    b.bande.V4Click();  // works with the bar disabled
+    EXPECT_FALSE(b.bande.barreDefilement->isEnabled());
+    b.bande.cliquerVignette(3);  // works with the bar disabled
     EXPECT_EQ(b.p.imageCourante, 1);
-    EXPECT_EQ(b.bande.SCR->value(), 1);
-    b.bande.V1Click();  // empty slot at frame 1: nothing
+    EXPECT_EQ(b.bande.barreDefilement->value(), 1);
+    b.bande.cliquerVignette(0);  // empty slot at frame 1: nothing
     EXPECT_EQ(b.p.imageCourante, 1);
-    b.bande.V5Click();
+    b.bande.cliquerVignette(4);
     EXPECT_EQ(b.p.imageCourante, 3);
     EXPECT_EQ(b.vues(), "BCDE-");
-    b.bande.V5Click();  // at nbImages - 2 the slot is empty
+    b.bande.cliquerVignette(4);  // at nbImages - 2 the slot is empty
     EXPECT_EQ(b.p.imageCourante, 3);
-    b.bande.V4Click();
+    b.bande.cliquerVignette(3);
     EXPECT_EQ(b.p.imageCourante, 4);
     EXPECT_EQ(b.numeros(), (QStringList{"2", "3", "4", "", ""}));
-    b.bande.V4Click();
+    b.bande.cliquerVignette(3);
     EXPECT_EQ(b.p.imageCourante, 4);
-    b.bande.V1Click();
-    b.bande.V2Click();
+    b.bande.cliquerVignette(0);
+    b.bande.cliquerVignette(1);
     EXPECT_EQ(b.p.imageCourante, 1);
-    b.bande.SCR->setValue(3);  // the scroll bar itself
+    b.bande.barreDefilement->setValue(3);  // the scroll bar itself
     EXPECT_EQ(b.p.imageCourante, 3);
     EXPECT_EQ(b.vues(), "BCDE-");
 }
@@ -130,42 +130,42 @@ TEST(BandeFilm, SelectionEnRouge) {
     b.bande.rafraichirBande();
     EXPECT_EQ(b.numeros(), (QStringList{"2", "3", "4", "5", "6"}));
     EXPECT_EQ(b.rouges(), "nRRRn");
-    EXPECT_EQ(b.labS.text(), "3 -> 5");
-    b.bande.SpeedButton17Click();
+    EXPECT_EQ(b.etiquetteSelection.text(), "3 -> 5");
+    b.bande.annulerSelection();
     EXPECT_EQ(b.rouges(), "nnnnn");
-    EXPECT_EQ(b.labS.text(), "? -> ?");
+    EXPECT_EQ(b.etiquetteSelection.text(), "? -> ?");
 }
 
 TEST(BandeFilm, MarquageDesBornes) {
     test::Scenario s;
     Bande b;
     b.film("ABCDEFGH", 0);
-    b.bande.SGClick();
-    EXPECT_EQ(b.labS.text(), "0 -> 0");
+    b.bande.marquerDebutSelection();
+    EXPECT_EQ(b.etiquetteSelection.text(), "0 -> 0");
 
     // Start at 5, then end at 3: the frame alone.
-    b.bande.SpeedButton17Click();
-    b.bande.SCR->setValue(5);
-    b.bande.SGClick();
-    b.bande.SCR->setValue(3);
-    b.bande.SFClick();
+    b.bande.annulerSelection();
+    b.bande.barreDefilement->setValue(5);
+    b.bande.marquerDebutSelection();
+    b.bande.barreDefilement->setValue(3);
+    b.bande.marquerFinSelection();
     EXPECT_EQ(b.p.selDebut, 3);
     EXPECT_EQ(b.p.selFin, 3);
 
     // End at 2 with no selection.
-    b.bande.SpeedButton17Click();
-    b.bande.SCR->setValue(2);
-    b.bande.SFClick();
+    b.bande.annulerSelection();
+    b.bande.barreDefilement->setValue(2);
+    b.bande.marquerFinSelection();
     EXPECT_EQ(b.p.selDebut, 2);
     EXPECT_EQ(b.p.selFin, 2);
 
     // Start at 2, move to 6, end.
-    b.bande.SpeedButton17Click();
-    b.bande.SCR->setValue(2);
-    b.bande.SGClick();
-    b.bande.SCR->setValue(6);
-    b.bande.SFClick();
-    EXPECT_EQ(b.labS.text(), "2 -> 6");
+    b.bande.annulerSelection();
+    b.bande.barreDefilement->setValue(2);
+    b.bande.marquerDebutSelection();
+    b.bande.barreDefilement->setValue(6);
+    b.bande.marquerFinSelection();
+    EXPECT_EQ(b.etiquetteSelection.text(), "2 -> 6");
     EXPECT_EQ(b.numeros(), (QStringList{"4", "5", "6", "7", ""}));
     EXPECT_EQ(b.rouges(), "RRRnn");
     EXPECT_TRUE(s.dialogues().messages().isEmpty());
@@ -175,12 +175,12 @@ TEST(BandeFilm, MarquageSansImageNeFaitRien) {
     test::Scenario s;
     Bande b;
     b.p.titreProjet.clear();
-    b.bande.SGClick();
-    b.bande.SFClick();
+    b.bande.marquerDebutSelection();
+    b.bande.marquerFinSelection();
     EXPECT_EQ(b.p.selDebut, -1);
     EXPECT_EQ(b.p.selFin, -1);
     EXPECT_TRUE(s.dialogues().messages().isEmpty());
-    b.bande.SpeedButton17Click();  // cancelling is guarded
+    b.bande.annulerSelection();  // cancelling is guarded
     EXPECT_EQ(s.dialogues().messages(), QStringList{kMessageGarde});
 }
 
@@ -193,8 +193,8 @@ TEST(BandeFilm, MaximumAbaisseSousLaPositionGardeLImageCourante) {
     b.p.imageCourante = 1;
     b.bande.rafraichirBande();
     EXPECT_EQ(b.p.imageCourante, 1);
-    EXPECT_EQ(b.bande.SCR->value(), 1);
-    EXPECT_EQ(b.bande.SCR->maximum(), 2);
+    EXPECT_EQ(b.bande.barreDefilement->value(), 1);
+    EXPECT_EQ(b.bande.barreDefilement->maximum(), 2);
     EXPECT_EQ(b.vues(), "-ABC-");
 }
 
@@ -206,5 +206,5 @@ TEST(BandeFilm, ImageManquanteArreteLeRafraichissement) {
     EXPECT_THROW(b.bande.rafraichirBande(), Erreur);
     // Slots before the missing frame are updated, its own label too; the rest is left.
     EXPECT_EQ(b.numeros(), (QStringList{"0", "1", "2", "2", "3"}));
-    EXPECT_EQ(b.bande.SCR->value(), 1);
+    EXPECT_EQ(b.bande.barreDefilement->value(), 1);
 }

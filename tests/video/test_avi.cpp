@@ -287,7 +287,7 @@ TEST(DialogueCompression, RetientLeDernierChoixEtAnnulerNeChangeRien) {
     s.dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
         EXPECT_EQ(c.Codecs->currentItem()->text(), "MPEG-4 (DivX)");
         EXPECT_EQ(c.Qualite->value(), 40);
-        c.bannuler->click();
+        c.boutonAnnuler->click();
     });
     AVICOMPRESSOPTIONS inchangees;
     inchangees.fccType = streamtypeVIDEO;

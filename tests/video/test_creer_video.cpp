@@ -4,8 +4,8 @@
 #include <QPushButton>
 
 #include "LectureVideo.h"
+#include "app/DialogueReglagesVideo.h"
 #include "app/Fixture.h"
-#include "app/Unit4.h"
 #include "platform/Bitmap.h"
 #include "sequence/StockImages.h"
 #include "video/CreerVideo.h"
@@ -36,23 +36,23 @@ protected:
     // settings are refused before it).
     void creer(const QString& ims, const QString& largeur, const QString& hauteur,
                bool compression = true) {
-        dialogues().quandModal<TFvideo>([=](TFvideo& d) {
-            d.Eims->setText(ims);
-            d.Elargeur->setText(largeur);
-            d.Ehauteur->setText(hauteur);
-            d.bvalider->click();
+        dialogues().quandModal<DialogueReglagesVideo>([=](DialogueReglagesVideo& d) {
+            d.champImagesParSeconde->setText(ims);
+            d.champLargeur->setText(largeur);
+            d.champHauteur->setText(hauteur);
+            d.boutonValider->click();
         });
         if (compression)
             dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
                 c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
                 c.bok->click();
             });
-        f->Crerlavido1->trigger();
+        f->actionCreerVideo->trigger();
         EXPECT_TRUE(dialogues().modaux.empty());
     }
     void fenetreRendue() {
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_FALSE(f->PB->isVisible());
+        EXPECT_FALSE(f->barreProgression->isVisible());
     }
 };
 
@@ -88,8 +88,8 @@ TEST_F(CreerVideo, TrenteImagesAgrandiesA640Sur480) {
     EXPECT_NEAR(qRed(v.derniere.pixel(630, 470)), qRed(couleur), 12);
     EXPECT_NEAR(qBlue(v.derniere.pixel(5, 5)), qBlue(couleur), 12);
     EXPECT_EQ(f->projet.imagesParSeconde, 15);
-    EXPECT_EQ(f->PB->maximum(), 29);
-    EXPECT_EQ(f->PB->value(), 29);
+    EXPECT_EQ(f->barreProgression->maximum(), 29);
+    EXPECT_EQ(f->barreProgression->value(), 29);
     fenetreRendue();
     EXPECT_EQ(scenario.bureau().documents, QStringList{video});
     // The strip and the selection are not touched.
@@ -130,7 +130,7 @@ TEST_F(CreerVideo, CadenceGardantSesHuitBitsEtUneSeuleImage) {
     const auto v = lireVideo(video);
     EXPECT_DOUBLE_EQ(v.cadence, 44.0);
     EXPECT_EQ(v.images, 1);
-    EXPECT_EQ(f->PB->maximum(), 0);
+    EXPECT_EQ(f->barreProgression->maximum(), 0);
 
     for (const char* refusee : {"0", "256", "x"}) {
         QFile::remove(video);
@@ -148,8 +148,9 @@ TEST_F(CreerVideo, RefuserDEcraserGardeLAncienneVideo) {
     const qint64 taille = QFileInfo(video).size();
     scenario.bureau().documents.clear();
     dialogues().reponses = {false};
-    dialogues().quandModal<TFvideo>([](TFvideo& d) { d.bvalider->click(); });
-    f->SpeedButton3->click();
+    dialogues().quandModal<DialogueReglagesVideo>(
+        [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
+    f->boutonCreerVideo->click();
     EXPECT_EQ(QFileInfo(video).size(), taille);
     EXPECT_TRUE(scenario.bureau().documents.isEmpty());
     fenetreRendue();
@@ -163,7 +164,7 @@ TEST_F(CreerVideo, ImageIllisibleFermeEtEffaceLaVideo) {
     EXPECT_TRUE(dialogues().messages().first().contains("image_00003.bmp"));
     EXPECT_FALSE(QFile::exists(video));
     fenetreRendue();
-    EXPECT_FALSE(f->AVIRecorder1.enregistre());
+    EXPECT_FALSE(f->enregistreurVideo.enregistre());
     // The next run starts clean.
     ecrireBitmap24(test::imageLettre('Z', 320, 240), cheminImage(f->projet, 3));
     dialogues().affichages.clear();
@@ -175,12 +176,13 @@ TEST_F(CreerVideo, ImageIllisibleFermeEtEffaceLaVideo) {
 TEST_F(CreerVideo, AnnulerOuFilmVide) {
     creerProjet("Vide");
     const size_t avant = dialogues().affichages.size();
-    f->Crerlavido1->trigger();  // no frames: nothing shown
+    f->actionCreerVideo->trigger();  // no frames: nothing shown
     EXPECT_EQ(dialogues().affichages.size(), avant);
     projet(2);
     QDir::setCurrent(dossier.chemin() + "Film");
-    dialogues().quandModal<TFvideo>([](TFvideo& d) { d.bannuler->click(); });
-    f->Crerlavido1->trigger();
+    dialogues().quandModal<DialogueReglagesVideo>(
+        [](DialogueReglagesVideo& d) { d.boutonAnnuler->click(); });
+    f->actionCreerVideo->trigger();
     EXPECT_FALSE(QFile::exists(video));
     EXPECT_EQ(QDir::currentPath() + "/", f->projet.repProgramme);
 }

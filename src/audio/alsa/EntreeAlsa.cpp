@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/ACS_Classes.h"
+#include "audio/Flux.h"
 
 namespace vp {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "audio/ACS_Classes.h"
+#include "audio/Flux.h"
 
 namespace vp {
 

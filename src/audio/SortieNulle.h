@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ACS_Classes.h"
+#include "Flux.h"
 
 namespace vp {
 

@@ -20,23 +20,23 @@ QString nomDossierDepuisTitre(const QString& titre);
 QString refusNouveauProjet(const QString& repProjets, const QString& titre, const QString& dossier);
 
 // The New project dialog.
-class TFnouveau : public QDialog {
+class DialogueNouveauProjet : public QDialog {
     Q_OBJECT
 public:
-    TFnouveau(ProjetCourant& projet, QWidget* parent);
+    DialogueNouveauProjet(ProjetCourant& projet, QWidget* parent);
 
-    QLineEdit* DP;
-    QToolButton* SpeedButton2;
-    QLineEdit* Enom;
-    QLineEdit* Edossier;
-    QPushButton* bvalider;
-    QPushButton* bannuler;
+    QLineEdit* champDossierProjets;
+    QToolButton* boutonDossier;
+    QLineEdit* champTitre;
+    QLineEdit* champDossier;
+    QPushButton* boutonValider;
+    QPushButton* boutonAnnuler;
 
-    void FormShow();
-    void EnomChange();
-    void bvaliderClick();
-    void bannulerClick();
-    void SpeedButton2Click();
+    void preparerAffichage();
+    void deduireNomDossier();
+    void valider();
+    void annuler();
+    void choisirDossierProjets();
 
 protected:
     void showEvent(QShowEvent* e) override;

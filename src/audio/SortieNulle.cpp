@@ -1,4 +1,4 @@
-#include "ACS_Misc.h"
+#include "SortieNulle.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "ACS_Audio.h"
+#include "EntreeSon.h"
 
 #include <chrono>
 #include <cstring>

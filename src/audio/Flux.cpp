@@ -1,4 +1,4 @@
-#include "ACS_Classes.h"
+#include "Flux.h"
 
 #include <cmath>
 #include <vector>

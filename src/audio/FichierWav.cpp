@@ -1,4 +1,4 @@
-#include "ACS_Wave.h"
+#include "FichierWav.h"
 
 #include <sys/stat.h>
 

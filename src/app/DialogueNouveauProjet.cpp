@@ -1,4 +1,4 @@
-#include "Unit2.h"
+#include "DialogueNouveauProjet.h"
 
 #include <QDir>
 #include <QLabel>
@@ -57,63 +57,64 @@ QString refusNouveauProjet(const QString& repProjets, const QString& titre,
     return {};
 }
 
-TFnouveau::TFnouveau(ProjetCourant& projet, QWidget* parent) : QDialog(parent), p_(projet) {
+DialogueNouveauProjet::DialogueNouveauProjet(ProjetCourant& projet, QWidget* parent)
+    : QDialog(parent), p_(projet) {
     setWindowTitle(QStringLiteral("Nouveau Projet"));
     setFixedSize(401, 239);
     etiquetteBleue(QStringLiteral("Dossier des projets:"), this)->setGeometry(8, 8, 300, 16);
-    DP = new QLineEdit(this);
-    DP->setGeometry(8, 28, 345, 24);
-    DP->setReadOnly(true);
-    SpeedButton2 = new QToolButton(this);
-    SpeedButton2->setGeometry(360, 24, 33, 33);
-    SpeedButton2->setAutoRaise(true);
-    SpeedButton2->setIcon(QIcon(QStringLiteral(":/glyphes/dossier.png")));
-    SpeedButton2->setIconSize(QSize(26, 26));
-    SpeedButton2->setCursor(Qt::PointingHandCursor);
+    champDossierProjets = new QLineEdit(this);
+    champDossierProjets->setGeometry(8, 28, 345, 24);
+    champDossierProjets->setReadOnly(true);
+    boutonDossier = new QToolButton(this);
+    boutonDossier->setGeometry(360, 24, 33, 33);
+    boutonDossier->setAutoRaise(true);
+    boutonDossier->setIcon(QIcon(QStringLiteral(":/glyphes/dossier.png")));
+    boutonDossier->setIconSize(QSize(26, 26));
+    boutonDossier->setCursor(Qt::PointingHandCursor);
     etiquetteBleue(QStringLiteral("Entrez le nom du projet :"), this, false)
         ->setGeometry(8, 66, 300, 16);
-    Enom = new QLineEdit(this);
-    Enom->setGeometry(8, 86, 385, 24);
+    champTitre = new QLineEdit(this);
+    champTitre->setGeometry(8, 86, 385, 24);
     etiquetteBleue(QStringLiteral("Dossier d'enregistrement :"), this, false)
         ->setGeometry(8, 120, 300, 16);
-    Edossier = new QLineEdit(this);
-    Edossier->setGeometry(8, 140, 385, 24);
-    bvalider = boutonValider(QStringLiteral("CRÉER"), this);
-    bvalider->setGeometry(8, 184, 185, 41);
-    bannuler = boutonAnnuler(QStringLiteral("ANNULER"), this);
-    bannuler->setGeometry(208, 184, 185, 41);
-    setTabOrder(Enom, Edossier);
-    setTabOrder(Edossier, DP);
+    champDossier = new QLineEdit(this);
+    champDossier->setGeometry(8, 140, 385, 24);
+    boutonValider = creerBoutonValider(QStringLiteral("CRÉER"), this);
+    boutonValider->setGeometry(8, 184, 185, 41);
+    boutonAnnuler = creerBoutonAnnuler(QStringLiteral("ANNULER"), this);
+    boutonAnnuler->setGeometry(208, 184, 185, 41);
+    setTabOrder(champTitre, champDossier);
+    setTabOrder(champDossier, champDossierProjets);
 
-    connect(Enom, &QLineEdit::textChanged, this, [this] { EnomChange(); });
-    connect(bvalider, &QPushButton::clicked, this,
-            [this] { executerCommande([this] { bvaliderClick(); }, this); });
-    connect(bannuler, &QPushButton::clicked, this, [this] { bannulerClick(); });
-    connect(SpeedButton2, &QToolButton::clicked, this,
-            [this] { executerCommande([this] { SpeedButton2Click(); }, this); });
+    connect(champTitre, &QLineEdit::textChanged, this, [this] { deduireNomDossier(); });
+    connect(boutonValider, &QPushButton::clicked, this,
+            [this] { executerCommande([this] { valider(); }, this); });
+    connect(boutonAnnuler, &QPushButton::clicked, this, [this] { annuler(); });
+    connect(boutonDossier, &QToolButton::clicked, this,
+            [this] { executerCommande([this] { choisirDossierProjets(); }, this); });
 }
 
-void TFnouveau::showEvent(QShowEvent* e) {
-    FormShow();
+void DialogueNouveauProjet::showEvent(QShowEvent* e) {
+    preparerAffichage();
     QDialog::showEvent(e);
 }
 
-void TFnouveau::FormShow() {
-    DP->setText(p_.repProjets);
+void DialogueNouveauProjet::preparerAffichage() {
+    champDossierProjets->setText(p_.repProjets);
 }
 
-void TFnouveau::EnomChange() {
-    Edossier->setText(nomDossierDepuisTitre(Enom->text()));
+void DialogueNouveauProjet::deduireNomDossier() {
+    champDossier->setText(nomDossierDepuisTitre(champTitre->text()));
 }
 
-void TFnouveau::bvaliderClick() {
+void DialogueNouveauProjet::valider() {
     // Typed spaces and separators would give another folder than the one shown.
-    QString dossier = Edossier->text();
+    QString dossier = champDossier->text();
     dossier.replace(QLatin1Char(' '), QLatin1Char('_'))
         .replace(QLatin1Char('/'), QLatin1Char('_'))
         .replace(QLatin1Char('\\'), QLatin1Char('_'));
-    Edossier->setText(dossier);
-    const QString refus = refusNouveauProjet(p_.repProjets, Enom->text(), dossier);
+    champDossier->setText(dossier);
+    const QString refus = refusNouveauProjet(p_.repProjets, champTitre->text(), dossier);
     if (!refus.isEmpty()) {
         dialogues().message(this, refus, Icone::Avertissement);
         return;  // the dialog stays open with its values
@@ -122,12 +123,12 @@ void TFnouveau::bvaliderClick() {
     accept();
 }
 
-void TFnouveau::bannulerClick() {
+void DialogueNouveauProjet::annuler() {
     reject();
 }
 
-void TFnouveau::SpeedButton2Click() {
-    if (changerDossierProjets(p_, this)) DP->setText(p_.repProjets);
+void DialogueNouveauProjet::choisirDossierProjets() {
+    if (changerDossierProjets(p_, this)) champDossierProjets->setText(p_.repProjets);
 }
 
 }  // namespace vp

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "ACS_Classes.h"
 #include "EntreeOnde.h"
+#include "Flux.h"
 
 namespace vp {
 

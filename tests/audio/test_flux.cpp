@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "Commun.h"
-#include "audio/ACS_Indicator.h"
-#include "audio/ACS_Misc.h"
-#include "audio/ACS_Wave.h"
+#include "audio/FichierWav.h"
+#include "audio/IndicateurNiveau.h"
+#include "audio/SortieNulle.h"
 
 using namespace vp;
 using test::attendre;

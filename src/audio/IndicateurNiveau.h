@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "ACS_Classes.h"
+#include "Flux.h"
 
 namespace vp {
 

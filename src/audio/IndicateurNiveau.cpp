@@ -1,4 +1,4 @@
-#include "ACS_Indicator.h"
+#include "IndicateurNiveau.h"
 
 #include <cmath>
 #include <complex>

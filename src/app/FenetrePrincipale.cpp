@@ -1,0 +1,696 @@
+#include "FenetrePrincipale.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+
+#include "DialogueNouveauProjet.h"
+#include "DialogueOuvrirProjet.h"
+#include "DialogueReglagesVideo.h"
+#include "Duplication.h"
+#include "capture/Camera.h"
+#include "capture/VueDirecte.h"
+#include "platform/Bitmap.h"
+#include "platform/Bureau.h"
+#include "platform/Chemins.h"
+#include "platform/Dialogues.h"
+#include "platform/Erreur.h"
+#include "platform/ErreurApplication.h"
+#include "platform/FichiersSurs.h"
+#include "platform/ImageEtiree.h"
+#include "platform/Profil.h"
+#include "sequence/Apercu.h"
+#include "sequence/BandeFilm.h"
+#include "sequence/Edition.h"
+#include "video/CreerVideo.h"
+
+namespace vp {
+
+namespace {
+
+QToolButton* boutonPlat(QWidget* parent, int x, int y, int cote, const QString& glyphe,
+                        int cotes = 0) {
+    auto* b = new QToolButton(parent);
+    b->setGeometry(x, y, cote, cote);
+    b->setAutoRaise(true);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setIcon(QIcon(QStringLiteral(":/glyphes/%1.png").arg(glyphe)));
+    b->setIconSize(QSize(cotes ? cotes : cote - 4, cotes ? cotes : cote - 4));
+    b->setObjectName(glyphe);
+    return b;
+}
+
+QFrame* ligne(QWidget* parent, QFrame::Shape forme, int x, int y, int l, int h) {
+    auto* f = new QFrame(parent);
+    f->setFrameShape(forme);
+    f->setFrameShadow(QFrame::Sunken);
+    f->setGeometry(x, y, l, h);
+    return f;
+}
+
+QLabel* etiquette(QWidget* parent, const QString& texte, int x, int y, int l, int h,
+                  Qt::Alignment alignement, const QString& style) {
+    auto* e = new QLabel(texte, parent);
+    e->setGeometry(x, y, l, h);
+    e->setAlignment(alignement | Qt::AlignVCenter);
+    e->setStyleSheet(style);
+    return e;
+}
+
+const QString kBleuGras = QStringLiteral("color: blue; font-weight: bold;");
+
+QImage glyphe(const QString& nom) {
+    return QImage(QStringLiteral(":/glyphes/%1.png").arg(nom));
+}
+
+}  // namespace
+
+FenetrePrincipale::FenetrePrincipale(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(kTitreApplication);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    construireControles();
+    construireMenus();
+    relierCommandes();
+    resize(865, 603);
+    preparerDemarrage();
+}
+
+FenetrePrincipale::~FenetrePrincipale() = default;
+
+void FenetrePrincipale::relierDialogues(DialogueNouveauProjet* nouveau,
+                                        DialogueOuvrirProjet* ouvrir,
+                                        DialogueReglagesVideo* video) {
+    dialogueNouveau = nouveau;
+    dialogueOuvrir = ouvrir;
+    dialogueVideo = video;
+}
+
+void FenetrePrincipale::construireControles() {
+    fond = new QWidget(this);
+    fond->setObjectName(QStringLiteral("fond"));
+    setCentralWidget(fond);
+    QFont police = fond->font();
+    police.setPointSize(8);
+    fond->setFont(police);
+
+    barreOutils = new QFrame(fond);
+    barreOutils->setFrameShape(QFrame::StyledPanel);
+    barreOutils->setGeometry(0, 0, 865, 35);
+    boutonNouveau = boutonPlat(barreOutils, 1, 1, 33, QStringLiteral("nouveau"));
+    boutonOuvrir = boutonPlat(barreOutils, 33, 1, 33, QStringLiteral("ouvrir"));
+    boutonDupliquerProjet = boutonPlat(barreOutils, 65, 1, 33, QStringLiteral("dupliquer_projet"));
+    boutonCreerVideo = boutonPlat(barreOutils, 113, 1, 33, QStringLiteral("creer_video"));
+    boutonRevoirVideo = boutonPlat(barreOutils, 145, 1, 33, QStringLiteral("revoir_video"));
+    boutonCopierVideo = boutonPlat(barreOutils, 177, 1, 33, QStringLiteral("copier_video"));
+    boutonEnregistrerSon = boutonPlat(barreOutils, 225, 1, 33, QStringLiteral("enregistrer_son"));
+    boutonEcouterSon = boutonPlat(barreOutils, 257, 1, 33, QStringLiteral("ecouter_son"));
+    boutonImporterSon = boutonPlat(barreOutils, 289, 1, 33, QStringLiteral("importer_son"));
+    boutonCopierSon = boutonPlat(barreOutils, 321, 1, 33, QStringLiteral("copier_son"));
+    boutonMixer = boutonPlat(barreOutils, 369, 1, 33, QStringLiteral("mixer"));
+    boutonRevoirFilm = boutonPlat(barreOutils, 401, 1, 33, QStringLiteral("revoir_film"));
+    boutonCopierFilm = boutonPlat(barreOutils, 433, 1, 33, QStringLiteral("copier_film"));
+    boutonEditeur = boutonPlat(barreOutils, 484, 1, 33, QStringLiteral("vdub"));
+    ligne(barreOutils, QFrame::VLine, 104, 0, 2, 35);
+    ligne(barreOutils, QFrame::VLine, 216, 0, 2, 35);
+    ligne(barreOutils, QFrame::VLine, 360, 0, 2, 35);
+    ligne(barreOutils, QFrame::VLine, 472, 0, 2, 35);
+
+    const QString gras = QStringLiteral("font-weight: bold;");
+    etiquette(fond, QStringLiteral("PROJETS"), 0, 36, 105, 16, Qt::AlignHCenter, gras);
+    etiquette(fond, QStringLiteral("VIDÉO"), 104, 36, 113, 16, Qt::AlignHCenter, gras);
+    etiquette(fond, QStringLiteral("AUDIO"), 216, 36, 145, 16, Qt::AlignHCenter, gras);
+    etiquette(fond, QStringLiteral("FILM"), 360, 36, 113, 16, Qt::AlignHCenter, gras);
+    etiquette(fond, QStringLiteral("VDUB"), 472, 36, 57, 16, Qt::AlignHCenter, gras);
+
+    boutonPhoto = boutonPlat(fond, 8, 56, 57, QStringLiteral("photo"), 52);
+    boutonDoubler = boutonPlat(fond, 72, 56, 57, QStringLiteral("doubler"), 52);
+    boutonSupprimer = boutonPlat(fond, 136, 56, 57, QStringLiteral("supprimer"), 52);
+    ligne(fond, QFrame::HLine, 8, 120, 185, 2);
+    etiquetteNombreImages =
+        etiquette(fond, QString(), 24, 134, 129, 19, Qt::AlignHCenter,
+                  QStringLiteral("font-family: Arial; font-weight: bold; font-size: 16px;"));
+    boutonApercu = boutonPlat(fond, 160, 126, 33, QStringLiteral("lecture"), 28);
+    vueApercu = new ImageEtiree(fond);
+    vueApercu->setGeometry(20, 164, 160, 120);
+    imageVide = new ImageEtiree(fond);
+    imageVide->setGeometry(160, 192, 33, 33);
+    imageVide->setImage(
+        QImage(QStringLiteral(":/images/vide.bmp")).convertToFormat(QImage::Format_RGB888));
+    imageVide->hide();
+    etiquetteCadence =
+        etiquette(fond, QStringLiteral("12 i/s"), 8, 304, 49, 25, Qt::AlignRight,
+                  QStringLiteral("color: blue; font-weight: bold; font-size: 16px;"));
+    glissiereCadence = new QSlider(Qt::Horizontal, fond);
+    glissiereCadence->setGeometry(56, 296, 137, 33);
+    glissiereCadence->setRange(1, 25);
+    glissiereCadence->setValue(12);
+    glissiereCadence->setPageStep(1);
+    glissiereCadence->setTickInterval(10);
+    glissiereCadence->setTickPosition(QSlider::TicksAbove);
+    glissiereCadence->setCursor(Qt::PointingHandCursor);
+    etiquette(fond, QStringLiteral("CAMERA"), 200, 56, 321, 25, Qt::AlignHCenter, kBleuGras);
+    vueCamera = new ImageEtiree(fond);
+    vueCamera->setGeometry(200, 80, 320, 240);
+    camera = new TCamera(fond);
+    camera->setGeometry(8, 120, 17, 17);
+    camera->setFichierVideo(QStringLiteral("Video.avi"));
+    camera->setFichierImage(QStringLiteral("Imagen.bmp"));
+    camera->setFramesPreview(30);
+    camera->setFramesCaptura(30);
+    imageArret = new ImageEtiree(fond, false);
+    imageArret->setGeometry(0, 0, 28, 27);
+    imageArret->setImage(glyphe(QStringLiteral("arret")));
+    imageArret->hide();
+    imageLecture = new ImageEtiree(fond, false);
+    imageLecture->setGeometry(0, 0, 28, 27);
+    imageLecture->setImage(glyphe(QStringLiteral("lecture")));
+    imageLecture->hide();
+    etiquette(fond, QStringLiteral("DÉCALAGE"), 536, 56, 321, 25, Qt::AlignHCenter, kBleuGras);
+    vueOignon = new ImageEtiree(fond);
+    vueOignon->setGeometry(536, 80, 320, 240);
+    ligne(fond, QFrame::VLine, 528, 40, 2, 321);
+    etiquette(fond, QStringLiteral("image"), 536, 336, 45, 17, Qt::AlignLeft, kBleuGras);
+    etiquette(fond, QStringLiteral("caméra"), 792, 336, 60, 17, Qt::AlignRight, kBleuGras);
+    glissiereOignon = new QSlider(Qt::Horizontal, fond);
+    glissiereOignon->setGeometry(584, 328, 209, 33);
+    glissiereOignon->setRange(0, 100);
+    glissiereOignon->setValue(50);
+    glissiereOignon->setPageStep(10);
+    glissiereOignon->setTickInterval(10);
+    glissiereOignon->setTickPosition(QSlider::TicksBothSides);
+
+    barreSelection = new QFrame(fond);
+    barreSelection->setFrameShape(QFrame::StyledPanel);
+    barreSelection->setGeometry(0, 336, 521, 25);
+    boutonMarquerDebut =
+        boutonPlat(barreSelection, 1, 1, 23, QStringLiteral("debut_selection"), 17);
+    boutonMarquerFin = boutonPlat(barreSelection, 25, 1, 23, QStringLiteral("fin_selection"), 17);
+    boutonAnnulerSelection =
+        boutonPlat(barreSelection, 49, 1, 23, QStringLiteral("annuler_selection"), 17);
+    boutonCopierSelection =
+        boutonPlat(barreSelection, 73, 1, 23, QStringLiteral("copier_selection"), 17);
+    boutonInverserSelection =
+        boutonPlat(barreSelection, 97, 1, 23, QStringLiteral("inverser_selection"), 17);
+    boutonDoublerSelection =
+        boutonPlat(barreSelection, 121, 1, 23, QStringLiteral("doubler_selection"), 17);
+    boutonSupprimerSelection =
+        boutonPlat(barreSelection, 145, 1, 23, QStringLiteral("supprimer_selection"), 17);
+    etiquetteSelection =
+        etiquette(barreSelection, QStringLiteral("->"), 176, 4, 129, 17, Qt::AlignHCenter,
+                  QStringLiteral("color: red; background: white; font-weight: bold;"));
+    barreProgression = new QProgressBar(barreSelection);
+    barreProgression->setGeometry(312, 4, 201, 17);
+    barreProgression->setTextVisible(false);
+    barreProgression->hide();
+
+    bandeFilm = new BandeFilm(projet, fond);
+    bandeFilm->setGeometry(8, 368, 849, 185);
+    bandeFilm->relier(etiquetteNombreImages, etiquetteSelection, imageVide);
+    vueApercu->setImage(imageVide->image());
+
+    ligneAide = etiquette(fond, QString(), 0, 555, 865, 24, Qt::AlignLeft,
+                          QStringLiteral("color: navy; font-weight: bold; font-size: 13px;"));
+    ligneAide->setAttribute(Qt::WA_TranslucentBackground);
+
+    minuterieApercu = new QTimer(this);
+    minuterieApercu->setTimerType(Qt::PreciseTimer);
+
+    apercu_ = std::make_unique<Apercu>(
+        projet,
+        Apercu::Controles{minuterieApercu, boutonApercu, vueApercu, etiquetteNombreImages,
+                          imageLecture, imageArret, glissiereCadence, etiquetteCadence, bandeFilm});
+    vueDirecte_ = std::make_unique<VueDirecte>(
+        projet, VueDirecte::Controles{camera, vueCamera, vueOignon, glissiereOignon, bandeFilm});
+
+    // Help line.
+    const std::pair<QWidget*, const char*> textes[] = {
+        {boutonNouveau, " Créer un nouveau projet d'animation."},
+        {boutonOuvrir, " Ouvrir un projet d'animation."},
+        {boutonDupliquerProjet, " Dupliquer le projet en cours."},
+        {boutonCreerVideo, " Créer la vidéo du projet."},
+        {boutonRevoirVideo, " Voir la vidéo du projet."},
+        {boutonCopierVideo, " Dupliquer la vidéo du projet."},
+        {boutonEnregistrerSon, " Enregistrer la bande-son du projet."},
+        {boutonEcouterSon, " Ré-écouter la bande son du projet."},
+        {boutonImporterSon, " Importer la bande-son du projet."},
+        {boutonCopierSon, " Dupliquer la bande-son du projet."},
+        {boutonMixer, " Mixer la vidéo et la bande-son du projet."},
+        {boutonRevoirFilm, " Visionner le film du projet."},
+        {boutonCopierFilm, " Enregistrer une copie du film du projet."},
+        {boutonEditeur, " Ouvrir le film avec VirtualDub."},
+        {boutonPhoto, " Ajouter/insérer l'image de la caméra."},
+        {boutonDoubler, " Doubler l'image sélectionnée."},
+        {boutonSupprimer, " Supprimer l'image sélectionnée (action irréversible)."},
+        {boutonApercu, " Aperçu de la vidéo."},
+        {bandeFilm->vignettes[0], " Cliquer pour centrer l'image."},
+        {bandeFilm->vignettes[1], " Cliquer pour centrer l'image."},
+        {bandeFilm->vignettes[2], " Cliquer pour centrer l'image."},
+        {bandeFilm->vignettes[3], " Cliquer pour centrer l'image."},
+        {bandeFilm->vignettes[4], " Cliquer pour centrer l'image."},
+        {boutonMarquerDebut, " Marquer le départ de la sélection."},
+        {boutonMarquerFin, " Marquer la fin de la sélection."},
+        {boutonSupprimerSelection, " Supprimer la sélection (action irréversible)."},
+        {boutonAnnulerSelection, " Annuler la sélection."},
+        {boutonCopierSelection, " Copier la sélection après l'image."},
+        {boutonInverserSelection, " Inverser la sélection."},
+        {boutonDoublerSelection, " Doubler chaque image de la sélection."},
+    };
+    for (const auto& [controle, texte] : textes)
+        enregistrerAide(controle, Aide::Texte, QString::fromUtf8(texte));
+    for (QWidget* w :
+         {fond, static_cast<QWidget*>(vueApercu), static_cast<QWidget*>(ligneAide),
+          static_cast<QWidget*>(camera), static_cast<QWidget*>(bandeFilm), bandeFilm->viewport(),
+          bandeFilm->widget(), static_cast<QWidget*>(bandeFilm->horizontalScrollBar()),
+          static_cast<QWidget*>(barreSelection)})
+        enregistrerAide(w, Aide::Effacer);
+    // Every other control of the window leaves the line as it is.
+    for (QWidget* w : fond->findChildren<QWidget*>())
+        if (!aides_.contains(w) && w->parentWidget() != bandeFilm &&
+            w->parentWidget() != bandeFilm->viewport() && w != camera->fenetre())
+            enregistrerAide(w, Aide::Laisser);
+}
+
+void FenetrePrincipale::enregistrerAide(QWidget* controle, Aide effet, const QString& texte) {
+    aides_.insert(controle, {effet, texte});
+    controle->setMouseTracking(true);
+    controle->installEventFilter(this);
+}
+
+bool FenetrePrincipale::eventFilter(QObject* objet, QEvent* evenement) {
+    // The tool bar stays along the top and the help line along the bottom of the window.
+    if (objet == fond && evenement->type() == QEvent::Resize) {
+        barreOutils->setGeometry(0, 0, fond->width(), 35);
+        ligneAide->setGeometry(0, fond->height() - 24, fond->width(), 24);
+    }
+    if (evenement->type() == QEvent::MouseMove &&
+        static_cast<QMouseEvent*>(evenement)->buttons() == Qt::NoButton) {
+        const auto regle = aides_.constFind(objet);
+        if (regle != aides_.constEnd()) {
+            if (regle->effet == Aide::Texte)
+                ligneAide->setText(regle->texte);
+            else if (regle->effet == Aide::Effacer)
+                ligneAide->clear();
+            return true;  // the control under the mouse decides, not its parents
+        }
+    }
+    return QMainWindow::eventFilter(objet, evenement);
+}
+
+void FenetrePrincipale::construireMenus() {
+    QMenuBar* barre = menuBar();
+    auto article = [this](QMenu* menu, const QString& titre, const char* nom) {
+        QAction* a = menu->addAction(titre);
+        a->setObjectName(QString::fromLatin1(nom));
+        return a;
+    };
+    QMenu* projets = barre->addMenu(QStringLiteral("Projets"));
+    actionNouveau = article(projets, QStringLiteral("Nouveau"), "actionNouveau");
+    actionOuvrir = article(projets, QStringLiteral("Ouvrir"), "actionOuvrir");
+    actionDupliquerProjet = article(projets, QStringLiteral("Dupliquer"), "actionDupliquerProjet");
+    projets->addSeparator();
+    actionQuitter = article(projets, QStringLiteral("Quitter"), "actionQuitter");
+    QMenu* video = barre->addMenu(QStringLiteral("Vidéo"));
+    actionPhoto =
+        article(video, QStringLiteral("Ajouter/Insérer l'image de la webcam"), "actionPhoto");
+    actionDoublerImage =
+        article(video, QStringLiteral("Dupliquer l'image sélectionnée"), "actionDoublerImage");
+    actionSupprimerImage =
+        article(video, QStringLiteral("Supprimer l'image sélectionnée"), "actionSupprimerImage");
+    video->addSeparator();
+    actionCreerVideo = article(video, QStringLiteral("Créer la vidéo"), "actionCreerVideo");
+    actionRevoirVideo = article(video, QStringLiteral("Revoir la vidéo"), "actionRevoirVideo");
+    actionCopierVideo = article(video, QStringLiteral("Copier la vidéo"), "actionCopierVideo");
+    QMenu* audio = barre->addMenu(QStringLiteral("Audio"));
+    actionEnregistrerSon =
+        article(audio, QStringLiteral("Enregistrer la bande-son"), "actionEnregistrerSon");
+    actionEcouterSon =
+        article(audio, QStringLiteral("Ré-écouter la bande-son"), "actionEcouterSon");
+    actionImporterSon =
+        article(audio, QStringLiteral("Importer la bande-son"), "actionImporterSon");
+    actionCopierSon = article(audio, QStringLiteral("Copier la bande-son"), "actionCopierSon");
+    QMenu* film = barre->addMenu(QStringLiteral("Film"));
+    actionMixer = article(film, QStringLiteral("Mixer audio et vidéo"), "actionMixer");
+    actionRevoirFilm = article(film, QStringLiteral("Revoir le film"), "actionRevoirFilm");
+    actionCopierFilm = article(film, QStringLiteral("Copier le film"), "actionCopierFilm");
+    QMenu* reglages = barre->addMenu(QStringLiteral("Réglages"));
+    actionDetecterWebcam =
+        article(reglages, QStringLiteral("Détecter la web-cam"), "actionDetecterWebcam");
+    actionParametresWebcam =
+        article(reglages, QStringLiteral("Paramètres de la web-cam"), "actionParametresWebcam");
+    actionFormatImage = article(reglages, QStringLiteral("Format de l'image"), "actionFormatImage");
+    actionAide = barre->addAction(QStringLiteral("Aide"));
+    actionAide->setObjectName(QStringLiteral("actionAide"));
+    actionAPropos = barre->addAction(QStringLiteral("?"));
+    actionAPropos->setObjectName(QStringLiteral("actionAPropos"));
+}
+
+void FenetrePrincipale::relierCommandes() {
+    // Every command goes through the wrapper that shows its errors in the error box.
+    auto relier = [this]<typename Emetteur, typename Signal>(
+                      Emetteur* source, Signal signal, void (FenetrePrincipale::*commande)()) {
+        connect(source, signal, this, [this, commande] {
+            if (!occupe_) executerCommande([this, commande] { (this->*commande)(); }, this);
+        });
+    };
+    const std::tuple<QAction*, QToolButton*, void (FenetrePrincipale::*)()> carte[] = {
+        {actionNouveau, boutonNouveau, &FenetrePrincipale::nouveauProjet},
+        {actionOuvrir, boutonOuvrir, &FenetrePrincipale::ouvrirProjet},
+        {actionDupliquerProjet, boutonDupliquerProjet, &FenetrePrincipale::dupliquerProjetCourant},
+        {actionQuitter, nullptr, &FenetrePrincipale::quitter},
+        {actionPhoto, boutonPhoto, &FenetrePrincipale::prendrePhoto},
+        {actionDoublerImage, boutonDoubler, &FenetrePrincipale::doublerImage},
+        {actionSupprimerImage, boutonSupprimer, &FenetrePrincipale::supprimerImage},
+        {actionCreerVideo, boutonCreerVideo, &FenetrePrincipale::creerVideo},
+        {actionRevoirVideo, boutonRevoirVideo, &FenetrePrincipale::revoirVideo},
+        {actionCopierVideo, boutonCopierVideo, &FenetrePrincipale::copierVideo},
+        {actionEnregistrerSon, boutonEnregistrerSon, &FenetrePrincipale::enregistrerBandeSon},
+        {actionEcouterSon, boutonEcouterSon, &FenetrePrincipale::ecouterBandeSon},
+        {actionImporterSon, boutonImporterSon, &FenetrePrincipale::importerBandeSon},
+        {actionCopierSon, boutonCopierSon, &FenetrePrincipale::copierBandeSon},
+        {actionMixer, boutonMixer, &FenetrePrincipale::mixerFilm},
+        {actionRevoirFilm, boutonRevoirFilm, &FenetrePrincipale::revoirFilm},
+        {actionCopierFilm, boutonCopierFilm, &FenetrePrincipale::copierFilm},
+        {nullptr, boutonEditeur, &FenetrePrincipale::ouvrirEditeur},
+        {actionDetecterWebcam, nullptr, &FenetrePrincipale::detecterWebcam},
+        {actionParametresWebcam, nullptr, &FenetrePrincipale::parametresWebcam},
+        {actionFormatImage, nullptr, &FenetrePrincipale::formatImage},
+        {actionAide, nullptr, &FenetrePrincipale::ouvrirAide},
+        {actionAPropos, nullptr, &FenetrePrincipale::aPropos},
+        {nullptr, boutonApercu, &FenetrePrincipale::basculerApercu},
+        {nullptr, boutonMarquerDebut, &FenetrePrincipale::marquerDebutSelection},
+        {nullptr, boutonMarquerFin, &FenetrePrincipale::marquerFinSelection},
+        {nullptr, boutonAnnulerSelection, &FenetrePrincipale::annulerSelection},
+        {nullptr, boutonCopierSelection, &FenetrePrincipale::copierSelection},
+        {nullptr, boutonInverserSelection, &FenetrePrincipale::inverserSelection},
+        {nullptr, boutonDoublerSelection, &FenetrePrincipale::doublerSelection},
+        {nullptr, boutonSupprimerSelection, &FenetrePrincipale::supprimerSelection},
+    };
+    for (const auto& [action, bouton, commande] : carte) {
+        if (action) relier(action, &QAction::triggered, commande);
+        if (bouton) relier(bouton, &QToolButton::clicked, commande);
+    }
+    relier(minuterieApercu, &QTimer::timeout, &FenetrePrincipale::avancerApercu);
+    relier(glissiereCadence, &QSlider::valueChanged, &FenetrePrincipale::changerCadenceApercu);
+    camera->OnFrame = [this](TCamera* s, quintptr h, EnTeteVideo* e) {
+        executerCommande([&] { traiterImageCamera(s, h, e); }, this);
+    };
+    // A camera unplugged while it runs: the live view stops, and the user is told what to do.
+    camera->OnError = [this](TCamera*, quintptr, qint32, const char*) {
+        dialogues().message(this, kWebcamPerdue, Icone::Avertissement);
+    };
+}
+
+void FenetrePrincipale::preparerDemarrage() {
+    // The documents folder gets a "voltiplume" folder, as a place for the user's projects;
+    // the projects folder itself starts in the program folder.
+    const QString documents = dossierDocuments();
+    if (!documents.isEmpty())
+        QDir().mkpath(avecSeparateur(documents) + QStringLiteral("voltiplume"));
+    projet.bmpTravail1 = QImage(320, 240, QImage::Format_RGB888);
+    projet.bmpTravail1.fill(Qt::white);
+    projet.bmpTravail2 = QImage(320, 240, QImage::Format_RGB888);
+    projet.bmpTravail2.fill(Qt::white);
+    projet.repProgramme = repertoireCourant();
+    projet.repProjets = projet.repProgramme;
+    // Without a camera the message is shown and the window opens all the same.
+    executerCommande([this] { camera->setActif(true); }, this);
+}
+
+void FenetrePrincipale::fermerProgramme() {
+    camera->setActif(false);
+    projet.bmpTravail1 = QImage();
+    projet.bmpTravail2 = QImage();
+}
+
+void FenetrePrincipale::closeEvent(QCloseEvent* e) {
+    if (occupe_) {  // a copy is under way: the window stays until it ends
+        e->ignore();
+        return;
+    }
+    executerCommande([this] { fermerProgramme(); }, this);
+    e->accept();
+}
+
+void FenetrePrincipale::changeEvent(QEvent* e) {
+    // Each time the window becomes active, the application comes to the front.
+    // (Never above the application's own modal dialog, which must stay in sight.)
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() &&
+        !QApplication::activeModalWidget())
+        raise();
+    QMainWindow::changeEvent(e);
+}
+
+// --- Projects ---
+
+void FenetrePrincipale::nouveauProjet() {
+    projet.dialogueOk = false;
+    dialogues().executer(*dialogueNouveau);
+    if (!projet.dialogueOk) return;
+    const QString titre = dialogueNouveau->champTitre->text();
+    const QString dossier = dialogueNouveau->champDossier->text();
+    const QString chemin = projet.repProjets + dossier;
+    if (!QDir().mkpath(chemin))
+        throw Erreur(QStringLiteral("Impossible de créer le dossier « %1 »")
+                         .arg(QDir::toNativeSeparators(chemin)));
+    ecrireProfil(chemin + QStringLiteral("/projet.ini"), QStringLiteral("GENERAL"),
+                 QStringLiteral("titre"), titre);
+    // The project is taken over only once its file is written: on failure the previous one stays.
+    if (apercu_->enLecture()) apercu_->arreter();
+    projet.titreProjet = titre;
+    projet.nomDossier = dossier;
+    projet.nbImages = 0;
+    setWindowTitle(kTitreApplication + QStringLiteral(" : ") + titre);
+    vueApercu->setImage(imageVide->image());
+    projet.imageCourante = -1;
+    projet.selDebut = -1;
+    projet.selFin = -1;
+    rafraichirBande();
+}
+
+void FenetrePrincipale::ouvrirProjet() {
+    projet.dialogueOk = false;
+    dialogues().executer(*dialogueOuvrir);
+    if (!projet.dialogueOk) return;
+    const int i = dialogueOuvrir->indexChoisi();
+    if (i < 0) {
+        dialogues().message(this, kAucunProjetChoisi, Icone::Information);
+        return;
+    }
+    if (apercu_->enLecture()) apercu_->arreter();
+    projet.titreProjet = dialogueOuvrir->listeTitres->item(i)->text();
+    projet.nomDossier = dialogueOuvrir->listeDossiers->item(i)->text();
+    setWindowTitle(kTitreApplication + QStringLiteral(" : ") + projet.titreProjet);
+    nettoyerTemporaires(projet.dossierProjet());  // left by an interrupted command
+    projet.nbImages = compterImages(projet);
+    vueApercu->setImage(imageVide->image());
+    projet.imageCourante = projet.nbImages - 1;
+    projet.selDebut = -1;
+    projet.selFin = -1;
+    rafraichirBande();
+}
+
+void FenetrePrincipale::dupliquerProjetCourant() {
+    occupe_ = true;
+    try {
+        vp::dupliquerProjet(projet, [this] { resterReactive(); });
+    } catch (...) {
+        occupe_ = false;
+        throw;
+    }
+    occupe_ = false;
+}
+
+void FenetrePrincipale::resterReactive() {
+    const qint64 maintenant = QDateTime::currentMSecsSinceEpoch();
+    if (maintenant - dernierDessinProgression_ < 30) return;
+    dernierDessinProgression_ = maintenant;
+    QApplication::processEvents();
+}
+
+void FenetrePrincipale::quitter() {
+    QApplication::quit();
+}
+
+void FenetrePrincipale::ouvrirAide() {
+    bureau().ouvrirDocument(projet.repProgramme + QStringLiteral("aide/volti-plume.pdf"));
+}
+
+void FenetrePrincipale::aPropos() {
+    dialogues().message(QApplication::activeWindow(),
+                        QStringLiteral("Logiciel d'animation en Stop-Motion pour la classe\n"
+                                       "Conçu et écrit par l'équipe VOLTIPLUME, 2026."),
+                        Icone::Aucune);
+}
+
+void FenetrePrincipale::commandeAVenir() {
+    dialogues().message(
+        this, QStringLiteral("Cette commande n'est pas encore disponible dans cette version."),
+        Icone::Information);
+}
+
+// --- Frames ---
+
+void FenetrePrincipale::prendrePhoto() {
+    vueDirecte_->prendrePhoto(*this);
+}
+void FenetrePrincipale::doublerImage() {
+    vp::dupliquerImageCourante(projet, *this);
+}
+void FenetrePrincipale::supprimerImage() {
+    vp::supprimerImageCourante(projet, *this);
+}
+void FenetrePrincipale::copierSelection() {
+    vp::copierSelection(projet, *this);
+}
+void FenetrePrincipale::inverserSelection() {
+    vp::inverserSelection(projet, *this);
+}
+void FenetrePrincipale::doublerSelection() {
+    vp::doublerSelection(projet, *this);
+}
+void FenetrePrincipale::supprimerSelection() {
+    vp::supprimerSelection(projet, *this);
+}
+void FenetrePrincipale::marquerDebutSelection() {
+    bandeFilm->marquerDebutSelection();
+}
+void FenetrePrincipale::marquerFinSelection() {
+    bandeFilm->marquerFinSelection();
+}
+void FenetrePrincipale::annulerSelection() {
+    bandeFilm->annulerSelection();
+}
+void FenetrePrincipale::basculerApercu() {
+    apercu_->basculerApercu();
+}
+void FenetrePrincipale::avancerApercu() {
+    apercu_->avancerApercu();
+}
+void FenetrePrincipale::changerCadenceApercu() {
+    apercu_->changerCadenceApercu();
+}
+
+void FenetrePrincipale::rafraichirBande() {
+    bandeFilm->rafraichirBande();
+}
+void FenetrePrincipale::afficherNombreImages() {
+    bandeFilm->afficherNombreImages();
+}
+void FenetrePrincipale::afficherSelection() {
+    bandeFilm->afficherSelection();
+}
+
+void FenetrePrincipale::montrerProgression(int maximum) {
+    barreProgression->setRange(0, maximum);
+    barreProgression->setValue(0);
+    barreProgression->show();
+    barreProgression->repaint();
+    dernierDessinProgression_ = QDateTime::currentMSecsSinceEpoch();
+}
+
+void FenetrePrincipale::avancerProgression() {
+    barreProgression->setValue(barreProgression->value() + 1);
+    // Repainted a few times a second: enough to be seen, too rarely to slow the work.
+    const qint64 maintenant = QDateTime::currentMSecsSinceEpoch();
+    if (maintenant - dernierDessinProgression_ >= 40) {
+        barreProgression->repaint();
+        dernierDessinProgression_ = maintenant;
+    }
+}
+
+void FenetrePrincipale::completerProgression() {
+    barreProgression->setValue(barreProgression->maximum());
+}
+void FenetrePrincipale::masquerProgression() {
+    barreProgression->hide();
+}
+
+// --- Webcam ---
+
+void FenetrePrincipale::traiterImageCamera(TCamera*, quintptr, EnTeteVideo*) {
+    vueDirecte_->traiterImageCamera();
+}
+
+void FenetrePrincipale::detecterWebcam() {
+    camera->setActif(false);
+    camera->setActif(true);
+}
+
+void FenetrePrincipale::parametresWebcam() {
+    camera->DialogueSource();
+}
+void FenetrePrincipale::formatImage() {
+    camera->DialogueFormat();
+}
+
+// --- Commands of the video, sound-track and film steps ---
+
+void FenetrePrincipale::creerVideo() {
+    if (!verifierProjet(projet)) return;
+    if (projet.nbImages == 0) return;
+    changerRepertoire(projet.repProgramme);
+    projet.dialogueOk = false;
+    dialogues().executer(*dialogueVideo);
+    if (!projet.dialogueOk) return;
+    projet.imagesParSeconde = lireEntier(dialogueVideo->champImagesParSeconde->text());
+    projet.largeurVideo = lireEntier(dialogueVideo->champLargeur->text());
+    projet.hauteurVideo = lireEntier(dialogueVideo->champHauteur->text());
+    ecrireVideo(projet, enregistreurVideo, *this);
+}
+
+namespace {
+
+// The commands of the later steps start from the program folder, then check the project.
+bool departCommande(const ProjetCourant& p) {
+    changerRepertoire(p.repProgramme);
+    return verifierProjet(p);
+}
+
+}  // namespace
+
+void FenetrePrincipale::revoirVideo() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::copierVideo() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::enregistrerBandeSon() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::ecouterBandeSon() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::importerBandeSon() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::copierBandeSon() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::mixerFilm() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::revoirFilm() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::copierFilm() {
+    if (departCommande(projet)) commandeAVenir();
+}
+void FenetrePrincipale::ouvrirEditeur() {
+    if (departCommande(projet)) commandeAVenir();
+}
+
+}  // namespace vp

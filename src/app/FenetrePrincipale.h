@@ -1,0 +1,173 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <memory>
+
+#include "sequence/Projet.h"
+#include "sequence/StockImages.h"
+#include "video/AVIRecorder.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QSlider;
+class QTimer;
+class QToolButton;
+
+namespace vp {
+
+inline const QString kWebcamPerdue = QStringLiteral(
+    "La web-cam ne répond plus. Rebranchez-la, puis choisissez « Détecter la web-cam » "
+    "dans le menu Réglages.");
+
+class Apercu;
+class BandeFilm;
+class ImageEtiree;
+class TCamera;
+class DialogueNouveauProjet;
+class DialogueOuvrirProjet;
+class DialogueReglagesVideo;
+class VueDirecte;
+struct EnTeteVideo;
+
+// The main window: the current-project record, the controls, the command map and the help
+// line. Each command is one member function, named for what it does; its menu item and its
+// tool-bar button both call it.
+class FenetrePrincipale : public QMainWindow, public VueSequence {
+    Q_OBJECT
+public:
+    explicit FenetrePrincipale(QWidget* parent = nullptr);
+    ~FenetrePrincipale() override;
+
+    // The dialogs are created after the main window, which they need; see creerFenetres().
+    void relierDialogues(DialogueNouveauProjet* nouveau, DialogueOuvrirProjet* ouvrir,
+                         DialogueReglagesVideo* video);
+
+    ProjetCourant projet;
+
+    DialogueNouveauProjet* dialogueNouveau = nullptr;
+    DialogueOuvrirProjet* dialogueOuvrir = nullptr;
+    DialogueReglagesVideo* dialogueVideo = nullptr;
+
+    // Controls.
+    QWidget* fond;  // the client area
+    QFrame* barreOutils;
+    QToolButton *boutonNouveau, *boutonOuvrir, *boutonDupliquerProjet;
+    QToolButton *boutonCreerVideo, *boutonRevoirVideo, *boutonCopierVideo;
+    QToolButton *boutonEnregistrerSon, *boutonEcouterSon, *boutonImporterSon, *boutonCopierSon;
+    QToolButton *boutonMixer, *boutonRevoirFilm, *boutonCopierFilm;
+    QToolButton* boutonEditeur;
+    QToolButton *boutonPhoto, *boutonDoubler, *boutonSupprimer;
+    QLabel* etiquetteNombreImages;
+    QToolButton* boutonApercu;
+    ImageEtiree* vueApercu;
+    ImageEtiree* imageVide;
+    QLabel* etiquetteCadence;
+    QSlider* glissiereCadence;
+    ImageEtiree* vueCamera;
+    TCamera* camera;
+    ImageEtiree* imageArret;
+    ImageEtiree* imageLecture;
+    ImageEtiree* vueOignon;
+    QSlider* glissiereOignon;
+    QFrame* barreSelection;
+    QToolButton *boutonMarquerDebut, *boutonMarquerFin, *boutonAnnulerSelection,
+        *boutonCopierSelection, *boutonInverserSelection, *boutonDoublerSelection,
+        *boutonSupprimerSelection;
+    QLabel* etiquetteSelection;
+    QProgressBar* barreProgression;
+    BandeFilm* bandeFilm;
+    QLabel* ligneAide;
+    QTimer* minuterieApercu;
+    TAVIRecorder enregistreurVideo;
+
+    // Menu items.
+    QAction *actionNouveau, *actionOuvrir, *actionDupliquerProjet, *actionQuitter;
+    QAction *actionPhoto, *actionDoublerImage, *actionSupprimerImage, *actionCreerVideo,
+        *actionRevoirVideo, *actionCopierVideo;
+    QAction *actionEnregistrerSon, *actionEcouterSon, *actionImporterSon, *actionCopierSon;
+    QAction *actionMixer, *actionRevoirFilm, *actionCopierFilm;
+    QAction *actionDetecterWebcam, *actionParametresWebcam, *actionFormatImage;
+    QAction *actionAide, *actionAPropos;
+
+    // Commands.
+    void nouveauProjet();
+    void ouvrirProjet();
+    void dupliquerProjetCourant();
+    void quitter();
+    void prendrePhoto();
+    void doublerImage();
+    void supprimerImage();
+    void creerVideo();
+    void revoirVideo();
+    void copierVideo();
+    void enregistrerBandeSon();
+    void ecouterBandeSon();
+    void importerBandeSon();
+    void copierBandeSon();
+    void mixerFilm();
+    void revoirFilm();
+    void copierFilm();
+    void ouvrirEditeur();
+    void detecterWebcam();
+    void parametresWebcam();
+    void formatImage();
+    void ouvrirAide();
+    void aPropos();
+    void basculerApercu();
+    void marquerDebutSelection();
+    void marquerFinSelection();
+    void annulerSelection();
+    void copierSelection();
+    void inverserSelection();
+    void doublerSelection();
+    void supprimerSelection();
+
+    // Other events.
+    void preparerDemarrage();
+    void fermerProgramme();
+    void avancerApercu();
+    void changerCadenceApercu();
+    void traiterImageCamera(TCamera* Sender, quintptr HndPreview, EnTeteVideo* lpVHdr);
+
+    // The film strip and the progress bar, for the frame commands.
+    void rafraichirBande() override;
+    void afficherNombreImages();
+    void afficherSelection();
+    void montrerProgression(int maximum) override;
+    void avancerProgression() override;
+    void completerProgression() override;
+    void masquerProgression() override;
+
+    // Help line: the text a control puts there, clears, or leaves alone.
+    enum class Aide { Texte, Effacer, Laisser };
+
+protected:
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    void construireControles();
+    void construireMenus();
+    void relierCommandes();
+    void enregistrerAide(QWidget* controle, Aide effet, const QString& texte = {});
+    // Lets the window repaint and take clicks during a long command, which then refuses the
+    // other commands.
+    void resterReactive();
+    void commandeAVenir();
+
+    struct RegleAide {
+        Aide effet;
+        QString texte;
+    };
+    QHash<const QObject*, RegleAide> aides_;
+    std::unique_ptr<Apercu> apercu_;
+    std::unique_ptr<VueDirecte> vueDirecte_;
+    qint64 dernierDessinProgression_ = 0;
+    bool occupe_ = false;  // a long command runs: other commands are refused
+};
+
+}  // namespace vp
