@@ -44,7 +44,7 @@ DialogueOuvrirProjet::DialogueOuvrirProjet(ProjetCourant& projet, QWidget* paren
     champDossierProjets->setText(p_.repProjets);
 
     connect(boutonOuvrir, &QPushButton::clicked, this, [this] { ouvrir(); });
-    connect(listeTitres, &QListWidget::itemDoubleClicked, this, [this] { doubleClicListe(); });
+    connect(listeTitres, &QListWidget::itemDoubleClicked, this, [this] { ouvrir(); });
     connect(boutonAnnuler, &QPushButton::clicked, this, [this] { annuler(); });
     connect(boutonDossier, &QToolButton::clicked, this,
             [this] { executerCommande([this] { choisirDossierProjets(); }, this); });
@@ -97,10 +97,6 @@ void DialogueOuvrirProjet::ouvrir() {
     }
     p_.dialogueOk = true;
     accept();
-}
-
-void DialogueOuvrirProjet::doubleClicListe() {
-    ouvrir();
 }
 
 void DialogueOuvrirProjet::annuler() {

@@ -30,7 +30,6 @@ public:
 
     void preparerAffichage();
     void ouvrir();
-    void doubleClicListe();
     void annuler();
     void choisirDossierProjets();
 

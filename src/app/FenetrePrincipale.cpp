@@ -42,13 +42,13 @@ namespace vp {
 namespace {
 
 QToolButton* boutonPlat(QWidget* parent, int x, int y, int cote, const QString& glyphe,
-                        int cotes = 0) {
+                        int coteIcone = 0) {
     auto* b = new QToolButton(parent);
     b->setGeometry(x, y, cote, cote);
     b->setAutoRaise(true);
     b->setCursor(Qt::PointingHandCursor);
     b->setIcon(QIcon(QStringLiteral(":/glyphes/%1.png").arg(glyphe)));
-    b->setIconSize(QSize(cotes ? cotes : cote - 4, cotes ? cotes : cote - 4));
+    b->setIconSize(QSize(coteIcone ? coteIcone : cote - 4, coteIcone ? coteIcone : cote - 4));
     b->setObjectName(glyphe);
     return b;
 }
@@ -137,10 +137,10 @@ void FenetrePrincipale::construireControles() {
     etiquette(fond, QStringLiteral("VDUB"), 472, 36, 57, 16, Qt::AlignHCenter, gras);
 
     boutonPhoto = boutonPlat(fond, 8, 56, 57, QStringLiteral("photo"), 52);
-    boutonDoubler = boutonPlat(fond, 72, 56, 57, QStringLiteral("doubler"), 52);
-    boutonSupprimer = boutonPlat(fond, 136, 56, 57, QStringLiteral("supprimer"), 52);
+    boutonDoublerImage = boutonPlat(fond, 72, 56, 57, QStringLiteral("doubler"), 52);
+    boutonSupprimerImage = boutonPlat(fond, 136, 56, 57, QStringLiteral("supprimer"), 52);
     ligne(fond, QFrame::HLine, 8, 120, 185, 2);
-    etiquetteNombreImages =
+    compteurImages =
         etiquette(fond, QString(), 24, 134, 129, 19, Qt::AlignHCenter,
                   QStringLiteral("font-family: Arial; font-weight: bold; font-size: 16px;"));
     boutonApercu = boutonPlat(fond, 160, 126, 33, QStringLiteral("lecture"), 28);
@@ -171,14 +171,14 @@ void FenetrePrincipale::construireControles() {
     camera->setFichierImage(QStringLiteral("Imagen.bmp"));
     camera->setFramesPreview(30);
     camera->setFramesCaptura(30);
-    imageArret = new ImageEtiree(fond, false);
-    imageArret->setGeometry(0, 0, 28, 27);
-    imageArret->setImage(glyphe(QStringLiteral("arret")));
-    imageArret->hide();
-    imageLecture = new ImageEtiree(fond, false);
-    imageLecture->setGeometry(0, 0, 28, 27);
-    imageLecture->setImage(glyphe(QStringLiteral("lecture")));
-    imageLecture->hide();
+    glypheArret = new ImageEtiree(fond, false);
+    glypheArret->setGeometry(0, 0, 28, 27);
+    glypheArret->setImage(glyphe(QStringLiteral("arret")));
+    glypheArret->hide();
+    glypheLecture = new ImageEtiree(fond, false);
+    glypheLecture->setGeometry(0, 0, 28, 27);
+    glypheLecture->setImage(glyphe(QStringLiteral("lecture")));
+    glypheLecture->hide();
     etiquette(fond, QStringLiteral("DÉCALAGE"), 536, 56, 321, 25, Qt::AlignHCenter, kBleuGras);
     vueOignon = new ImageEtiree(fond);
     vueOignon->setGeometry(536, 80, 320, 240);
@@ -219,7 +219,7 @@ void FenetrePrincipale::construireControles() {
 
     bandeFilm = new BandeFilm(projet, fond);
     bandeFilm->setGeometry(8, 368, 849, 185);
-    bandeFilm->relier(etiquetteNombreImages, etiquetteSelection, imageVide);
+    bandeFilm->relier(compteurImages, etiquetteSelection, imageVide);
     vueApercu->setImage(imageVide->image());
 
     ligneAide = etiquette(fond, QString(), 0, 555, 865, 24, Qt::AlignLeft,
@@ -231,8 +231,8 @@ void FenetrePrincipale::construireControles() {
 
     apercu_ = std::make_unique<Apercu>(
         projet,
-        Apercu::Controles{minuterieApercu, boutonApercu, vueApercu, etiquetteNombreImages,
-                          imageLecture, imageArret, glissiereCadence, etiquetteCadence, bandeFilm});
+        Apercu::Controles{minuterieApercu, boutonApercu, vueApercu, compteurImages, glypheLecture,
+                          glypheArret, glissiereCadence, etiquetteCadence, bandeFilm});
     vueDirecte_ = std::make_unique<VueDirecte>(
         projet, VueDirecte::Controles{camera, vueCamera, vueOignon, glissiereOignon, bandeFilm});
 
@@ -253,8 +253,8 @@ void FenetrePrincipale::construireControles() {
         {boutonCopierFilm, " Enregistrer une copie du film du projet."},
         {boutonEditeur, " Ouvrir le film avec VirtualDub."},
         {boutonPhoto, " Ajouter/insérer l'image de la caméra."},
-        {boutonDoubler, " Doubler l'image sélectionnée."},
-        {boutonSupprimer, " Supprimer l'image sélectionnée (action irréversible)."},
+        {boutonDoublerImage, " Doubler l'image sélectionnée."},
+        {boutonSupprimerImage, " Supprimer l'image sélectionnée (action irréversible)."},
         {boutonApercu, " Aperçu de la vidéo."},
         {bandeFilm->vignettes[0], " Cliquer pour centrer l'image."},
         {bandeFilm->vignettes[1], " Cliquer pour centrer l'image."},
@@ -372,8 +372,8 @@ void FenetrePrincipale::relierCommandes() {
         {actionDupliquerProjet, boutonDupliquerProjet, &FenetrePrincipale::dupliquerProjetCourant},
         {actionQuitter, nullptr, &FenetrePrincipale::quitter},
         {actionPhoto, boutonPhoto, &FenetrePrincipale::prendrePhoto},
-        {actionDoublerImage, boutonDoubler, &FenetrePrincipale::doublerImage},
-        {actionSupprimerImage, boutonSupprimer, &FenetrePrincipale::supprimerImage},
+        {actionDoublerImage, boutonDoublerImage, &FenetrePrincipale::doublerImage},
+        {actionSupprimerImage, boutonSupprimerImage, &FenetrePrincipale::supprimerImage},
         {actionCreerVideo, boutonCreerVideo, &FenetrePrincipale::creerVideo},
         {actionRevoirVideo, boutonRevoirVideo, &FenetrePrincipale::revoirVideo},
         {actionCopierVideo, boutonCopierVideo, &FenetrePrincipale::copierVideo},
@@ -430,7 +430,7 @@ void FenetrePrincipale::preparerDemarrage() {
     executerCommande([this] { camera->setActif(true); }, this);
 }
 
-void FenetrePrincipale::fermerProgramme() {
+void FenetrePrincipale::libererAvantFermeture() {
     camera->setActif(false);
     projet.bmpTravail1 = QImage();
     projet.bmpTravail2 = QImage();
@@ -441,7 +441,7 @@ void FenetrePrincipale::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
-    executerCommande([this] { fermerProgramme(); }, this);
+    executerCommande([this] { libererAvantFermeture(); }, this);
     e->accept();
 }
 

@@ -59,8 +59,8 @@ public:
     QToolButton *boutonEnregistrerSon, *boutonEcouterSon, *boutonImporterSon, *boutonCopierSon;
     QToolButton *boutonMixer, *boutonRevoirFilm, *boutonCopierFilm;
     QToolButton* boutonEditeur;
-    QToolButton *boutonPhoto, *boutonDoubler, *boutonSupprimer;
-    QLabel* etiquetteNombreImages;
+    QToolButton *boutonPhoto, *boutonDoublerImage, *boutonSupprimerImage;
+    QLabel* compteurImages;
     QToolButton* boutonApercu;
     ImageEtiree* vueApercu;
     ImageEtiree* imageVide;
@@ -68,8 +68,8 @@ public:
     QSlider* glissiereCadence;
     ImageEtiree* vueCamera;
     TCamera* camera;
-    ImageEtiree* imageArret;
-    ImageEtiree* imageLecture;
+    ImageEtiree* glypheArret;
+    ImageEtiree* glypheLecture;
     ImageEtiree* vueOignon;
     QSlider* glissiereOignon;
     QFrame* barreSelection;
@@ -127,10 +127,10 @@ public:
 
     // Other events.
     void preparerDemarrage();
-    void fermerProgramme();
+    void libererAvantFermeture();
     void avancerApercu();
     void changerCadenceApercu();
-    void traiterImageCamera(TCamera* Sender, quintptr HndPreview, EnTeteVideo* lpVHdr);
+    void traiterImageCamera(TCamera* camera, quintptr fenetreApercu, EnTeteVideo* entete);
 
     // The film strip and the progress bar, for the frame commands.
     void rafraichirBande() override;

@@ -8,12 +8,12 @@
 namespace vp {
 
 std::unique_ptr<FenetrePrincipale> creerFenetres() {
-    auto form1 = std::make_unique<FenetrePrincipale>();
-    auto* nouveau = new DialogueNouveauProjet(form1->projet, form1.get());
-    auto* ouvrir = new DialogueOuvrirProjet(form1->projet, form1.get());
-    auto* video = new DialogueReglagesVideo(form1->projet, form1.get());
-    form1->relierDialogues(nouveau, ouvrir, video);
-    return form1;
+    auto fenetre = std::make_unique<FenetrePrincipale>();
+    auto* nouveau = new DialogueNouveauProjet(fenetre->projet, fenetre.get());
+    auto* ouvrir = new DialogueOuvrirProjet(fenetre->projet, fenetre.get());
+    auto* video = new DialogueReglagesVideo(fenetre->projet, fenetre.get());
+    fenetre->relierDialogues(nouveau, ouvrir, video);
+    return fenetre;
 }
 
 }  // namespace vp

@@ -6,7 +6,7 @@ namespace vp {
 
 class FenetrePrincipale;
 
-// Creates the forms once, in order: the main window (whose creation handler runs first), then
+// Creates the windows once, in order: the main window (whose start-up steps run first), then
 // the New project, Open project and Video settings dialogs, owned by the main window.
 std::unique_ptr<FenetrePrincipale> creerFenetres();
 

@@ -36,9 +36,9 @@ void VueDirecte::traiterImageCamera() {
     etirerRapide(cadre, camera);
     p_.bmpTravail2 = camera;
     c_.vueCamera->setImage(camera);
-    if (p_.nbImages > 0 && c_.bande->version() != versionReference_) {
-        p_.bmpTravail1 = c_.bande->referenceOignon();
-        versionReference_ = c_.bande->version();
+    if (p_.nbImages > 0 && c_.bandeFilm->version() != versionReference_) {
+        p_.bmpTravail1 = c_.bandeFilm->referenceOignon();
+        versionReference_ = c_.bandeFilm->version();
     }
     if (p_.bmpTravail1.size() != camera.size() || p_.bmpTravail1.format() != QImage::Format_RGB888)
         p_.bmpTravail1 =

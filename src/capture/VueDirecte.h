@@ -25,7 +25,7 @@ public:
         ImageEtiree* vueCamera;
         ImageEtiree* vueOignon;
         QSlider* glissiereOignon;
-        BandeFilm* bande;
+        BandeFilm* bandeFilm;
     };
 
     VueDirecte(ProjetCourant& projet, const Controles& controles);

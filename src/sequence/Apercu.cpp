@@ -24,7 +24,7 @@ void mettreGlyphe(QAbstractButton* bouton, const ImageEtiree* glyphe) {
 
 Apercu::Apercu(ProjetCourant& projet, const Controles& controles) : p_(projet), c_(controles) {
     c_.minuterieApercu->stop();
-    mettreGlyphe(c_.bouton, c_.imageLecture);
+    mettreGlyphe(c_.boutonApercu, c_.glypheLecture);
 }
 
 bool Apercu::enLecture() const {
@@ -40,7 +40,7 @@ void Apercu::basculerApercu() {
     }
     c_.minuterieApercu->setInterval(intervalle(c_.glissiereCadence->value()));
     p_.posLecture = p_.imageCourante;
-    mettreGlyphe(c_.bouton, c_.imageArret);
+    mettreGlyphe(c_.boutonApercu, c_.glypheArret);
     c_.minuterieApercu->start();
 }
 
@@ -50,7 +50,7 @@ void Apercu::avancerApercu() {
         arreter();
         return;
     }
-    c_.etiquetteNombreImages->setText(QString::number(p_.posLecture));
+    c_.compteurImages->setText(QString::number(p_.posLecture));
     QImage image;
     try {
         image = chargerImage(cheminImage(p_, p_.posLecture));
@@ -71,8 +71,8 @@ void Apercu::changerCadenceApercu() {
 
 void Apercu::arreter() {
     c_.minuterieApercu->stop();
-    mettreGlyphe(c_.bouton, c_.imageLecture);
-    c_.bande->afficherNombreImages();
+    mettreGlyphe(c_.boutonApercu, c_.glypheLecture);
+    c_.bandeFilm->afficherNombreImages();
 }
 
 }  // namespace vp

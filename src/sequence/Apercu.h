@@ -18,14 +18,14 @@ class Apercu {
 public:
     struct Controles {
         QTimer* minuterieApercu;
-        QAbstractButton* bouton;  // boutonApercu
+        QAbstractButton* boutonApercu;
         ImageEtiree* vueApercu;
-        QLabel* etiquetteNombreImages;
-        const ImageEtiree* imageLecture;
-        const ImageEtiree* imageArret;
+        QLabel* compteurImages;
+        const ImageEtiree* glypheLecture;
+        const ImageEtiree* glypheArret;
         QSlider* glissiereCadence;
         QLabel* etiquetteCadence;
-        BandeFilm* bande;
+        BandeFilm* bandeFilm;
     };
 
     Apercu(ProjetCourant& projet, const Controles& controles);

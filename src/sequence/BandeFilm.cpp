@@ -74,10 +74,10 @@ void BandeFilm::relier(QLabel* etiquetteNombre, QLabel* etiquetteSelection,
     etiquetteSelection_ = etiquetteSelection;
     imageVide_ = imageVide;
     for (ImageEtiree* v : vignettes)
-        v->setImage(placeholder());
+        v->setImage(imageDeRemplacement());
 }
 
-QImage BandeFilm::placeholder() const {
+QImage BandeFilm::imageDeRemplacement() const {
     return imageVide_ ? imageVide_->image() : QImage();
 }
 
@@ -87,7 +87,7 @@ void BandeFilm::rafraichirBande() {
     if (p_.nbImages == 0) {
         const char* textes[5] = {"", "", "0", "1", "2"};
         for (int s = 0; s < 5; ++s) {
-            v[s]->setImage(placeholder());
+            v[s]->setImage(imageDeRemplacement());
             l[s]->setText(QString::fromLatin1(textes[s]));
             colorer(l[s], kNoir);
         }
@@ -108,7 +108,7 @@ void BandeFilm::rafraichirBande() {
                 }
             } else {
                 l[s]->setText(QString());
-                v[s]->setImage(placeholder());
+                v[s]->setImage(imageDeRemplacement());
             }
         }
         barreDefilement->setEnabled(p_.nbImages > 5);

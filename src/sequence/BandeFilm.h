@@ -46,7 +46,7 @@ public:
     QScrollBar* barreDefilement;
 
 private:
-    QImage placeholder() const;
+    QImage imageDeRemplacement() const;
 
     ProjetCourant& p_;
     QLabel* etiquetteNombre_ = nullptr;

@@ -48,13 +48,15 @@ TEST_F(ApercuAnime, JoueDepuisLImageCouranteJusquALaFin) {
     EXPECT_EQ(f->projet.posLecture, 2);
     EXPECT_EQ(
         f->boutonApercu->icon().pixmap(28, 27).toImage().convertToFormat(QImage::Format_RGB32),
-        QPixmap::fromImage(f->imageArret->image()).toImage().convertToFormat(QImage::Format_RGB32));
+        QPixmap::fromImage(f->glypheArret->image())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32));
     // The rate may change during the playback: the label follows, the running interval does not.
     f->glissiereCadence->setValue(25);
     EXPECT_EQ(f->etiquetteCadence->text(), "25 i/s");
     EXPECT_EQ(f->minuterieApercu->interval(), 83);
     tic();
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "2");
+    EXPECT_EQ(f->compteurImages->text(), "2");
     EXPECT_EQ(montree(), 'C');
     tic();
     EXPECT_EQ(montree(), 'D');
@@ -62,7 +64,7 @@ TEST_F(ApercuAnime, JoueDepuisLImageCouranteJusquALaFin) {
     tic();
     EXPECT_EQ(montree(), 'E');
     EXPECT_FALSE(f->minuterieApercu->isActive());
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "5 images");
+    EXPECT_EQ(f->compteurImages->text(), "5 images");
     EXPECT_EQ(f->projet.imageCourante, 2);  // the strip keeps its place
     // A new start at 25 frames a second.
     f->boutonApercu->click();
@@ -81,14 +83,14 @@ TEST_F(ApercuAnime, DerniereImageSeuleEtArretParUnSecondClic) {
     f->boutonApercu->click();
     tic();
     tic();
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "1");
+    EXPECT_EQ(f->compteurImages->text(), "1");
     f->boutonApercu->click();  // stops at once
     EXPECT_FALSE(f->minuterieApercu->isActive());
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "5 images");
+    EXPECT_EQ(f->compteurImages->text(), "5 images");
     EXPECT_EQ(montree(), 'B');
     EXPECT_EQ(
         f->boutonApercu->icon().pixmap(28, 27).toImage().convertToFormat(QImage::Format_RGB32),
-        QPixmap::fromImage(f->imageLecture->image())
+        QPixmap::fromImage(f->glypheLecture->image())
             .toImage()
             .convertToFormat(QImage::Format_RGB32));
 }
@@ -106,7 +108,7 @@ TEST_F(ApercuAnime, ImagesSupprimeesPendantLaLecture) {
     tic();
     EXPECT_FALSE(f->minuterieApercu->isActive());
     EXPECT_TRUE(dialogues().messages().isEmpty());
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "1 image");
+    EXPECT_EQ(f->compteurImages->text(), "1 image");
 }
 
 TEST_F(ApercuAnime, ImageIllisibleSignaleeUneFois) {

@@ -67,7 +67,7 @@ TEST_F(Duplication, NumerosEtTitres) {
     EXPECT_EQ(f->projet.titreProjet, "T");
     EXPECT_EQ(f->projet.nomDossier, "Mon_film");
     EXPECT_EQ(f->windowTitle(), "VOLTIPLUME : T");
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "3 images");
+    EXPECT_EQ(f->compteurImages->text(), "3 images");
 
     // A copy of the copy.
     ouvrirProjet("T (copie 2)");
@@ -94,13 +94,13 @@ TEST_F(Duplication, LesAutresCommandesAttendentLaFinDeLaCopie) {
     test::ecrireFilm(f->projet.dossierProjet(), "ABC");
     ouvrirProjet("Film");
     // A click queued now reaches the window while the copy runs: it is refused.
-    QMetaObject::invokeMethod(f->boutonDoubler, "click", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(f->boutonDoublerImage, "click", Qt::QueuedConnection);
     dupliquer();
     QCoreApplication::processEvents();
     EXPECT_EQ(test::lireFilm(f->projet.dossierProjet()), "ABC");
     EXPECT_EQ(f->projet.nbImages, 3);
     // Afterwards the commands run again.
-    f->boutonDoubler->click();
+    f->boutonDoublerImage->click();
     EXPECT_EQ(f->projet.nbImages, 4);
 }
 

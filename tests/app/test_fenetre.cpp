@@ -48,7 +48,7 @@ TEST_F(Programme, DemarrageDansLeDossierDuProgramme) {
     EXPECT_EQ(f->projet.bmpTravail1.size(), QSize(320, 240));
     EXPECT_EQ(f->projet.bmpTravail1.pixel(10, 10), qRgb(255, 255, 255));
     EXPECT_EQ(f->etiquetteSelection->text(), "->");
-    EXPECT_TRUE(f->etiquetteNombreImages->text().isEmpty());
+    EXPECT_TRUE(f->compteurImages->text().isEmpty());
     EXPECT_FALSE(f->barreProgression->isVisible());
     EXPECT_EQ(f->etiquetteCadence->text(), "12 i/s");
     EXPECT_EQ(f->glissiereOignon->value(), 50);
@@ -80,8 +80,8 @@ TEST_F(Programme, LigneDAide) {
         {f->boutonCopierFilm, " Enregistrer une copie du film du projet."},
         {f->boutonEditeur, " Ouvrir le film avec VirtualDub."},
         {f->boutonPhoto, " Ajouter/insérer l'image de la caméra."},
-        {f->boutonDoubler, " Doubler l'image sélectionnée."},
-        {f->boutonSupprimer, " Supprimer l'image sélectionnée (action irréversible)."},
+        {f->boutonDoublerImage, " Doubler l'image sélectionnée."},
+        {f->boutonSupprimerImage, " Supprimer l'image sélectionnée (action irréversible)."},
         {f->boutonApercu, " Aperçu de la vidéo."},
         {f->bandeFilm->vignettes[0], " Cliquer pour centrer l'image."},
         {f->bandeFilm->vignettes[4], " Cliquer pour centrer l'image."},
@@ -111,8 +111,7 @@ TEST_F(Programme, LigneDAide) {
     for (QWidget* w :
          {etiquette("PROJETS"), etiquette("image"), static_cast<QWidget*>(f->vueCamera),
           static_cast<QWidget*>(f->vueOignon), static_cast<QWidget*>(f->glissiereOignon),
-          static_cast<QWidget*>(f->glissiereCadence),
-          static_cast<QWidget*>(f->etiquetteNombreImages),
+          static_cast<QWidget*>(f->glissiereCadence), static_cast<QWidget*>(f->compteurImages),
           static_cast<QWidget*>(f->bandeFilm->barreDefilement),
           static_cast<QWidget*>(f->bandeFilm->numeros[2])}) {
         survoler(w);
@@ -125,7 +124,7 @@ TEST_F(Programme, LigneDAide) {
          {f->fond, static_cast<QWidget*>(f->vueApercu), static_cast<QWidget*>(f->ligneAide),
           static_cast<QWidget*>(f->camera), static_cast<QWidget*>(f->bandeFilm),
           f->bandeFilm->viewport(), static_cast<QWidget*>(f->barreSelection)}) {
-        survoler(f->boutonDoubler);
+        survoler(f->boutonDoublerImage);
         survoler(w);
         EXPECT_TRUE(f->ligneAide->text().isEmpty()) << w->metaObject()->className();
     }
@@ -140,8 +139,8 @@ TEST_F(Programme, GardeSurToutesLesCommandesDeProjet) {
         {"boutonDupliquerProjet", [&] { f->boutonDupliquerProjet->click(); }},
         {"boutonPhoto", [&] { f->boutonPhoto->click(); }},
         {"Ajouter", [&] { f->actionPhoto->trigger(); }},
-        {"boutonDoubler", [&] { f->boutonDoubler->click(); }},
-        {"boutonSupprimer", [&] { f->boutonSupprimer->click(); }},
+        {"boutonDoublerImage", [&] { f->boutonDoublerImage->click(); }},
+        {"boutonSupprimerImage", [&] { f->boutonSupprimerImage->click(); }},
         {"Dupliquer l'image", [&] { f->actionDoublerImage->trigger(); }},
         {"Supprimer l'image", [&] { f->actionSupprimerImage->trigger(); }},
         {"Créer la vidéo", [&] { f->actionCreerVideo->trigger(); }},

@@ -46,7 +46,7 @@ TEST_F(Programme, NouveauProjet) {
     EXPECT_EQ(f->projet.imageCourante, -1);
     EXPECT_EQ(f->projet.selDebut, -1);
     EXPECT_EQ(f->projet.selFin, -1);
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "0 image");
+    EXPECT_EQ(f->compteurImages->text(), "0 image");
     EXPECT_EQ(f->etiquetteSelection->text(), "? -> ?");
     EXPECT_TRUE(dialogues().messages().isEmpty());
 }
@@ -149,7 +149,7 @@ TEST_F(Programme, OuvrirListeLesProjetsParTitre) {
     EXPECT_EQ(f->windowTitle(), "VOLTIPLUME : Avec images");
     EXPECT_EQ(f->projet.nbImages, 10);  // the file after the hole is not part of the film
     EXPECT_EQ(f->projet.imageCourante, 9);
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "10 images");
+    EXPECT_EQ(f->compteurImages->text(), "10 images");
     EXPECT_EQ(f->bandeFilm->numeros[2]->text(), "9");
     EXPECT_TRUE(f->bandeFilm->barreDefilement->isEnabled());
 
@@ -159,7 +159,7 @@ TEST_F(Programme, OuvrirListeLesProjetsParTitre) {
     EXPECT_TRUE(f->projet.titreProjet.isEmpty());
     EXPECT_EQ(f->projet.nbImages, 1);
     dialogues().affichages.clear();
-    f->boutonDoubler->click();
+    f->boutonDoublerImage->click();
     EXPECT_EQ(dialogues().messages(), QStringList{kMessageGarde});
 }
 
@@ -184,7 +184,7 @@ TEST_F(Programme, ProjetSansImages) {
     EXPECT_EQ(f->projet.nbImages, 0);
     EXPECT_EQ(f->projet.imageCourante, -1);
     EXPECT_EQ(f->projet.selDebut, -1);
-    EXPECT_EQ(f->etiquetteNombreImages->text(), "0 image");
+    EXPECT_EQ(f->compteurImages->text(), "0 image");
 }
 
 TEST_F(Programme, ChangerLeDossierDesProjets) {

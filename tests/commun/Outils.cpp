@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +44,16 @@ void attendreEvenements(int ms) {
     QEventLoop boucle;
     QTimer::singleShot(ms, &boucle, &QEventLoop::quit);
     boucle.exec();
+}
+
+bool attendreQue(const std::function<bool()>& condition, int delaiMaxMs) {
+    QElapsedTimer chrono;
+    chrono.start();
+    while (!condition()) {
+        if (chrono.elapsed() > delaiMaxMs) return false;
+        attendreEvenements(10);
+    }
+    return true;
 }
 
 std::string messageErreur(const std::function<void()>& f) {

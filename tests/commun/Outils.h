@@ -26,6 +26,10 @@ private:
 // Lets the event loop run for `ms` milliseconds (timers, camera frames).
 void attendreEvenements(int ms);
 
+// Lets the event loop run until `condition` holds, for at most `delaiMaxMs` milliseconds (a
+// loaded machine may be slow); returns whether it holds.
+bool attendreQue(const std::function<bool()>& condition, int delaiMaxMs = 20000);
+
 // The text of the Erreur `f` raises, or an empty text.
 std::string messageErreur(const std::function<void()>& f);
 
