@@ -18,5 +18,5 @@ MSG
     exit 1
 fi
 
-cd build/programme
-exec ./voltiplume "$@"
+# The launcher starts the program in the documents folder "voltiplume", where projects live.
+exec build/voltiplume "$@"

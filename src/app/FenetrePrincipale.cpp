@@ -415,8 +415,7 @@ void FenetrePrincipale::relierCommandes() {
 }
 
 void FenetrePrincipale::preparerDemarrage() {
-    // The documents folder gets a "voltiplume" folder, as a place for the user's projects;
-    // the projects folder itself starts in the program folder.
+    // The documents folder gets a "voltiplume" folder, the place for the user's projects.
     const QString documents = dossierDocuments();
     if (!documents.isEmpty())
         QDir().mkpath(avecSeparateur(documents) + QStringLiteral("voltiplume"));
@@ -424,8 +423,11 @@ void FenetrePrincipale::preparerDemarrage() {
     projet.bmpTravail1.fill(Qt::white);
     projet.bmpTravail2 = QImage(320, 240, QImage::Format_RGB888);
     projet.bmpTravail2.fill(Qt::white);
-    projet.repProgramme = repertoireCourant();
-    projet.repProjets = projet.repProgramme;
+    // The program's own files (the guide, the editor programs) sit beside its executable; new
+    // projects go into the folder it was started in (the launcher starts it in the documents
+    // folder "voltiplume"). Both are the same folder when it is started from its own folder.
+    projet.repProgramme = avecSeparateur(QCoreApplication::applicationDirPath());
+    projet.repProjets = repertoireCourant();
     // Without a camera the message is shown and the window opens all the same.
     executerCommande([this] { camera->setActif(true); }, this);
 }

@@ -10,6 +10,8 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(vp::kTitreApplication);
+    // Ties the windows to the desktop entry, for its icon in the task bar.
+    QGuiApplication::setDesktopFileName(QStringLiteral("voltiplume"));
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     // The toolkit's own dialogs (file choosers) in French too.
     QTranslator traduction;

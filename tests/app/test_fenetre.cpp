@@ -39,9 +39,12 @@ TEST_F(Programme, BarreDeMenusAvecSesLibelles) {
     EXPECT_EQ(f->windowTitle(), "VOLTIPLUME");
 }
 
-TEST_F(Programme, DemarrageDansLeDossierDuProgramme) {
+TEST_F(Programme, DemarrageAvecLeDossierDeTravailCommeDossierDesProjets) {
+    // Started elsewhere than in its own folder: its own files are found beside the executable,
+    // new projects go into the folder it was started in.
     const QString ici = QDir::currentPath() + "/";
-    EXPECT_EQ(f->projet.repProgramme, ici);
+    ASSERT_NE(QCoreApplication::applicationDirPath() + "/", ici);
+    EXPECT_EQ(f->projet.repProgramme, QCoreApplication::applicationDirPath() + "/");
     EXPECT_EQ(f->projet.repProjets, ici);
     EXPECT_TRUE(f->projet.titreProjet.isEmpty());
     EXPECT_EQ(f->projet.imageCourante, -1);

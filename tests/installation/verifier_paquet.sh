@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build and checks it: every file under /usr, the
+# dependencies computed from the libraries the programs use.
+set -euo pipefail
+construction="$1"
+sortie=$(mktemp -d)
+trap 'rm -rf "$sortie"' EXIT
+(cd "$construction" && cpack -G DEB -B "$sortie" > "$sortie/cpack.log") ||
+    { cat "$sortie/cpack.log" >&2; exit 1; }
+paquet=$(ls "$sortie"/voltiplume_*.deb)
+
+echec() { echo "ÉCHEC : $*" >&2; exit 1; }
+infos=$(dpkg-deb --info "$paquet")
+depend=$(dpkg-deb --field "$paquet" Depends)
+for bibliotheque in libqt6widgets6 libavformat libavcodec libv4lconvert0 xdg-utils; do
+    grep -q "$bibliotheque" <<< "$depend" || echec "dépendance $bibliotheque absente : $depend"
+done
+grep -q "animation image par image" <<< "$infos" || echec "description française"
+grep -q "stop-motion animation" <<< "$infos" || echec "description anglaise"
+hors_usr=$(dpkg-deb --contents "$paquet" | awk '{print $6}' | grep -v '^\./usr/' | grep -v '^\./$' || true)
+[ -z "$hors_usr" ] || echec "fichiers hors de /usr : $hors_usr"
+contenu=$(dpkg-deb --contents "$paquet" | awk '{print $6}')
+for f in ./usr/bin/voltiplume ./usr/lib/voltiplume/voltiplume ./usr/lib/voltiplume/aide/volti-plume.pdf \
+         ./usr/share/applications/voltiplume.desktop; do
+    grep -qx "$f" <<< "$contenu" || echec "$f absent du paquet"
+done
+echo "paquet vérifié : $(basename "$paquet")"
