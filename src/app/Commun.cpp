@@ -3,10 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/Chemins.h"
-#include "platform/Dialogues.h"
-#include "sequence/Projet.h"
-
 namespace vp {
 
 QLabel* etiquetteBleue(const QString& texte, QWidget* parent, bool grasse) {
@@ -36,13 +32,6 @@ QPushButton* creerBoutonValider(const QString& texte, QWidget* parent) {
 
 QPushButton* creerBoutonAnnuler(const QString& texte, QWidget* parent) {
     return boutonPlat(texte, parent, "maroon");
-}
-
-bool changerDossierProjets(ProjetCourant& p, QWidget* parent) {
-    const QString choisi = dialogues().choisirDossier(parent, p.repProjets);
-    if (choisi.isEmpty()) return false;
-    p.repProjets = avecSeparateur(choisi);
-    return true;
 }
 
 }  // namespace vp

@@ -1,5 +1,6 @@
 #include "Programme.h"
 
+#include "DialogueDossierProjets.h"
 #include "DialogueNouveauProjet.h"
 #include "DialogueOuvrirProjet.h"
 #include "DialogueReglagesVideo.h"
@@ -13,6 +14,8 @@ std::unique_ptr<FenetrePrincipale> creerFenetres() {
     auto* ouvrir = new DialogueOuvrirProjet(form1->projet, form1.get());
     auto* video = new DialogueReglagesVideo(form1->projet, form1.get());
     form1->relierDialogues(nouveau, ouvrir, video);
+    auto* dossierProjets = new DialogueDossierProjets(form1->projet, form1.get());
+    nouveau->dialogueDossierProjets = ouvrir->dialogueDossierProjets = dossierProjets;
     return form1;
 }
 
