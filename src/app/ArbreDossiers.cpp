@@ -19,6 +19,19 @@ namespace vp {
 
 namespace {
 
+// Marks the tree as being changed for its lifetime.
+class Travail {
+public:
+    explicit Travail(bool& drapeau) : drapeau_(drapeau), avant_(std::exchange(drapeau, true)) {}
+    ~Travail() { drapeau_ = avant_; }
+    Travail(const Travail&) = delete;
+    Travail& operator=(const Travail&) = delete;
+
+private:
+    bool& drapeau_;
+    bool avant_;
+};
+
 // The tree is not repainted while many nodes come and go.
 class PeintureSuspendue {
 public:
@@ -87,11 +100,7 @@ ArbreDossiers::ArbreDossiers(QWidget* parent) : QTreeWidget(parent) {
 
     relecture_.setSingleShot(true);
     relecture_.setInterval(50);  // a burst of changes is read once
-    connect(&relecture_, &QTimer::timeout, this, [this] {
-        const QSet<QString> chemins = std::exchange(aRelire_, {});
-        if (racine_) resynchroniser(racine_, &chemins);
-        surveiller();
-    });
+    connect(&relecture_, &QTimer::timeout, this, [this] { rattraper(); });
     connect(&surveillance_, &QFileSystemWatcher::directoryChanged, this,
             [this](const QString& chemin) { dossierModifie(chemin); });
     connect(this, &QTreeWidget::itemExpanded, this,
@@ -111,6 +120,7 @@ NoeudDossier* ArbreDossiers::noeud(QTreeWidgetItem* item) {
 
 void ArbreDossiers::setActive(bool v) {
     if (v == active_) return;
+    const Travail t(enTravail_);
     active_ = v;
     if (v)
         construire();
@@ -121,6 +131,7 @@ void ArbreDossiers::setActive(bool v) {
 void ArbreDossiers::setFolderOptions(TFolderOptions v) {
     options_ = v;
     if (!active_) return;
+    const Travail t(enTravail_);
     if (v & foRecycleBin)
         ajouterSpecial(corbeille_, NoeudDossier::Corbeille, QStringLiteral("Corbeille"));
     else
@@ -170,8 +181,8 @@ void ArbreDossiers::construire() {
     racine_->addChild(ordinateur_);
     chargerEnfants(racine_);
     connexionTable_ = connect(&tableMontages(), &TableMontages::changement, this, [this] {
-        actualiserVolumes();
-        surveiller();
+        volumesARelire_ = true;
+        rattraper();
     });
     setFolderOptions(options_);  // fills the computer node and adds the optional nodes
     racine_->setExpanded(true);
@@ -438,6 +449,21 @@ void ArbreDossiers::surveiller() {
     if (!voulus.isEmpty()) surveillance_.addPaths(voulus.values());
 }
 
+// Brings the tree up to the disk's and the mount table's changes. A change of selection may
+// open a message box, whose event loop must not change the tree under the code that changed
+// the selection: the changes then wait until that code is done.
+void ArbreDossiers::rattraper() {
+    if (enTravail_) {
+        relecture_.start();
+        return;
+    }
+    const Travail t(enTravail_);
+    if (std::exchange(volumesARelire_, false)) actualiserVolumes();
+    const QSet<QString> chemins = std::exchange(aRelire_, {});
+    if (racine_ && !chemins.isEmpty()) resynchroniser(racine_, &chemins);
+    surveiller();
+}
+
 void ArbreDossiers::dossierModifie(const QString& chemin) {
     aRelire_.insert(chemin);
     if (!relecture_.isActive()) relecture_.start();
@@ -448,6 +474,7 @@ void ArbreDossiers::showEvent(QShowEvent* e) {
     montre_ = true;
     sessionFinie_ = false;
     // The disk may have changed while the tree was hidden.
+    const Travail t(enTravail_);
     if (racine_) resynchroniser(racine_, nullptr);
     surveiller();
 }
@@ -471,6 +498,7 @@ bool ArbreDossiers::accepterFinSession() {
 void ArbreDossiers::mouseDoubleClickEvent(QMouseEvent* e) {
     NoeudDossier* n = noeud(itemAt(e->position().toPoint()));
     if (n && !n->chemin.isEmpty() && !QFileInfo(n->chemin).isDir()) {
+        const Travail t(enTravail_);
         elaguer(n);  // gone from the disk: the tree catches up instead of opening it
         e->accept();
         return;
@@ -512,6 +540,7 @@ NoeudDossier* ArbreDossiers::chercher(const QString& chemin) {
 }
 
 QTreeWidgetItem* ArbreDossiers::SelectPath(const QString& chemin) {
+    const Travail t(enTravail_);
     NoeudDossier* n = chemin.isEmpty() ? nullptr : chercher(chemin);
     if (n && !n->chemin.isEmpty() && !QFileInfo(n->chemin).isDir()) {
         elaguer(n);  // the tree was behind the disk
@@ -526,9 +555,9 @@ QTreeWidgetItem* ArbreDossiers::SelectPath(const QString& chemin) {
         branche.push_back(p);
     for (auto p = branche.rbegin(); p != branche.rend(); ++p)
         (*p)->setExpanded(true);
-    setCurrentItem(n);
-    scrollToItem(n);
     surveiller();
+    scrollToItem(n);
+    setCurrentItem(n);
     return n;
 }
 

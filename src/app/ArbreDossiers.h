@@ -118,6 +118,7 @@ private:
     void accorderVolumes(NoeudDossier* parent, const std::vector<VolumeVoulu>& voulus);
     NoeudDossier* chercher(const QString& chemin);
     void surveiller();
+    void rattraper();
     void dossierModifie(const QString& chemin);
     void relabelliser(QTreeWidgetItem* item);
     QString libelle(const QString& nom) const;
@@ -128,6 +129,8 @@ private:
     TDisplayMode mode_ = dmAsis;
     bool montre_ = false;
     bool sessionFinie_ = false;
+    bool enTravail_ = false;       // the tree is being changed: changes from outside wait
+    bool volumesARelire_ = false;  // the mount table changed
     NoeudDossier* racine_ = nullptr;
     NoeudDossier* ordinateur_ = nullptr;
     NoeudDossier* reseau_ = nullptr;

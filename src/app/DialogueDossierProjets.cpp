@@ -1,9 +1,16 @@
 #include "DialogueDossierProjets.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <memory>
 
 #include "ArbreDossiers.h"
 #include "Commun.h"
@@ -12,7 +19,6 @@
 #include "platform/Erreur.h"
 #include "platform/ErreurApplication.h"
 #include "platform/Profil.h"
-#include "platform/SousDossiers.h"
 
 namespace vp {
 
@@ -30,20 +36,41 @@ private:
     QString avant_;
 };
 
+// The contents of the regular file `nom` of the folder open as `dossier` (opened from there:
+// the folder's path is not walked again for each file); empty when there is none.
+QByteArray lireFichierDans(int dossier, const QByteArray& nom) {
+    const int fd = openat(dossier, nom.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    QByteArray contenu;
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char tampon[4096];
+        ssize_t lus;
+        while ((lus = read(fd, tampon, sizeof tampon)) > 0)
+            contenu.append(tampon, lus);
+    }
+    close(fd);
+    return contenu;
+}
+
 }  // namespace
 
 int compterProjetsDans(const QString& dossier) {
-    std::vector<SousDossier> dossiers;
-    if (!listerSousDossiers(dossier, dossiers))
+    const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(QFile::encodeName(dossier).constData()),
+                                                &closedir);
+    if (!d)
         throw Erreur(QStringLiteral("Impossible de lire le dossier « %1 »")
                          .arg(QDir::toNativeSeparators(sansSeparateur(dossier))));
+    const int fd = dirfd(d.get());
     int n = 0;
-    for (const SousDossier& d : dossiers) {
+    while (const dirent* e = readdir(d.get())) {
+        if (e->d_type != DT_DIR && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
+        const QByteArray nom(e->d_name);
+        if (nom == "." || nom == "..") continue;
         // A project whose "projet.ini" lost its title is not counted.
-        const QString ini = cheminEnfant(dossier, d.nom) + QStringLiteral("/projet.ini");
-        if (fichierExiste(ini) &&
-            lireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
-                       QStringLiteral("*no*")) != QLatin1String("*no*"))
+        const QByteArray ini = lireFichierDans(fd, nom + "/projet.ini");
+        if (lireProfilTexte(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
+                            QStringLiteral("*no*")) != QLatin1String("*no*"))
             ++n;
     }
     return n;

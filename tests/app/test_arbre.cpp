@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QMouseEvent>
 
 #include "MaisonTest.h"
 
@@ -121,6 +122,16 @@ TEST_F(Arbre, DossierDisparuSansQueLArbreLeSache) {
     EXPECT_EQ(a.currentItem(), nullptr);
     EXPECT_EQ(enfant(a.racine(), "ephemere"), nullptr);
 
+    // A double-click on a folder that has gone takes it away.
+    a.show();
+    NoeudDossier* ecole = enfant(a.racine(), "École");
+    const QPoint centre = a.visualItemRect(ecole).center();
+    ASSERT_TRUE(QDir(bureau).rmdir("École"));
+    QMouseEvent clic(QEvent::MouseButtonDblClick, centre, a.viewport()->mapToGlobal(centre),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(a.viewport(), &clic);
+    EXPECT_EQ(enfant(a.racine(), "École"), nullptr);
+
     // Opening a folder that cannot be listed any more is refused quietly, and the cursor
     // comes back.
     NoeudDossier* classeA = enfant(a.racine(), "classe a");
@@ -178,15 +189,23 @@ TEST_F(Arbre, VolumesMontesEtRetires) {
     EXPECT_EQ(
         libelles(a.noeudOrdinateur()),
         QStringList({"Dossier personnel", "Système de fichiers", "CLE USB", "DISQUE", "donnees"}));
-    a.SelectPath(racine + "/media/DISQUE/projets");
-    EXPECT_EQ(a.currentItem()->parent()->text(0), "DISQUE");
+    QList<Volume> sansDisque = table.liste;
+    sansDisque.removeAt(1);
+    sansDisque[0].etiquette = "CLE RENOMMEE";
+    sansDisque.removeLast();  // the network share goes too
 
-    // Removed with a folder of it selected: the selection goes to "Ordinateur".
+    // Removed while the change event of a selection on it runs (and shows a message box, say):
+    // the tree waits until the event is over, then the selection goes to "Ordinateur".
+    const auto c = QObject::connect(&a, &QTreeWidget::currentItemChanged, [&] {
+        table.changer(sansDisque);
+        test::attendreEvenements(100);
+    });
+    QTreeWidgetItem* projets = a.SelectPath(racine + "/media/DISQUE/projets");
+    QObject::disconnect(c);
+    ASSERT_EQ(a.currentItem(), projets);
+    EXPECT_EQ(projets->parent()->text(0), "DISQUE");
     changements = 0;
-    avecDisque.removeAt(1);
-    avecDisque[0].etiquette = "CLE RENOMMEE";
-    avecDisque.removeLast();  // the network share goes too
-    table.changer(avecDisque);
+    ASSERT_TRUE(test::attendreQue([&] { return a.currentItem() != projets; }));
     EXPECT_EQ(libelles(a.noeudOrdinateur()),
               QStringList({"Dossier personnel", "Système de fichiers", "CLE RENOMMEE", "donnees"}));
     EXPECT_EQ(a.noeudReseau()->childCount(), 0);
