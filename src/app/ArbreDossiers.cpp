@@ -88,15 +88,18 @@ ArbreDossiers::ArbreDossiers(QWidget* parent) : QTreeWidget(parent) {
     ordre_.setNumericMode(true);
 
     const QFileIconProvider icones;
-    iconeDossier_ = icones.icon(QAbstractFileIconProvider::Folder);
-    iconeBureau_ = icones.icon(QAbstractFileIconProvider::Desktop);
-    iconeOrdinateur_ = icones.icon(QAbstractFileIconProvider::Computer);
-    iconeReseau_ = icones.icon(QAbstractFileIconProvider::Network);
-    iconeCorbeille_ = icones.icon(QAbstractFileIconProvider::Trashcan);
+    const QIcon dossier = icones.icon(QAbstractFileIconProvider::Folder);
+    const QIcon reseau = icones.icon(QAbstractFileIconProvider::Network);
     iconeDisque_ = icones.icon(QAbstractFileIconProvider::Drive);
-    iconeMaison_ = QIcon::fromTheme(QStringLiteral("user-home"), iconeDossier_);
+    iconeMaison_ = QIcon::fromTheme(QStringLiteral("user-home"), dossier);
     iconeAmovible_ = QIcon::fromTheme(QStringLiteral("drive-removable-media"), iconeDisque_);
-    iconePartage_ = QIcon::fromTheme(QStringLiteral("folder-remote"), iconeReseau_);
+    iconesGenres_[NoeudDossier::Dossier] = dossier;
+    iconesGenres_[NoeudDossier::Reseau] = reseau;
+    iconesGenres_[NoeudDossier::Corbeille] = icones.icon(QAbstractFileIconProvider::Trashcan);
+    iconesGenres_[NoeudDossier::Ordinateur] = icones.icon(QAbstractFileIconProvider::Computer);
+    iconesGenres_[NoeudDossier::Bureau] = icones.icon(QAbstractFileIconProvider::Desktop);
+    iconesGenres_[NoeudDossier::PartageReseau] =
+        QIcon::fromTheme(QStringLiteral("folder-remote"), reseau);
 
     relecture_.setSingleShot(true);
     relecture_.setInterval(50);  // a burst of changes is read once
@@ -202,26 +205,7 @@ NoeudDossier* ArbreDossiers::creerNoeud(NoeudDossier::Genre genre, const QString
     auto* n = new NoeudDossier(genre, chemin, nom);
     n->setText(0, libelle(nom));
     n->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    switch (genre) {
-        case NoeudDossier::Bureau:
-            n->setIcon(0, iconeBureau_);
-            break;
-        case NoeudDossier::Ordinateur:
-            n->setIcon(0, iconeOrdinateur_);
-            break;
-        case NoeudDossier::Reseau:
-            n->setIcon(0, iconeReseau_);
-            break;
-        case NoeudDossier::Corbeille:
-            n->setIcon(0, iconeCorbeille_);
-            break;
-        case NoeudDossier::PartageReseau:
-            n->setIcon(0, iconePartage_);
-            break;
-        case NoeudDossier::Dossier:
-            n->setIcon(0, iconeDossier_);
-            break;
-    }
+    n->setIcon(0, iconesGenres_[genre]);
     // Nodes without a folder hold what the tree itself puts there.
     n->charge = chemin.isEmpty();
     n->setChildIndicatorPolicy(n->charge ? QTreeWidgetItem::DontShowIndicatorWhenChildless
@@ -385,7 +369,8 @@ void ArbreDossiers::actualiserVolumes() {
     for (const Volume& v : tableMontages().volumes()) {
         const QString chemin = QDir::cleanPath(v.pointMontage);
         if (v.genre == Volume::Genre::Reseau)
-            partages.push_back({NoeudDossier::PartageReseau, chemin, v.etiquette, iconePartage_});
+            partages.push_back({NoeudDossier::PartageReseau, chemin, v.etiquette,
+                                iconesGenres_[NoeudDossier::PartageReseau]});
         else if (chemin != maison && chemin != QLatin1String("/"))
             locaux.push_back({NoeudDossier::Dossier, chemin, v.etiquette,
                               v.genre == Volume::Genre::Amovible ? iconeAmovible_ : iconeDisque_});

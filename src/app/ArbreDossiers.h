@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QTimer>
 #include <QTreeWidget>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -140,8 +141,8 @@ private:
     QSet<QString> aRelire_;  // folders changed on disk, listed again together
     QTimer relecture_;
     QCollator ordre_{QLocale(QLocale::French, QLocale::France)};  // the program speaks French
-    QIcon iconeDossier_, iconeBureau_, iconeOrdinateur_, iconeReseau_, iconeCorbeille_,
-        iconeMaison_, iconeDisque_, iconeAmovible_, iconePartage_;
+    std::array<QIcon, 6> iconesGenres_;                           // by NoeudDossier::Genre
+    QIcon iconeMaison_, iconeDisque_, iconeAmovible_;
 };
 
 }  // namespace vp

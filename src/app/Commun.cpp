@@ -18,9 +18,10 @@ QPushButton* boutonPlat(const QString& texte, QWidget* parent, const char* coule
     auto* b = new QPushButton(texte, parent);
     b->setFlat(true);
     b->setCursor(Qt::PointingHandCursor);
-    b->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; font-weight: bold; font-size: 14px; }")
-            .arg(QLatin1String(couleur)));
+    // A button that cannot be used shows it.
+    b->setStyleSheet(QStringLiteral("QPushButton { color: %1; font-weight: bold; font-size: 14px; }"
+                                    " QPushButton:disabled { color: gray; }")
+                         .arg(QLatin1String(couleur)));
     return b;
 }
 
