@@ -3,10 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/Chemins.h"
-#include "platform/Dialogues.h"
-#include "sequence/Projet.h"
-
 namespace vp {
 
 QLabel* etiquetteBleue(const QString& texte, QWidget* parent, bool grasse) {
@@ -22,9 +18,10 @@ QPushButton* boutonPlat(const QString& texte, QWidget* parent, const char* coule
     auto* b = new QPushButton(texte, parent);
     b->setFlat(true);
     b->setCursor(Qt::PointingHandCursor);
-    b->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; font-weight: bold; font-size: 14px; }")
-            .arg(QLatin1String(couleur)));
+    // A button that cannot be used shows it.
+    b->setStyleSheet(QStringLiteral("QPushButton { color: %1; font-weight: bold; font-size: 14px; }"
+                                    " QPushButton:disabled { color: gray; }")
+                         .arg(QLatin1String(couleur)));
     return b;
 }
 
@@ -36,13 +33,6 @@ QPushButton* creerBoutonValider(const QString& texte, QWidget* parent) {
 
 QPushButton* creerBoutonAnnuler(const QString& texte, QWidget* parent) {
     return boutonPlat(texte, parent, "maroon");
-}
-
-bool changerDossierProjets(ProjetCourant& p, QWidget* parent) {
-    const QString choisi = dialogues().choisirDossier(parent, p.repProjets);
-    if (choisi.isEmpty()) return false;
-    p.repProjets = avecSeparateur(choisi);
-    return true;
 }
 
 }  // namespace vp

@@ -10,15 +10,9 @@ class QWidget;
 
 namespace vp {
 
-struct ProjetCourant;
-
 QLabel* etiquetteBleue(const QString& texte, QWidget* parent, bool grasse = true);
 // Confirm buttons are flat with green captions, cancel buttons flat with maroon captions.
 QPushButton* creerBoutonValider(const QString& texte, QWidget* parent);
 QPushButton* creerBoutonAnnuler(const QString& texte, QWidget* parent);
-
-// Lets the user choose another projects folder; true when one was chosen, which is then the
-// projects folder.
-bool changerDossierProjets(ProjetCourant& p, QWidget* parent);
 
 }  // namespace vp

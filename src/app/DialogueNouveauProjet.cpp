@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "Commun.h"
+#include "DialogueDossierProjets.h"
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
 #include "platform/ErreurApplication.h"
@@ -128,7 +129,8 @@ void DialogueNouveauProjet::annuler() {
 }
 
 void DialogueNouveauProjet::choisirDossierProjets() {
-    if (changerDossierProjets(p_, this)) champDossierProjets->setText(p_.repProjets);
+    if (dialogueDossierProjets && dialogueDossierProjets->changerDossierProjets())
+        champDossierProjets->setText(p_.repProjets);
 }
 
 }  // namespace vp

@@ -11,6 +11,8 @@ class QToolButton;
 
 namespace vp {
 
+class DialogueDossierProjets;
+
 // Folder name derived from a title: accented small letters lose their accent; "\", "/", "?"
 // and spaces become "_"; every other character passes unchanged.
 QString nomDossierDepuisTitre(const QString& titre);
@@ -31,6 +33,8 @@ public:
     QLineEdit* champDossier;
     QPushButton* boutonValider;
     QPushButton* boutonAnnuler;
+    // Run by the folder button.
+    DialogueDossierProjets* dialogueDossierProjets = nullptr;
 
     void preparerAffichage();
     void deduireNomDossier();

@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "Commun.h"
+#include "DialogueDossierProjets.h"
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
 #include "platform/ErreurApplication.h"
@@ -104,7 +105,7 @@ void DialogueOuvrirProjet::annuler() {
 }
 
 void DialogueOuvrirProjet::choisirDossierProjets() {
-    if (changerDossierProjets(p_, this)) lister();
+    if (dialogueDossierProjets && dialogueDossierProjets->changerDossierProjets()) lister();
 }
 
 }  // namespace vp

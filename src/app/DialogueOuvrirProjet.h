@@ -11,6 +11,8 @@ class QToolButton;
 
 namespace vp {
 
+class DialogueDossierProjets;
+
 // The Open project dialog: the projects of the projects folder, by title. `listeDossiers` (hidden)
 // holds each project's folder name at the same index as its title in `listeTitres`.
 class DialogueOuvrirProjet : public QDialog {
@@ -24,6 +26,8 @@ public:
     QListWidget* listeDossiers;
     QPushButton* boutonOuvrir;
     QPushButton* boutonAnnuler;
+    // Run by the folder button.
+    DialogueDossierProjets* dialogueDossierProjets = nullptr;
 
     // The selected index of listeTitres, -1 when no entry is selected.
     int indexChoisi() const;

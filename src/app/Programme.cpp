@@ -1,5 +1,6 @@
 #include "Programme.h"
 
+#include "DialogueDossierProjets.h"
 #include "DialogueNouveauProjet.h"
 #include "DialogueOuvrirProjet.h"
 #include "DialogueReglagesVideo.h"
@@ -13,6 +14,8 @@ std::unique_ptr<FenetrePrincipale> creerFenetres() {
     auto* ouvrir = new DialogueOuvrirProjet(fenetre->projet, fenetre.get());
     auto* video = new DialogueReglagesVideo(fenetre->projet, fenetre.get());
     fenetre->relierDialogues(nouveau, ouvrir, video);
+    auto* dossierProjets = new DialogueDossierProjets(fenetre->projet, fenetre.get());
+    nouveau->dialogueDossierProjets = ouvrir->dialogueDossierProjets = dossierProjets;
     return fenetre;
 }
 

@@ -28,16 +28,19 @@ QString decoderCp1252(const QByteArray& octets) {
     return texte;
 }
 
-QStringList lignesDuFichier(const QString& fichier, bool* crlf) {
-    QFile f(fichier);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray octets = f.readAll();
+QStringList lignesDuTexte(const QByteArray& octets, bool* crlf) {
     if (crlf) *crlf = octets.isEmpty() || octets.contains("\r\n");
     QStringList lignes = decoderTexte(octets).split(QLatin1Char('\n'));
     for (QString& l : lignes)
         if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
     if (!lignes.isEmpty() && lignes.last().isEmpty()) lignes.removeLast();
     return lignes;
+}
+
+QStringList lignesDuFichier(const QString& fichier, bool* crlf) {
+    QFile f(fichier);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return lignesDuTexte(f.readAll(), crlf);
 }
 
 // Name of the section opened by `ligne`, or a null string when the line opens none.
@@ -80,8 +83,15 @@ QString decoderTexte(const QByteArray& octets) {
 
 QString lireProfil(const QString& fichier, const QString& section, const QString& cle,
                    const QString& defaut) {
+    QFile f(fichier);
+    if (!f.open(QIODevice::ReadOnly)) return defaut;
+    return lireProfilTexte(f.readAll(), section, cle, defaut);
+}
+
+QString lireProfilTexte(const QByteArray& contenu, const QString& section, const QString& cle,
+                        const QString& defaut) {
     bool dansSection = false;
-    for (const QString& ligne : lignesDuFichier(fichier, nullptr)) {
+    for (const QString& ligne : lignesDuTexte(contenu, nullptr)) {
         const QString s = sectionDe(ligne);
         if (!s.isNull()) {
             if (dansSection) break;  // the first section of that name is the one read

@@ -14,6 +14,10 @@ namespace vp {
 QString lireProfil(const QString& fichier, const QString& section, const QString& cle,
                    const QString& defaut);
 
+// The same, from the contents of a profile file already read.
+QString lireProfilTexte(const QByteArray& contenu, const QString& section, const QString& cle,
+                        const QString& defaut);
+
 // Sets `cle` = `valeur` in `section`, creating the file and the section when needed and
 // keeping every other line. The file is replaced atomically; raises Erreur naming the file
 // when it cannot be written (for instance when its folder does not exist).

@@ -7,6 +7,8 @@
 #include <QToolButton>
 
 #include "Fixture.h"
+#include "app/ArbreDossiers.h"
+#include "app/DialogueDossierProjets.h"
 #include "app/DialogueReglagesVideo.h"
 #include "platform/Bitmap.h"
 #include "platform/Profil.h"
@@ -190,10 +192,15 @@ TEST_F(Programme, ProjetSansImages) {
 TEST_F(Programme, ChangerLeDossierDesProjets) {
     test::DossierTest autre;
     ecrireFichier(autre.chemin() + "Loin/projet.ini", "[GENERAL]\ntitre=Loin\n");
-    dialogues().dossiers.push_back(autre.chemin() + "sans_separateur_final");
     QDir().mkpath(autre.chemin() + "sans_separateur_final");
-    dialogues().dossiers.push_back(autre.chemin());
+    const auto choisir = [this](const QString& dossier) {
+        dialogues().quandModal<DialogueDossierProjets>([dossier](DialogueDossierProjets& d) {
+            d.arbre->SelectPath(dossier);
+            d.boutonSelectionner->click();
+        });
+    };
     dialogues().quandModal<DialogueNouveauProjet>([&](DialogueNouveauProjet& d) {
+        choisir(autre.chemin() + "sans_separateur_final");
         d.boutonDossier->click();
         EXPECT_EQ(d.champDossierProjets->text(), autre.chemin() + "sans_separateur_final/");
         d.boutonAnnuler->click();
@@ -201,11 +208,12 @@ TEST_F(Programme, ChangerLeDossierDesProjets) {
     f->actionNouveau->trigger();
     dialogues().quandModal<DialogueOuvrirProjet>([&](DialogueOuvrirProjet& d) {
         EXPECT_EQ(d.listeTitres->count(), 0);
+        choisir(autre.chemin());
         d.boutonDossier->click();  // the listing runs again on the chosen folder
         EXPECT_EQ(d.champDossierProjets->text(), autre.chemin());
         ASSERT_EQ(d.listeTitres->count(), 1);
         EXPECT_EQ(d.listeTitres->item(0)->text(), "Loin");
-        d.boutonDossier->click();  // cancelled: nothing changes
+        d.boutonDossier->click();  // closed without choosing: nothing changes
         EXPECT_EQ(d.champDossierProjets->text(), autre.chemin());
         d.listeTitres->setCurrentRow(0);
         d.boutonOuvrir->click();
@@ -213,6 +221,11 @@ TEST_F(Programme, ChangerLeDossierDesProjets) {
     f->actionOuvrir->trigger();
     EXPECT_EQ(f->projet.titreProjet, "Loin");
     EXPECT_EQ(f->projet.dossierProjet(), autre.chemin() + "Loin");
+    int dialoguesDossier = 0;
+    for (const test::Affichage& a : dialogues().affichages)
+        dialoguesDossier +=
+            a.genre == test::Affichage::Genre::Modal && a.texte == "Dossier des projets";
+    EXPECT_EQ(dialoguesDossier, 3);
 }
 
 TEST_F(Programme, DossierDesProjetsDisparu) {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+
+#include "sequence/Projet.h"
+
+class QLabel;
+class QPushButton;
+
+namespace vp {
+
+class ArbreDossiers;
+
+// The projects of `dossier`: its folders holding a "projet.ini" with a title. Raises Erreur
+// when the folder cannot be read.
+int compterProjetsDans(const QString& dossier);
+
+// The projects-folder dialog: a folder tree and, under it, how many projects the selected
+// folder holds. Closing it by its close box cancels.
+class DialogueDossierProjets : public QDialog {
+    Q_OBJECT
+public:
+    DialogueDossierProjets(ProjetCourant& projet, QWidget* parent);
+
+    ArbreDossiers* arbre;
+    QLabel* etiquetteNombreProjets;
+    QPushButton* boutonSelectionner;
+    bool dossierChoisi = false;  // set by "SÉLECTIONNER"
+
+    // Shows the dialog on the projects folder; true when the user chose a folder, which is
+    // then the projects folder.
+    bool changerDossierProjets();
+    // Counts the projects of the selected folder into the label.
+    void compterProjets();
+    void selectionner();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    ProjetCourant& p_;
+};
+
+inline const QString kChoisirUnDossier = QStringLiteral("Choisissez un dossier.");
+inline const QString kAucunProjet = QStringLiteral("Aucun projet dans ce dossier.");
+
+}  // namespace vp
