@@ -326,6 +326,11 @@ void FenetrePrincipale::construireMenus() {
     QMenu* video = barre->addMenu(QStringLiteral("Vidéo"));
     actionPhoto =
         article(video, QStringLiteral("Ajouter/Insérer l'image de la webcam"), "actionPhoto");
+    // The pupil behind the stand shoots from the keyboard or a wireless presenter (which sends
+    // Page Down), only while this window has the focus; a key held down takes one picture.
+    actionPhoto->setShortcuts({QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return),
+                               QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_PageDown)});
+    actionPhoto->setAutoRepeat(false);
     actionDoublerImage =
         article(video, QStringLiteral("Dupliquer l'image sélectionnée"), "actionDoublerImage");
     actionSupprimerImage =
@@ -427,6 +432,7 @@ void FenetrePrincipale::preparerDemarrage() {
     projet.repProgramme = repertoireCourant();
     projet.repProjets = projet.repProgramme;
     // Without a camera the message is shown and the window opens all the same.
+    camera->setlmageDevice(indexCameraRetenue());
     executerCommande([this] { camera->setActif(true); }, this);
 }
 
@@ -627,6 +633,7 @@ void FenetrePrincipale::traiterImageCamera(TCamera*, quintptr, EnTeteVideo*) {
 
 void FenetrePrincipale::detecterWebcam() {
     camera->setActif(false);
+    camera->setlmageDevice(indexCameraRetenue());  // its number may have changed
     camera->setActif(true);
 }
 
