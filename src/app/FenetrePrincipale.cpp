@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
@@ -656,6 +657,8 @@ void FenetrePrincipale::creerVideo() {
     projet.imagesParSeconde = lireEntier(dialogueVideo->champImagesParSeconde->text());
     projet.largeurVideo = lireEntier(dialogueVideo->champLargeur->text());
     projet.hauteurVideo = lireEntier(dialogueVideo->champHauteur->text());
+    occupe_ = true;  // closing the window or another command would pull the frames away
+    const auto libre = qScopeGuard([this] { occupe_ = false; });
     ecrireVideo(projet, enregistreurVideo, *this);
 }
 
