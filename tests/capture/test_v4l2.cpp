@@ -54,11 +54,12 @@ protected:
     PiloteV4l2* pilote(TCamera& cam) {
         return cam.fenetre() ? dynamic_cast<PiloteV4l2*>(cam.fenetre()->pilote()) : nullptr;
     }
-    // The frames the live view receives, counted and kept.
+    // The frames the live view receives, counted and kept, and the losses of the camera.
     struct Images {
         int nombre = 0;
         QImage derniere;
         bool rouge = false;  // a broken frame got through
+        int pertes = 0;
     };
     void suivre(TCamera& cam, Images& images) {
         cam.OnFrame = [&images](TCamera*, quintptr, EnTeteVideo* e) {
@@ -67,6 +68,7 @@ protected:
             images.rouge = images.rouge ||
                            proche(e->image.pixel(e->image.width() / 2, 2), test::kRougeAbime, 60);
         };
+        cam.OnError = [&images](TCamera*, quintptr, qint32, const char*) { ++images.pertes; };
     }
     bool attendreImages(Images& images, int combien) {
         const int cible = images.nombre + combien;
@@ -189,15 +191,13 @@ TEST_F(V4l2, EIOPassagerPuisCameraPerdue) {
     TCamera cam(&fenetre);
     Images images;
     suivre(cam, images);
-    int pertes = 0;
-    cam.OnError = [&](TCamera*, quintptr, qint32, const char*) { ++pertes; };
     cam.setActif(true);
     ASSERT_TRUE(attendreImages(images, 2));
     faux->regler(0, [](CameraFausse& c) { c.eioAVenir = 3; });  // a few: retried
     ASSERT_TRUE(attendreImages(images, 5));
     EXPECT_FALSE(pilote(cam)->perdue());
     faux->regler(0, [](CameraFausse& c) { c.eioAVenir = 1000; });  // for good: lost
-    ASSERT_TRUE(test::attendreQue([&] { return pertes == 1; }));
+    ASSERT_TRUE(test::attendreQue([&] { return images.pertes == 1; }));
     EXPECT_FALSE(cam.CapturerPressePapiers());
     cam.setActif(false);
     rienDOuvert(*faux);
@@ -210,10 +210,8 @@ TEST_F(V4l2, DebrancheeApresQuelquesImagesPuisRebranchee) {
     TCamera cam(&fenetre);
     Images images;
     suivre(cam, images);
-    int pertes = 0;
-    cam.OnError = [&](TCamera*, quintptr, qint32, const char*) { ++pertes; };
     cam.setActif(true);
-    ASSERT_TRUE(test::attendreQue([&] { return pertes == 1; }));
+    ASSERT_TRUE(test::attendreQue([&] { return images.pertes == 1; }));
     EXPECT_LE(images.nombre, 8);
     EXPECT_FALSE(cam.CapturerPressePapiers());
     EXPECT_FALSE(cam.fenetre()->apercuActif());
@@ -261,8 +259,8 @@ TEST_F(V4l2, PasDePlaceSurLeBusUSB) {
 TEST_F(V4l2, ChangementsDeFormatEtImagesPerimees) {
     FauxV4l2Installe faux({test::cameraOrdinaire()});
     TCamera cam(&fenetre);
-    int pertes = 0;
-    cam.OnError = [&](TCamera*, quintptr, qint32, const char*) { ++pertes; };
+    Images images;
+    suivre(cam, images);
     cam.setActif(true);
     const auto choisir = [&](const QString& format, const QString& taille) {
         scenario.dialogues().quandModal<DialogueFormatImage>([=](DialogueFormatImage& f) {
@@ -306,7 +304,7 @@ TEST_F(V4l2, ChangementsDeFormatEtImagesPerimees) {
     scenario.dialogues().affichages.clear();
     choisir("YUYV", "320 × 240");
     EXPECT_TRUE(scenario.dialogues().messages().isEmpty());
-    ASSERT_TRUE(test::attendreQue([&] { return pertes == 1; }));
+    ASSERT_TRUE(test::attendreQue([&] { return images.pertes == 1; }));
     EXPECT_FALSE(cam.CapturerPressePapiers());
     cam.setActif(false);
     rienDOuvert(*faux);
@@ -331,6 +329,7 @@ TEST(WebcamsV4l2, TroisCamerasEtLeChoixRetenu) {
     mipi.carte = "Caméra MIPI";
     mipi.bus = "platform:ipu";
     mipi.multiplan = true;
+    mipi.pilote = "ipu6";  // not UVC: libv4lconvert tries each format on the device
     mipi.formats = {{V4L2_PIX_FMT_YUYV, {{640, 480}}}};
     mipi.teinte = qRgb(200, 140, 70);
     const auto vue = [](FenetrePrincipale& f) { return f.vueCamera->image(); };

@@ -230,15 +230,22 @@ int PiloteV4l2::ioctlPeripherique(unsigned long requete, void* argument) {
 
 int PiloteV4l2::ioctlMultiplan(unsigned long requete, void* argument) {
     const int fd = fd_.get();
+    // Requests whose only difference is the buffer type they name.
+    const auto autreType = [&](auto* s) {
+        if (s->type != kCapture) return appels_.ioctl(fd, requete, s);
+        s->type = kCaptureMultiplan;
+        const int r = appels_.ioctl(fd, requete, s);
+        s->type = kCapture;
+        return r;
+    };
     switch (requete) {
-        case VIDIOC_ENUM_FMT: {
-            auto* d = static_cast<v4l2_fmtdesc*>(argument);
-            if (d->type != kCapture) break;
-            d->type = kCaptureMultiplan;
-            const int r = appels_.ioctl(fd, requete, d);
-            d->type = kCapture;
-            return r;
-        }
+        case VIDIOC_ENUM_FMT:
+            return autreType(static_cast<v4l2_fmtdesc*>(argument));
+        case VIDIOC_REQBUFS:
+            return autreType(static_cast<v4l2_requestbuffers*>(argument));
+        case VIDIOC_G_PARM:
+        case VIDIOC_S_PARM:
+            return autreType(static_cast<v4l2_streamparm*>(argument));
         case VIDIOC_G_FMT:
         case VIDIOC_S_FMT:
         case VIDIOC_TRY_FMT: {
@@ -269,14 +276,6 @@ int PiloteV4l2::ioctlMultiplan(unsigned long requete, void* argument) {
             p.sizeimage = m.fmt.pix_mp.plane_fmt[0].sizeimage;
             return 0;
         }
-        case VIDIOC_REQBUFS: {
-            auto* d = static_cast<v4l2_requestbuffers*>(argument);
-            if (d->type != kCapture) break;
-            d->type = kCaptureMultiplan;
-            const int r = appels_.ioctl(fd, requete, d);
-            d->type = kCapture;
-            return r;
-        }
         case VIDIOC_QUERYBUF:
         case VIDIOC_QBUF:
         case VIDIOC_DQBUF: {
@@ -300,15 +299,6 @@ int PiloteV4l2::ioctlMultiplan(unsigned long requete, void* argument) {
             if (*static_cast<int*>(argument) != static_cast<int>(kCapture)) break;
             int type = kCaptureMultiplan;
             return appels_.ioctl(fd, requete, &type);
-        }
-        case VIDIOC_G_PARM:
-        case VIDIOC_S_PARM: {
-            auto* p = static_cast<v4l2_streamparm*>(argument);
-            if (p->type != kCapture) break;
-            p->type = kCaptureMultiplan;
-            const int r = appels_.ioctl(fd, requete, p);
-            p->type = kCapture;
-            return r;
         }
         default:
             break;
@@ -572,7 +562,7 @@ bool PiloteV4l2::lireImage(ImageCamera& image) {
 
 void PiloteV4l2::definirPeriode(quint32 microsecondes) {
     periode_ = std::max<quint32>(1, microsecondes);
-    if (fd_ && !enFlux_) appliquerPeriode();
+    if (fd_) appliquerPeriode();  // a camera that cannot change it while streaming keeps its own
 }
 
 void PiloteV4l2::appliquerPeriode() {
