@@ -1,19 +1,27 @@
 // The work done on each live camera frame: grabbing the frame, stretching it once to 320 x 240
 // for "CAMERA" and the onion skin, and blending it with the current frame into "DÉCALAGE";
-// and the blend alone, against a plain per-byte loop with a general MulDiv.
+// and the blend alone, against a plain per-byte loop with a general MulDiv. Then, through the
+// real V4L2 backend on the scripted device at 1280 x 720 in Motion JPEG: one frame decoded,
+// and a picture taken in a 500-frame film, from the command to the new frame on disk and the
+// strip refreshed.
 
 #include <benchmark/benchmark.h>
+
+#include <unistd.h>
 
 #include <QApplication>
 #include <QSlider>
 #include <QWidget>
 
+#include "FilmBanc.h"
 #include "Rapport.h"
 #include "capture/AviCaptura.h"
 #include "capture/Camera.h"
+#include "capture/FauxV4l2.h"
 #include "capture/Oignon.h"
 #include "capture/VueDirecte.h"
 #include "capture/mire/PiloteMire.h"
+#include "capture/v4l2/PiloteV4l2.h"
 #include "platform/ImageEtiree.h"
 #include "sequence/BandeFilm.h"
 
@@ -25,9 +33,10 @@ public:
     explicit CameraFixe(QSize taille) : image_(vp::PiloteMire::image(3, taille)) {}
     bool connecter() override { return true; }
     void deconnecter() override {}
-    bool lireImage(QImage& image, quint64& numero) override {
-        image = image_;
-        numero = ++numero_;
+    bool lireImage(vp::ImageCamera& image) override {
+        image.image = image_;
+        image.numero = ++numero_;
+        image.instant = std::chrono::steady_clock::now();
         return true;
     }
     bool perdue() const override { return false; }
@@ -110,6 +119,100 @@ void melangeOctetParOctet(benchmark::State& etat) {
     }
 }
 
+vp::test::CameraFausse cameraMjpeg720() {
+    vp::test::CameraFausse c;
+    c.formats = {{V4L2_PIX_FMT_MJPEG, {{1280, 720}}}};
+    c.fourcc = V4L2_PIX_FMT_MJPEG;
+    c.taille = QSize(1280, 720);
+    return c;
+}
+
+// A scene with detail everywhere, as a camera sees a set: it costs a decoder more than flat
+// colours do.
+QImage scene(QSize taille) {
+    QImage i(taille, QImage::Format_RGB888);
+    quint32 graine = 7;
+    for (int y = 0; y < taille.height(); ++y) {
+        uchar* l = i.scanLine(y);
+        for (int x = 0; x < taille.width(); ++x) {
+            graine = graine * 1103515245u + 12345u;
+            const int bruit = static_cast<int>((graine >> 24) % 25) - 12;
+            l[3 * x] = static_cast<uchar>(std::clamp(x * 255 / taille.width() + bruit, 0, 255));
+            l[3 * x + 1] =
+                static_cast<uchar>(std::clamp(y * 255 / taille.height() + bruit, 0, 255));
+            l[3 * x + 2] =
+                static_cast<uchar>(std::clamp(((x / 40 + y / 40) % 2) * 160 + bruit, 0, 255));
+        }
+    }
+    return i;
+}
+
+void conversionMjpeg(benchmark::State& etat) {
+    vp::test::CameraFausse c = cameraMjpeg720();
+    c.gelee = true;  // the stream thread stays idle: only the conversion measured runs
+    vp::test::FauxV4l2Installe faux({c});
+    vp::PiloteV4l2 pilote(c.chemin);
+    if (!pilote.connecter()) {
+        etat.SkipWithError("the scripted camera did not connect");
+        return;
+    }
+    const QByteArray jpeg = vp::test::FauxV4l2::trame(V4L2_PIX_FMT_MJPEG, scene({1280, 720}));
+    QImage image;
+    for (auto _ : etat)
+        if (!pilote.convertir(reinterpret_cast<const uchar*>(jpeg.constData()),
+                              static_cast<size_t>(jpeg.size()), image))
+            etat.SkipWithError("the frame did not decode");
+    etat.counters["octets JPEG"] = static_cast<double>(jpeg.size());
+    pilote.deconnecter();
+}
+
+// The film strip refreshed as the main window refreshes it.
+class VueBande final : public vp::VueSequence {
+public:
+    explicit VueBande(vp::BandeFilm& bande) : bande_(bande) {}
+    void rafraichirBande() override { bande_.rafraichirBande(); }
+    void montrerProgression(int) override {}
+    void avancerProgression() override {}
+    void completerProgression() override {}
+    void masquerProgression() override {}
+
+private:
+    vp::BandeFilm& bande_;
+};
+
+// A picture taken after frame `apres` of a 500-frame film: at the end, where a film is shot,
+// or in the middle, where the frames after it move up by one.
+void photo(benchmark::State& etat, int apres) {
+    vp::test::FauxV4l2Installe faux({cameraMjpeg720()});
+    vp::bench::FilmBanc film("photo", 500);
+    film.p.imageCourante = apres;
+    QWidget fenetre;
+    vp::BandeFilm bande(film.p, &fenetre);
+    VueBande vue(bande);
+    vp::TCamera cam(&fenetre);
+    cam.setActif(true);
+    vp::ImageEtiree vueCamera(&fenetre), melange(&fenetre);
+    QSlider tb(&fenetre);
+    vp::VueDirecte direct(film.p, {&cam, &vueCamera, &melange, &tb, &bande});
+    if (!vp::test::attendreQue([&] { return cam.CapturerPressePapiers(); })) {
+        etat.SkipWithError("the scripted camera gave no frame");
+        return;
+    }
+    ::sync();
+    for (auto _ : etat) {
+        direct.prendrePhoto(vue);
+        etat.PauseTiming();
+        ::sync();  // between two pictures the disk has caught up, as in a class
+        etat.ResumeTiming();
+    }
+    if (film.p.nbImages != 500 + static_cast<qint32>(etat.iterations()))
+        etat.SkipWithError("a picture was not taken");
+    cam.setActif(false);
+}
+
+BENCHMARK(conversionMjpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(photo, fin, 499)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK_CAPTURE(photo, milieu, 249)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK_CAPTURE(imageCamera, i640x480, QSize(640, 480))
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
@@ -130,5 +233,9 @@ int main(int argc, char** argv) {
     vp::bench::afficherMesure("melange", temps.at("melangeNous") * 1000, "ms");
     vp::bench::afficherRapport("melange", temps.at("melangeOctetParOctet"),
                                temps.at("melangeNous"));
+    vp::bench::afficherMesure("photo 1280x720", temps.at("photo/fin") * 1000, "ms");
+    vp::bench::afficherMesure("photo 1280x720 au milieu", temps.at("photo/milieu") * 1000, "ms");
+    vp::bench::afficherMesure("conversion mjpeg 1280x720", temps.at("conversionMjpeg") * 1000,
+                              "ms");
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
@@ -326,6 +327,11 @@ void FenetrePrincipale::construireMenus() {
     QMenu* video = barre->addMenu(QStringLiteral("Vidéo"));
     actionPhoto =
         article(video, QStringLiteral("Ajouter/Insérer l'image de la webcam"), "actionPhoto");
+    // The pupil behind the stand shoots from the keyboard or a wireless presenter (which sends
+    // Page Down), only while this window has the focus; a key held down takes one picture.
+    actionPhoto->setShortcuts({QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return),
+                               QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_PageDown)});
+    actionPhoto->setAutoRepeat(false);
     actionDoublerImage =
         article(video, QStringLiteral("Dupliquer l'image sélectionnée"), "actionDoublerImage");
     actionSupprimerImage =
@@ -429,6 +435,7 @@ void FenetrePrincipale::preparerDemarrage() {
     projet.repProgramme = avecSeparateur(QCoreApplication::applicationDirPath());
     projet.repProjets = repertoireCourant();
     // Without a camera the message is shown and the window opens all the same.
+    camera->setlmageDevice(indexCameraRetenue());
     executerCommande([this] { camera->setActif(true); }, this);
 }
 
@@ -629,6 +636,7 @@ void FenetrePrincipale::traiterImageCamera(TCamera*, quintptr, EnTeteVideo*) {
 
 void FenetrePrincipale::detecterWebcam() {
     camera->setActif(false);
+    camera->setlmageDevice(indexCameraRetenue());  // its number may have changed
     camera->setActif(true);
 }
 
@@ -651,6 +659,8 @@ void FenetrePrincipale::creerVideo() {
     projet.imagesParSeconde = lireEntier(dialogueVideo->champImagesParSeconde->text());
     projet.largeurVideo = lireEntier(dialogueVideo->champLargeur->text());
     projet.hauteurVideo = lireEntier(dialogueVideo->champHauteur->text());
+    occupe_ = true;  // closing the window or another command would pull the frames away
+    const auto libre = qScopeGuard([this] { occupe_ = false; });
     ecrireVideo(projet, enregistreurVideo, *this);
 }
 

@@ -41,6 +41,10 @@ FournisseurPilotes fournisseurSelonEnvironnement() {
                     return std::make_unique<PiloteMire>();
                 }};
     }
+    return fournisseurWebcams();
+}
+
+FournisseurPilotes fournisseurWebcams() {
     return {[] {
                 QStringList noms;
                 for (const WebcamV4l2& w : listerWebcamsV4l2())
@@ -102,6 +106,7 @@ bool FenetreCapture::connecterPilote(int index) {
     std::unique_ptr<PiloteCapture> pilote = fournisseur().creer(index);
     if (!pilote || !pilote->connecter()) return false;
     pilote_ = std::move(pilote);
+    index_ = index;
     pilote_->definirPeriode(parametres_.dwRequestMicroSecPerFrame);
     aUneImage_ = false;
     mettreAJourMinuterie();
@@ -113,6 +118,7 @@ bool FenetreCapture::deconnecterPilote() {
     minuterie_.stop();
     pilote_->deconnecter();
     pilote_.reset();
+    index_ = -1;
     affichee_ = QImage();
     update();
     return true;
@@ -120,7 +126,10 @@ bool FenetreCapture::deconnecterPilote() {
 
 bool FenetreCapture::lireCapacites(CapacitesPilote& capacites) {
     if (!pilote_) return false;
-    capacites.fHasDlgVideoSource = !pilote_->controles().isEmpty();
+    // The source dialog also chooses among the cameras.
+    QString deuxieme;
+    capacites.fHasDlgVideoSource =
+        !pilote_->controles().isEmpty() || descriptionPilote(1, &deuxieme, nullptr);
     capacites.fHasDlgVideoFormat = !pilote_->formats().isEmpty();
     capacites.fCaptureInitialized = true;
     return true;
@@ -184,19 +193,18 @@ void FenetreCapture::tic() {
         if (rappelErreur_) rappelErreur_(this, 1, "La web-cam ne répond plus.");
         return;
     }
-    QImage image;
-    quint64 numero = 0;
-    if (!pilote_->lireImage(image, numero)) return;
-    if (aUneImage_ && numero == dernierNumero_) return;  // no new frame since the last tick
+    ImageCamera image;
+    if (!pilote_->lireImage(image)) return;
+    if (aUneImage_ && image.numero == dernierNumero_) return;  // no new frame since the last tick
     aUneImage_ = true;
-    dernierNumero_ = numero;
-    affichee_ = image;
+    dernierNumero_ = image.numero;
+    affichee_ = image.image;
     update();
     if (apercu_ && rappelImage_) {
         EnTeteVideo entete;
-        entete.image = image;
-        entete.lpData = image.constBits();
-        entete.dwBufferLength = static_cast<quint32>(image.sizeInBytes());
+        entete.image = image.image;
+        entete.lpData = entete.image.constBits();
+        entete.dwBufferLength = static_cast<quint32>(entete.image.sizeInBytes());
         entete.dwBytesUsed = entete.dwBufferLength;
         entete.dwTimeCaptured = static_cast<quint32>(QDateTime::currentMSecsSinceEpoch() - debut_);
         rappelImage_(this, &entete);
@@ -205,10 +213,11 @@ void FenetreCapture::tic() {
 
 bool FenetreCapture::saisirImageSansArret() {
     if (!pilote_ || pilote_->perdue()) return false;
-    QImage image;
-    quint64 numero = 0;
-    if (!pilote_->lireImage(image, numero) || image.isNull()) return false;
-    saisie_ = image;
+    ImageCamera image;
+    if (!pilote_->lireImage(image) || image.image.isNull() ||
+        std::chrono::steady_clock::now() - image.instant > kAgeMaxImage)
+        return false;
+    saisie_ = image.image;
     return true;
 }
 
@@ -226,9 +235,9 @@ bool FenetreCapture::copierImage() {
     return !saisie_.isNull();
 }
 
-bool FenetreCapture::dialogueSource() {
+bool FenetreCapture::dialogueSource(const std::function<bool(int)>& changerCamera) {
     if (!pilote_) return false;
-    DialogueParametresWebcam dialogue(*pilote_, window());
+    DialogueParametresWebcam dialogue(*this, changerCamera, window());
     dialogues().executer(dialogue);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVector>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -39,6 +40,13 @@ struct FormatCamera {
 
 QString texteFourcc(quint32 fourcc);
 
+// A frame as a driver hands it over.
+struct ImageCamera {
+    QImage image;                                   // 24 bits per pixel
+    quint64 numero = 0;                             // one more for every frame
+    std::chrono::steady_clock::time_point instant;  // when it was captured
+};
+
 // A camera driver. Frames arrive on a thread of the driver's own; `lireImage` hands the
 // newest one to the user-interface thread.
 class PiloteCapture {
@@ -48,8 +56,8 @@ public:
     // Opens the camera and starts its stream; false when it cannot.
     virtual bool connecter() = 0;
     virtual void deconnecter() = 0;
-    // The newest frame as a 24-bit picture and its sequence number; false when none came yet.
-    virtual bool lireImage(QImage& image, quint64& numero) = 0;
+    // The newest frame; false when none came since the stream (re)started.
+    virtual bool lireImage(ImageCamera& image) = 0;
     // True once the camera has gone (unplugged): no frame will come any more.
     virtual bool perdue() const = 0;
     // Frame period asked of the camera.
@@ -74,6 +82,8 @@ struct FournisseurPilotes {
 };
 void installerFournisseurPilotes(FournisseurPilotes fournisseur);
 FournisseurPilotes fournisseurSelonEnvironnement();
+// The V4L2 webcams, whatever the environment says.
+FournisseurPilotes fournisseurWebcams();
 // Name and version of driver `index`; false when there is no such driver.
 bool descriptionPilote(int index, QString* nom, QString* version);
 
@@ -163,8 +173,10 @@ public:
     bool definirCadenceApercu(int millisecondes);
     bool definirEchelle(bool actif);
 
-    // Grabs the newest frame, the preview going on; false when the camera gives none.
+    // Grabs the newest frame, the preview going on; false when the camera gives none, or
+    // none less than kAgeMaxImage old: a photo never shows a moment long gone.
     bool saisirImageSansArret();
+    static constexpr std::chrono::milliseconds kAgeMaxImage{1000};
     // The frame last grabbed (null when none).
     const QImage& imageSaisie() const { return saisie_; }
     // Writes the frame last grabbed as a 24-bit bitmap file, atomically.
@@ -172,10 +184,12 @@ public:
     // Makes the frame last grabbed the one handed over (stands in for the clipboard copy).
     bool copierImage();
 
-    bool dialogueSource();
+    // `changerCamera` connects another driver for the dialog's camera list.
+    bool dialogueSource(const std::function<bool(int index)>& changerCamera);
     bool dialogueFormat();
 
     PiloteCapture* pilote() const { return pilote_.get(); }
+    int indexPilote() const { return index_; }
     bool apercuActif() const { return apercu_; }
     bool superpositionActive() const { return superposition_; }
     int cadenceApercu() const { return cadence_; }
@@ -188,6 +202,7 @@ private:
     void mettreAJourMinuterie();
 
     std::unique_ptr<PiloteCapture> pilote_;
+    int index_ = -1;
     ParametresCapture parametres_;
     QTimer minuterie_;
     bool apercu_ = false;

@@ -1,5 +1,7 @@
 #include "Camera.h"
 
+#include <QSettings>
+
 #include "platform/Erreur.h"
 
 namespace vp {
@@ -19,6 +21,28 @@ quintptr poignee(FenetreCapture* f) {
 
 bool cameraPrete() {
     return g_cameraPrete;
+}
+
+namespace {
+
+QSettings reglages() {
+    return QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume"));
+}
+const QString kCleCamera = QStringLiteral("webcam/camera");
+
+}  // namespace
+
+int indexCameraRetenue() {
+    const QString retenue = reglages().value(kCleCamera).toString();
+    QString nom;
+    for (int i = 0; !retenue.isEmpty() && descriptionPilote(i, &nom, nullptr); ++i)
+        if (nom == retenue) return i;
+    return 0;
+}
+
+void retenirCamera(int index) {
+    QString nom;
+    if (descriptionPilote(index, &nom, nullptr)) reglages().setValue(kCleCamera, nom);
 }
 
 TCamera::TCamera(QWidget* owner) : QWidget(owner) {
@@ -209,7 +233,21 @@ void TCamera::DialogueSource() {
     CapacitesPilote c{};
     g_fenetre->lireCapacites(c);
     if (!c.fHasDlgVideoSource) throw Erreur(kPasBonSource);
-    g_fenetre->dialogueSource();
+    g_fenetre->dialogueSource([this](int index) { return changerCamera(index); });
+}
+
+bool TCamera::changerCamera(int index) {
+    if (!fenetre()) return false;
+    const int avant = g_fenetre->indexPilote();
+    g_cameraPrete = false;
+    if (g_fenetre->connecterPilote(index)) {
+        imageDevice_ = index;
+        g_cameraPrete = true;
+        retenirCamera(index);
+        return true;
+    }
+    g_cameraPrete = avant >= 0 && g_fenetre->connecterPilote(avant);
+    return false;
 }
 
 void TCamera::DialogueFormat() {

@@ -26,6 +26,12 @@ inline const QString kPasBonFormat = QStringLiteral("Pas bon format !");
 // True once a capture driver has been connected and set up.
 bool cameraPrete();
 
+// The camera last chosen in "Paramètres de la web-cam", remembered across runs by its name
+// and bus (so that it is found again under another device number): its index among the
+// drivers present, or 0 when it is not there.
+int indexCameraRetenue();
+void retenirCamera(int index);
+
 // The webcam control: a panel that owns one capture window, connects it to the driver
 // `lmageDevice`, runs its live preview and turns every preview frame into OnFrame. One per
 // process: the capture window, the receiving instance and cameraPrete are module-wide.
@@ -90,6 +96,9 @@ private:
     void AppliquerAffichage();
     void InstallerRappels();
     void RetirerRappels();
+    // Connects driver `index` instead of the current one and remembers the choice; when it does
+    // not answer, the camera in use before is connected again and false returned.
+    bool changerCamera(int index);
     // Reads the capture parameters, changes them, writes them back (only when the read works).
     void modifierParametres(const std::function<void(ParametresCapture&)>& changement);
 

@@ -15,15 +15,58 @@
 
 namespace vp {
 
-DialogueParametresWebcam::DialogueParametresWebcam(PiloteCapture& pilote, QWidget* parent)
-    : QDialog(parent), pilote_(pilote), controles_(pilote.controles()) {
+DialogueParametresWebcam::DialogueParametresWebcam(FenetreCapture& fenetre,
+                                                   std::function<bool(int)> changerCamera,
+                                                   QWidget* parent)
+    : QDialog(parent), fenetre_(fenetre), changerCamera_(std::move(changerCamera)) {
     setWindowTitle(QStringLiteral("Paramètres de la web-cam"));
     auto* principal = new QVBoxLayout(this);
-    auto* formulaire = new QFormLayout;
-    principal->addLayout(formulaire);
+    auto* choix = new QFormLayout;
+    listeCameras = new QComboBox;
+    QString nom;
+    for (int i = 0; descriptionPilote(i, &nom, nullptr); ++i)
+        listeCameras->addItem(nom);
+    listeCameras->setCurrentIndex(fenetre_.indexPilote());
+    choix->addRow(QStringLiteral("Caméra :"), listeCameras);
+    principal->addLayout(choix);
+    reglages_ = new QWidget;
+    principal->addWidget(reglages_);
+    construireReglages();
+    auto* boutons = new QHBoxLayout;
+    auto* defaut = new QPushButton(QStringLiteral("Valeurs par défaut"));
+    auto* fermer = new QPushButton(QStringLiteral("Fermer"));
+    boutons->addWidget(defaut);
+    boutons->addStretch();
+    boutons->addWidget(fermer);
+    principal->addLayout(boutons);
+    connect(listeCameras, &QComboBox::activated, this, [this](int i) { choisirCamera(i); });
+    connect(defaut, &QPushButton::clicked, this, [this] { valeursParDefaut(); });
+    connect(fermer, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void DialogueParametresWebcam::choisirCamera(int index) {
+    if (index != fenetre_.indexPilote()) {
+        if (!changerCamera_ || !changerCamera_(index))
+            dialogues().message(this, kCameraMuette, Icone::Avertissement);
+        // The rows are those of the camera now connected.
+        const QSignalBlocker bloque(listeCameras);
+        listeCameras->setCurrentIndex(fenetre_.indexPilote());
+        construireReglages();
+    }
+}
+
+void DialogueParametresWebcam::construireReglages() {
+    delete reglages_->layout();
+    for (QWidget* w : reglages_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        delete w;
+    PiloteCapture* pilote = fenetre_.pilote();
+    controles_ = pilote ? pilote->controles() : QVector<ControleCamera>{};
+    afficheurs_.clear();
+    auto* formulaire = new QFormLayout(reglages_);
+    formulaire->setContentsMargins(0, 0, 0, 0);
     for (const ControleCamera& c : controles_) {
         const quint32 id = c.id;
-        const int valeur = pilote_.valeurControle(id);
+        const int valeur = pilote->valeurControle(id);
         switch (c.genre) {
             case ControleCamera::Genre::Entier: {
                 auto* ligne = new QWidget;
@@ -43,7 +86,7 @@ DialogueParametresWebcam::DialogueParametresWebcam(PiloteCapture& pilote, QWidge
                 connect(curseur, &QSlider::valueChanged, boite, &QSpinBox::setValue);
                 connect(boite, &QSpinBox::valueChanged, curseur, &QSlider::setValue);
                 connect(curseur, &QSlider::valueChanged, this,
-                        [this, id](int v) { pilote_.definirControle(id, v); });
+                        [pilote, id](int v) { pilote->definirControle(id, v); });
                 afficheurs_.append([curseur, boite](int v) {
                     const QSignalBlocker a(curseur), b(boite);
                     curseur->setValue(v);
@@ -56,7 +99,7 @@ DialogueParametresWebcam::DialogueParametresWebcam(PiloteCapture& pilote, QWidge
                 auto* coche = new QCheckBox;
                 coche->setChecked(valeur != 0);
                 connect(coche, &QCheckBox::toggled, this,
-                        [this, id](bool v) { pilote_.definirControle(id, v ? 1 : 0); });
+                        [pilote, id](bool v) { pilote->definirControle(id, v ? 1 : 0); });
                 afficheurs_.append([coche](int v) {
                     const QSignalBlocker b(coche);
                     coche->setChecked(v != 0);
@@ -69,8 +112,8 @@ DialogueParametresWebcam::DialogueParametresWebcam(PiloteCapture& pilote, QWidge
                 for (const auto& [v, nom] : c.choix)
                     menu->addItem(nom, v);
                 menu->setCurrentIndex(menu->findData(valeur));
-                connect(menu, &QComboBox::currentIndexChanged, this, [this, id, menu](int i) {
-                    if (i >= 0) pilote_.definirControle(id, menu->itemData(i).toInt());
+                connect(menu, &QComboBox::currentIndexChanged, this, [pilote, id, menu](int i) {
+                    if (i >= 0) pilote->definirControle(id, menu->itemData(i).toInt());
                 });
                 afficheurs_.append([menu](int v) {
                     const QSignalBlocker b(menu);
@@ -82,29 +125,22 @@ DialogueParametresWebcam::DialogueParametresWebcam(PiloteCapture& pilote, QWidge
             case ControleCamera::Genre::Bouton: {
                 auto* bouton = new QPushButton(c.nom);
                 connect(bouton, &QPushButton::clicked, this,
-                        [this, id] { pilote_.definirControle(id, 1); });
+                        [pilote, id] { pilote->definirControle(id, 1); });
                 afficheurs_.append([](int) {});
                 formulaire->addRow(QString(), bouton);
                 break;
             }
         }
     }
-    auto* boutons = new QHBoxLayout;
-    auto* defaut = new QPushButton(QStringLiteral("Valeurs par défaut"));
-    auto* fermer = new QPushButton(QStringLiteral("Fermer"));
-    boutons->addWidget(defaut);
-    boutons->addStretch();
-    boutons->addWidget(fermer);
-    principal->addLayout(boutons);
-    connect(defaut, &QPushButton::clicked, this, [this] { valeursParDefaut(); });
-    connect(fermer, &QPushButton::clicked, this, &QDialog::accept);
+    adjustSize();
 }
 
 void DialogueParametresWebcam::regler(quint32 id, int valeur) {
-    for (qsizetype i = 0; i < controles_.size(); ++i)
+    PiloteCapture* pilote = fenetre_.pilote();
+    for (qsizetype i = 0; pilote && i < controles_.size(); ++i)
         if (controles_[i].id == id) {
-            pilote_.definirControle(id, valeur);
-            afficheurs_[i](pilote_.valeurControle(id));
+            pilote->definirControle(id, valeur);
+            afficheurs_[i](pilote->valeurControle(id));
         }
 }
 
@@ -163,6 +199,12 @@ void DialogueFormatImage::bokClick() {
     const int t = Tailles->currentIndex();
     if (f < 0 || t < 0) return;
     if (!pilote_.appliquerFormat(formats_[f].fourcc, Tailles->itemData(t).toSize())) {
+        // A camera that took neither this format nor its old one has stopped answering: the
+        // main window says so, and this dialog has nothing left to set.
+        if (pilote_.perdue()) {
+            reject();
+            return;
+        }
         dialogues().message(this, QStringLiteral("La web-cam refuse ce format d'image."),
                             Icone::Avertissement);
         return;

@@ -11,19 +11,33 @@ class QPushButton;
 
 namespace vp {
 
-// "Paramètres de la web-cam": one row per setting of the camera (slider, box or menu), acting
-// at once; "Valeurs par défaut" puts every setting back.
+inline const QString kCameraMuette = QStringLiteral(
+    "Cette web-cam ne répond pas : vérifiez qu'elle est branchée et qu'aucun autre programme "
+    "ne s'en sert.");
+
+// "Paramètres de la web-cam": the camera in use, chosen among those present (the choice acts
+// at once), then one row per setting of that camera (slider, box or menu), acting at once;
+// "Valeurs par défaut" puts every setting back.
 class DialogueParametresWebcam : public QDialog {
     Q_OBJECT
 public:
-    DialogueParametresWebcam(PiloteCapture& pilote, QWidget* parent);
+    DialogueParametresWebcam(FenetreCapture& fenetre, std::function<bool(int)> changerCamera,
+                             QWidget* parent);
 
+    QComboBox* listeCameras;
+
+    // Connects camera `index` as choosing it in the list does.
+    void choisirCamera(int index);
     // Sets a setting as the user would in the dialog (the rows stay in step).
     void regler(quint32 id, int valeur);
     void valeursParDefaut();
 
 private:
-    PiloteCapture& pilote_;
+    void construireReglages();
+
+    FenetreCapture& fenetre_;
+    std::function<bool(int)> changerCamera_;
+    QWidget* reglages_ = nullptr;
     QVector<ControleCamera> controles_;
     QVector<std::function<void(int)>> afficheurs_;  // shows a value in a row without re-applying it
 };

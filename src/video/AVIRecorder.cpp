@@ -53,7 +53,7 @@ void TAVIRecorder::SetSizeRestriction(TAVISizeRestriction v) {
 void TAVIRecorder::lireDib(const QImage& image, uint8_t* sortie) {
     const int l = image.width();
     const int h = image.height();
-    const int pas = ((l * 24 + 31) / 32) * 4;
+    const ptrdiff_t pas = ((static_cast<ptrdiff_t>(l) * 24 + 31) / 32) * 4;
     const bool mots =
         image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
     const QImage source = mots || image.format() == QImage::Format_BGR888
@@ -70,7 +70,8 @@ void TAVIRecorder::lireDib(const QImage& image, uint8_t* sortie) {
         } else {
             std::memcpy(ligne, s, static_cast<size_t>(l) * 3);
         }
-        std::memset(ligne + static_cast<ptrdiff_t>(l) * 3, 0, static_cast<size_t>(pas - l * 3));
+        std::memset(ligne + static_cast<ptrdiff_t>(l) * 3, 0,
+                    static_cast<size_t>(pas - static_cast<ptrdiff_t>(l) * 3));
     }
 }
 
@@ -80,6 +81,7 @@ bool TAVIRecorder::OpenRecording() {
         fichierDeTravail_ = dialogues().enregistrerFichier(
             nullptr, QStringLiteral("AVI Files (*.avi)|*.avi"), QStringLiteral(".avi"));
     if (fichierDeTravail_.isEmpty()) return false;
+    if (width_ > kCoteVideoMax || height_ > kCoteVideoMax) throw Erreur(kTailleVideoImpossible);
     if (QFile::exists(fichierDeTravail_)) {
         if (!dialogues().question(nullptr,
                                   QStringLiteral("Overwrite file %1?")
@@ -93,17 +95,24 @@ bool TAVIRecorder::OpenRecording() {
     indexImage_ = 0;
     enregistre_ = true;
     try {
+        // The picture and the frame blocks first, so that a picture memory cannot hold is
+        // refused before the file exists. Sizes in 64 bits: no product can wrap.
+        const int64_t pas = ((static_cast<int64_t>(width_) * 24 + 31) / 32) * 4;
         image_ = QImage(width_, height_, QImage::Format_BGR888);  // a bitmap's own byte order
+        if (image_.isNull() && width_ > 0 && height_ > 0) throw Erreur(kMemoireVideo);
         image_.fill(Qt::white);
-        if (FichierAvi::AVIFileOpen(fichier_, fichierDeTravail_) != AVIERR_OK)
-            throw Erreur(QStringLiteral("Cannot create AVI file. Disk full or file in use?"));
         enTete_ = BITMAPINFOHEADER{};
         enTete_.biWidth = width_;
         enTete_.biHeight = height_;
-        enTete_.biSizeImage =
-            static_cast<uint32_t>(((width_ * 24 + 31) / 32) * 4) * static_cast<uint32_t>(height_);
-        tampon_.assign(enTete_.biSizeImage, 0);
+        enTete_.biSizeImage = static_cast<uint32_t>(pas * height_);
+        try {
+            tampon_.assign(enTete_.biSizeImage, 0);
+        } catch (const std::bad_alloc&) {
+            throw Erreur(kMemoireVideo);
+        }
         aEnTete_ = true;
+        if (FichierAvi::AVIFileOpen(fichier_, fichierDeTravail_) != AVIERR_OK)
+            throw Erreur(QStringLiteral("Cannot create AVI file. Disk full or file in use?"));
         lireDib(image_, tampon_.data());
 
         AVISTREAMINFO info;
@@ -176,9 +185,12 @@ void TAVIRecorder::CloseRecording(bool deleteFile) {
         aEnTete_ = false;
     }
     flux_ = nullptr;
-    fichier_.reset();  // the layer completes the file's headers and index here
-    if (deleteFile) QFile::remove(fichierDeTravail_);
+    // The layer completes the file's headers and index here.
+    const int32_t fin = fichier_ ? fichier_->terminer() : AVIERR_OK;
+    fichier_.reset();
+    if (deleteFile || fin != AVIERR_OK) QFile::remove(fichierDeTravail_);
     enregistre_ = false;
+    if (!deleteFile && fin != AVIERR_OK) throw Erreur(kVideoInachevee);
 }
 
 }  // namespace vp

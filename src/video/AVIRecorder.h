@@ -11,6 +11,18 @@
 namespace vp {
 
 enum TAVICompressor { acDefault, acShowDialog, acDivX };
+
+// The largest video picture: beyond it codecs give up, and one frame alone would take a good
+// part of a school computer's memory.
+inline constexpr int32_t kCoteVideoMax = 4096;
+inline const QString kTailleVideoImpossible = QStringLiteral(
+    "Cette taille de vidéo n'est pas possible : la largeur et la hauteur doivent être d'au plus "
+    "4096 pixels.");
+inline const QString kMemoireVideo =
+    QStringLiteral("Il n'y a pas assez de mémoire pour une vidéo de cette taille.");
+inline const QString kVideoInachevee = QStringLiteral(
+    "La vidéo n'a pas pu être terminée : le disque est peut-être plein ou retiré. Le fichier "
+    "inachevé a été effacé.");
 enum TAVISizeRestriction { srNoRestriction, srForceBlock2x2, srForceBlock4x4, srForceBlock8x8 };
 
 class TAVIRecorder;
@@ -38,9 +50,12 @@ public:
 
     int32_t RestrictSize(int32_t v) const;
 
-    // True once recording; false when no file name was given or overwriting was refused.
+    // True once recording; false when no file name was given or overwriting was refused. A
+    // picture wider or higher than kCoteVideoMax is refused before anything is written.
     bool OpenRecording();
     void WriteFrame(const QImage& bitmap);
+    // Finishing the file (the encoder's last frames, the index, the headers) is checked: when
+    // it fails the file is deleted and kVideoInachevee raised.
     void CloseRecording(bool deleteFile);
 
     bool enregistre() const { return enregistre_; }

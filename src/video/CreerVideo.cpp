@@ -2,8 +2,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <array>
 #include <condition_variable>
-#include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -54,7 +55,7 @@ qint32 lireEntier(const QString& texte) {
 
 namespace {
 
-// Frames loaded and stretched ahead of the encoder, a few at a time.
+// Frames loaded and stretched ahead of the encoder, a few at a time, on a thread of their own.
 class Chargeur {
 public:
     struct Image {
@@ -62,25 +63,16 @@ public:
         QString erreur;
     };
 
-    Chargeur(const ProjetCourant& p, int largeur, int hauteur)
-        : fil_([this, p, largeur, hauteur] {
-              for (qint32 k = 0; k < p.nbImages; ++k) {
-                  Image i;
-                  try {
-                      QImage brute = chargerImage(cheminImage(p, k));
-                      if (largeur > 0 && hauteur > 0)
-                          brute = brute.scaled(largeur, hauteur, Qt::IgnoreAspectRatio,
-                                               Qt::SmoothTransformation);
-                      i.image = brute.convertToFormat(
-                          QImage::Format_BGR888);  // the recorder's own format
-                  } catch (const Erreur& e) {
-                      i.erreur = e.texte();
-                  }
+    Chargeur(qint32 nombre, std::function<QImage(qint32)> charger, int largeur, int hauteur)
+        : charger_(std::move(charger)), fil_([this, nombre, largeur, hauteur] {
+              for (qint32 k = 0; k < nombre; ++k) {
+                  Image i = preparer(k, largeur, hauteur);
                   const bool erreur = !i.erreur.isEmpty();
                   std::unique_lock verrou(mutex_);
-                  place_.wait(verrou, [this] { return arret_ || file_.size() < kAvance; });
+                  place_.wait(verrou, [this] { return arret_ || nombre_ < kAvance; });
                   if (arret_) return;
-                  file_.push_back(std::move(i));
+                  file_[(debut_ + nombre_) % kAvance] = std::move(i);
+                  ++nombre_;
                   pret_.notify_all();
                   if (erreur) return;
               }
@@ -99,33 +91,63 @@ public:
     Image suivante() {
         std::unique_lock verrou(mutex_);
         while (!pret_.wait_for(verrou, std::chrono::milliseconds(20),
-                               [this] { return !file_.empty(); })) {
+                               [this] { return nombre_ > 0; })) {
             verrou.unlock();
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             verrou.lock();
         }
-        Image i = std::move(file_.front());
-        file_.pop_front();
+        Image i = std::move(file_[debut_]);
+        debut_ = (debut_ + 1) % kAvance;
+        --nombre_;
         place_.notify_all();
         return i;
     }
 
 private:
+    // Never throws: whatever goes wrong, out of memory included, becomes the frame's error.
+    Image preparer(qint32 k, int largeur, int hauteur) noexcept {
+        Image i;
+        try {
+            QImage brute = charger_(k);
+            if (largeur > 0 && hauteur > 0)
+                brute =
+                    brute.scaled(largeur, hauteur, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            i.image = brute.convertToFormat(QImage::Format_BGR888);  // the recorder's own format
+            // A picture that could not be made comes back null: the frame is not there, and
+            // the video would repeat the one before.
+            if (i.image.isNull()) throw std::bad_alloc();
+        } catch (const Erreur& e) {
+            i.erreur = e.texte();
+        } catch (const std::bad_alloc&) {
+            i.erreur = kImageNonPreparee.arg(k);
+        } catch (const std::exception& e) {
+            i.erreur = kImageNonPreparee.arg(k) +
+                       QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            i.erreur = kImageNonPreparee.arg(k);
+        }
+        return i;
+    }
+
     static constexpr size_t kAvance = 4;  // memory does not grow with the film
+    std::function<QImage(qint32)> charger_;
     std::mutex mutex_;
     std::condition_variable pret_, place_;
-    std::deque<Image> file_;
+    std::array<Image, kAvance> file_;  // a ring: nothing to allocate once started
+    size_t debut_ = 0, nombre_ = 0;
     bool arret_ = false;
     std::thread fil_;  // last: started once everything else exists
 };
 
 }  // namespace
 
-void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue) {
-    if ((p.imagesParSeconde & 0xFF) == 0) throw Erreur(kCadenceImpossible);
+void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
+                 std::function<QImage(qint32)> charger) {
+    if (p.imagesParSeconde < 1 || p.imagesParSeconde > 255) throw Erreur(kCadenceImpossible);
+    if (!charger) charger = [&p](qint32 k) { return chargerImage(cheminImage(p, k)); };
     CurseurOccupe curseur;
     const QString chemin = p.dossierProjet() + QStringLiteral("/video.avi");
-    enregistreur.FPS = static_cast<uint8_t>(p.imagesParSeconde & 0xFF);
+    enregistreur.FPS = static_cast<uint8_t>(p.imagesParSeconde);
     enregistreur.SetWidth(p.largeurVideo);
     enregistreur.SetHeight(p.hauteurVideo);
     enregistreur.Filename = chemin;
@@ -133,7 +155,7 @@ void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue)
     if (!enregistreur.OpenRecording()) return;  // the old video is kept
     try {
         Progression progression(vue, p.nbImages - 1);
-        Chargeur chargeur(p, p.largeurVideo, p.hauteurVideo);
+        Chargeur chargeur(p.nbImages, std::move(charger), p.largeurVideo, p.hauteurVideo);
         QElapsedTimer dessin;
         dessin.start();
         for (qint32 k = 0; k < p.nbImages; ++k) {

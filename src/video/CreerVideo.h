@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
+#include <functional>
 
 #include "sequence/Projet.h"
 
@@ -15,12 +17,16 @@ class VueSequence;
 qint32 lireEntier(const QString& texte);
 
 inline const QString kCadenceImpossible = QStringLiteral(
-    "Ce nombre d'images par seconde n'est pas possible : choisissez une valeur entre 1 et 255.");
+    "Ce nombre d'images par seconde n'est pas possible : choisissez un nombre entier de 1 à 255.");
+inline const QString kImageNonPreparee =
+    QStringLiteral("L'image n° %1 n'a pas pu être préparée pour la vidéo : mémoire insuffisante.");
 
 // Writes every frame of the project, in order, into its "video.avi" at the rate and size of
 // the project record, with the codec the user picks, then opens it with the default player.
-// Frames are loaded and stretched on a worker thread while the previous one is encoded. Any
-// error closes the recording and deletes the partial file before it is reported.
-void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue);
+// Frames are loaded (by `charger`, the frame files when empty) and stretched on a worker
+// thread while the previous one is encoded. Any error closes the recording and deletes the
+// partial file before it is reported.
+void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
+                 std::function<QImage(qint32)> charger = {});
 
 }  // namespace vp

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <QFile>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -164,6 +165,8 @@ struct FichierAvi::Etat {
     std::unique_ptr<AVPacket, LibererPaquet> paquet{av_packet_alloc()};
     AVStream* flux = nullptr;
     AVISTREAMINFO info;
+    QString chemin;
+    uint32_t images = 0;  // frames written into the file
     bool brut = false;
     bool enteteEcrite = false;
     int largeur = 0;
@@ -179,9 +182,27 @@ struct FichierAvi::Etat {
             av_packet_rescale_ts(paquet.get(), codec->time_base, flux->time_base);
             paquet->stream_index = flux->index;
             if (av_interleaved_write_frame(format.get(), paquet.get()) < 0) return false;
+            ++images;
         }
     }
 };
+
+// FFmpeg's AVI muxer puts in the main header (byte 48) the frames of the file's first RIFF
+// part only, the first GiB; the rest are counted in the OpenDML header, which the readers of
+// byte 48 do not look at. The header gets the count of the whole file.
+static bool corrigerNombreImages(const QString& chemin, uint32_t images) {
+    QFile f(chemin);
+    char entete[52];
+    if (!f.open(QIODevice::ReadWrite) || f.read(entete, sizeof entete) != sizeof entete ||
+        std::memcmp(entete, "RIFF", 4) != 0 || std::memcmp(entete + 8, "AVI ", 4) != 0 ||
+        std::memcmp(entete + 24, "avih", 4) != 0)
+        return false;
+    const char compte[4] = {
+        static_cast<char>(images & 0xFF), static_cast<char>((images >> 8) & 0xFF),
+        static_cast<char>((images >> 16) & 0xFF), static_cast<char>(images >> 24)};
+    if (std::memcmp(entete + 48, compte, 4) == 0) return true;
+    return f.seek(48) && f.write(compte, 4) == 4 && f.flush();
+}
 
 QVector<CodecAvi> codecsDisponibles() {
     QVector<CodecAvi> codecs;
@@ -194,19 +215,29 @@ QVector<CodecAvi> codecsDisponibles() {
 FichierAvi::FichierAvi() : e_(std::make_unique<Etat>()) {}
 
 FichierAvi::~FichierAvi() {
-    if (!e_->format) return;
+    terminer();
+}
+
+int32_t FichierAvi::terminer() {
+    if (!e_->format) return AVIERR_OK;
+    bool ok = true;
     if (e_->enteteEcrite) {
         if (e_->codec) {
-            avcodec_send_frame(e_->codec.get(), nullptr);  // what the encoder still holds
-            e_->ecrirePaquets();
+            // What the encoder still holds.
+            ok = avcodec_send_frame(e_->codec.get(), nullptr) >= 0;
+            ok = e_->ecrirePaquets() && ok;
         }
-        av_write_trailer(e_->format.get());
+        ok = av_write_trailer(e_->format.get()) >= 0 && ok;
     }
-    // Freed in this order: the muxer's context last, it closes the file.
     e_->conversion.reset();
     e_->image.reset();
     e_->codec.reset();
-    e_->format.reset();
+    // The muxer's context last; closing the file flushes what the trailer left buffered.
+    std::unique_ptr<AVFormatContext, LibererFormat> format = std::move(e_->format);
+    if (format->pb) ok = avio_closep(&format->pb) >= 0 && ok;
+    format.reset();
+    if (ok && e_->enteteEcrite && e_->images > 0) ok = corrigerNombreImages(e_->chemin, e_->images);
+    return ok ? AVIERR_OK : AVIERR_FILEWRITE;
 }
 
 int32_t FichierAvi::AVIFileOpen(std::unique_ptr<FichierAvi>& fichier, const QString& nom) {
@@ -217,6 +248,7 @@ int32_t FichierAvi::AVIFileOpen(std::unique_ptr<FichierAvi>& fichier, const QStr
     if (avformat_alloc_output_context2(&brut, nullptr, "avi", chemin.constData()) < 0 || !brut)
         return AVIERR_FILEOPEN;
     f->e_->format.reset(brut);
+    f->e_->chemin = nom;
     if (avio_open(&brut->pb, chemin.constData(), AVIO_FLAG_WRITE) < 0) return AVIERR_FILEOPEN;
     fichier = std::move(f);
     return AVIERR_OK;
@@ -276,7 +308,10 @@ int32_t FluxAvi::AVIMakeCompressedStream(const AVICOMPRESSOPTIONS& options) {
     // The codec uses its own threads where it has them.
     c->thread_count = 0;
     c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    if (d->qualite && options.dwQuality != ICQUALITY_DEFAULT) {
+    const bool debit =
+        d->debit && (options.dwFlags & AVICOMPRESSF_DATARATE) && options.dwBytesPerSecond > 0;
+    // A data rate, when asked, rules over the quality (x264 would keep a constant quality).
+    if (d->qualite && options.dwQuality != ICQUALITY_DEFAULT && !debit) {
         const int q = static_cast<int>(std::min<uint32_t>(options.dwQuality, 10000));
         if (std::strcmp(d->encodeur, "libx264") == 0) {
             av_opt_set_double(c->priv_data, "crf", 51.0 * (10000 - q) / 10000.0, 0);
@@ -287,9 +322,13 @@ int32_t FluxAvi::AVIMakeCompressedStream(const AVICOMPRESSOPTIONS& options) {
     }
     if (d->imagesCles && (options.dwFlags & AVICOMPRESSF_KEYFRAMES) && options.dwKeyFrameEvery > 0)
         c->gop_size = static_cast<int>(options.dwKeyFrameEvery);
-    if (d->debit && (options.dwFlags & AVICOMPRESSF_DATARATE) && options.dwBytesPerSecond > 0) {
+    if (debit) {
         c->bit_rate = static_cast<int64_t>(options.dwBytesPerSecond) * 8;
-        c->flags &= ~AV_CODEC_FLAG_QSCALE;
+        if (std::strcmp(d->encodeur, "libx264") == 0) {
+            // Held to that rate over every second, not only on average over the film.
+            c->rc_max_rate = c->bit_rate;
+            c->rc_buffer_size = static_cast<int>(std::min<int64_t>(c->bit_rate, INT_MAX));
+        }
     }
     if (e_.format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     const int r = avcodec_open2(c.get(), codec, nullptr);
@@ -308,7 +347,9 @@ int32_t FluxAvi::AVIStreamSetFormat(int32_t, const BITMAPINFOHEADER& format) {
     if (!e_.flux || format.biSize != 40 || format.biBitCount != 24 || format.biCompression != 0 ||
         format.biWidth != e_.largeur || std::abs(format.biHeight) != e_.hauteur)
         return AVIERR_BADFORMAT;
-    e_.pas = ((format.biWidth * 24 + 31) / 32) * 4;
+    const int64_t pas = ((static_cast<int64_t>(format.biWidth) * 24 + 31) / 32) * 4;
+    if (pas * e_.hauteur > INT_MAX) return AVIERR_BADFORMAT;  // one frame must fit a packet
+    e_.pas = static_cast<int>(pas);
     if (!e_.brut) {
         e_.conversion.reset(sws_getContext(e_.largeur, e_.hauteur, AV_PIX_FMT_BGR24, e_.largeur,
                                            e_.hauteur, e_.codec->pix_fmt, SWS_BILINEAR, nullptr,
@@ -327,7 +368,7 @@ int32_t FluxAvi::AVIStreamSetFormat(int32_t, const BITMAPINFOHEADER& format) {
 
 int32_t FluxAvi::AVIStreamWrite(int32_t debut, int32_t, const void* donnees, int32_t taille,
                                 uint32_t drapeaux) {
-    if (!e_.enteteEcrite || taille < e_.pas * e_.hauteur) return AVIERR_ERROR;
+    if (!e_.enteteEcrite || taille < static_cast<int64_t>(e_.pas) * e_.hauteur) return AVIERR_ERROR;
     const auto* octets = static_cast<const uint8_t*>(donnees);
     if (e_.brut) {
         AVPacket* p = e_.paquet.get();
@@ -345,7 +386,9 @@ int32_t FluxAvi::AVIStreamWrite(int32_t debut, int32_t, const void* donnees, int
         av_packet_rescale_ts(
             p, AVRational{static_cast<int>(e_.info.dwScale), static_cast<int>(e_.info.dwRate)},
             e_.flux->time_base);
-        return av_interleaved_write_frame(e_.format.get(), p) < 0 ? AVIERR_FILEWRITE : AVIERR_OK;
+        if (av_interleaved_write_frame(e_.format.get(), p) < 0) return AVIERR_FILEWRITE;
+        ++e_.images;
+        return AVIERR_OK;
     }
     if (av_frame_make_writable(e_.image.get()) < 0) return AVIERR_ERROR;
     // The bitmap's rows run from the bottom up: read it from its last row with a negative step.

@@ -106,7 +106,11 @@ class FluxAvi;
 // An AVI file being written.
 class FichierAvi {
 public:
-    ~FichierAvi();  // release: completes the file and closes it
+    ~FichierAvi();  // release: completes the file and closes it (terminer, unchecked)
+
+    // Completes the file (the encoder's last frames, trailer, index, headers) and closes it:
+    // AVIERR_OK, or AVIERR_FILEWRITE when any of it could not be written. Once only.
+    int32_t terminer();
 
     // Creates `nom` for writing; AVIERR_OK, or AVIERR_FILEOPEN with nothing made.
     static int32_t AVIFileOpen(std::unique_ptr<FichierAvi>& fichier, const QString& nom);

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
 
 #include "Webcams.h"
@@ -104,6 +105,30 @@ TEST_F(Photo, SansProjetSansCameraOuSansImage) {
     f->boutonPhoto->click();
     EXPECT_TRUE(dialogues().affichages.empty());
     EXPECT_EQ(lettres(), "AB");
+}
+
+TEST_F(Photo, AuClavierEtALaTelecommande) {
+    film("AB", 1);
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+    // Space, Enter and Page Down (a wireless presenter) each take one picture, even when a
+    // button has the focus.
+    f->boutonSupprimerImage->setFocus();
+    for (const Qt::Key touche : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_PageDown})
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : f.get(),
+                        touche);
+    EXPECT_EQ(lettres(), "AB****");
+    EXPECT_EQ(f->projet.imageCourante, 5);
+    // Not while a dialog is open.
+    QDialog dialogue(f.get());
+    dialogue.setModal(true);
+    dialogue.show();
+    dialogue.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialogue));
+    QTest::keyClick(&dialogue, Qt::Key_PageDown);
+    QTest::keyClick(f.get(), Qt::Key_Space);
+    EXPECT_EQ(f->projet.nbImages, 6);
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
 }
 
 TEST_F(Photo, EcritureRateeNeChangeRien) {

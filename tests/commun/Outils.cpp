@@ -46,16 +46,6 @@ void attendreEvenements(int ms) {
     boucle.exec();
 }
 
-bool attendreQue(const std::function<bool()>& condition, int delaiMaxMs) {
-    QElapsedTimer chrono;
-    chrono.start();
-    while (!condition()) {
-        if (chrono.elapsed() > delaiMaxMs) return false;
-        attendreEvenements(10);
-    }
-    return true;
-}
-
 std::string messageErreur(const std::function<void()>& f) {
     try {
         f();

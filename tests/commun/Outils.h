@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "Attente.h"
+
 namespace vp::test {
 
 // A fresh folder for one test. When VOLTIPLUME_TEST_KEEP names a folder, `conserver` copies
@@ -25,10 +27,6 @@ private:
 
 // Lets the event loop run for `ms` milliseconds (timers, camera frames).
 void attendreEvenements(int ms);
-
-// Lets the event loop run until `condition` holds, for at most `delaiMaxMs` milliseconds (a
-// loaded machine may be slow); returns whether it holds.
-bool attendreQue(const std::function<bool()>& condition, int delaiMaxMs = 20000);
 
 // The text of the Erreur `f` raises, or an empty text.
 std::string messageErreur(const std::function<void()>& f);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <utility>
 
 #include "platform/Dialogues.h"
@@ -15,6 +17,9 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty(nom)) qputenv(nom, valeur);
     QApplication application(argc, argv);
     QApplication::setApplicationName(vp::kTitreApplication);
+    // What the program remembers between runs goes to a folder of this run's own.
+    const QTemporaryDir reglages;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, reglages.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

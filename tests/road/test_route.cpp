@@ -1,6 +1,7 @@
 // The road of a film through the main window, as a class would take it: a new project, pictures
 // from the (simulated) webcam, a few edits, the preview, then the video.
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,6 +1,7 @@
 #include "LectureVideo.h"
 
 #include <QFile>
+#include <csignal>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -74,6 +75,24 @@ Video lireVideo(const QString& fichier) {
     avcodec_free_context(&c);
     avformat_close_input(&format);
     return v;
+}
+
+QByteArray lireFichier(const QString& fichier) {
+    QFile f(fichier);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+LimiteTailleFichiers::LimiteTailleFichiers(qint64 octets) {
+    getrlimit(RLIMIT_FSIZE, &avant_);
+    signalAvant_ = std::signal(SIGXFSZ, SIG_IGN);  // EFBIG instead of the signal
+    rlimit limite = avant_;
+    limite.rlim_cur = static_cast<rlim_t>(octets);
+    setrlimit(RLIMIT_FSIZE, &limite);
+}
+
+LimiteTailleFichiers::~LimiteTailleFichiers() {
+    setrlimit(RLIMIT_FSIZE, &avant_);
+    std::signal(SIGXFSZ, signalAvant_);
 }
 
 }  // namespace vp::test

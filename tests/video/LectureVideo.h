@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <QImage>
 #include <QString>
 
@@ -18,5 +19,22 @@ struct Video {
     QImage derniere;     // the last frame
 };
 Video lireVideo(const QString& fichier);
+
+// The bytes of a file (empty when it cannot be read).
+QByteArray lireFichier(const QString& fichier);
+
+// For its lifetime no file of this process can grow beyond `octets` (RLIMIT_FSIZE): writes
+// past it fail with EFBIG, as on a full disk.
+class LimiteTailleFichiers {
+public:
+    explicit LimiteTailleFichiers(qint64 octets);
+    ~LimiteTailleFichiers();
+    LimiteTailleFichiers(const LimiteTailleFichiers&) = delete;
+    LimiteTailleFichiers& operator=(const LimiteTailleFichiers&) = delete;
+
+private:
+    rlimit avant_{};
+    void (*signalAvant_)(int) = nullptr;
+};
 
 }  // namespace vp::test

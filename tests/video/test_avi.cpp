@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
+#include <algorithm>
 
 #include "LectureVideo.h"
 #include "commun/DialoguesScriptes.h"
@@ -20,12 +24,6 @@ QImage uni(int l, int h, QColor c) {
     QImage i(l, h, QImage::Format_RGB32);
     i.fill(c);
     return i;
-}
-
-QByteArray lire(const QString& f) {
-    QFile fichier(f);
-    fichier.open(QIODevice::ReadOnly);
-    return fichier.readAll();
 }
 
 quint32 mot(const QByteArray& o, int position) {
@@ -131,7 +129,7 @@ TEST(AVIRecorder, EnTetePrincipalDuFichier) {
         r.WriteFrame(uni(64, 48, QColor(20 * k, 100, 200)));
     r.CloseRecording(false);
     d.conserver(r.Filename);
-    const QByteArray o = lire(r.Filename);
+    const QByteArray o = test::lireFichier(r.Filename);
     ASSERT_GT(o.size(), 64);
     EXPECT_EQ(o.left(4), "RIFF");
     EXPECT_EQ(o.mid(8, 4), "AVI ");
@@ -170,6 +168,7 @@ TEST(AVIRecorder, ChaqueCodecProposeEcritUneVideoLisible) {
         }
         r.CloseRecording(false);
         d.conserver(r.Filename);
+        EXPECT_EQ(mot(test::lireFichier(r.Filename), 48), 20u) << codec.nom.toStdString();
         const auto v = lireVideo(r.Filename);
         ASSERT_TRUE(v.ouverte) << codec.nom.toStdString();
         EXPECT_EQ(v.images, 20) << codec.nom.toStdString();
@@ -184,6 +183,74 @@ TEST(AVIRecorder, ChaqueCodecProposeEcritUneVideoLisible) {
     }
 }
 
+TEST(AVIRecorder, PlusDUnGigaOctetNonCompresse) {
+    test::Scenario s;
+    test::DossierTest d;
+    TAVIRecorder r;
+    r.FPS = 10;
+    r.SetWidth(kCoteVideoMax);
+    r.SetHeight(kCoteVideoMax);
+    r.Compressor = acShowDialog;
+    r.Filename = d.chemin() + "longue.avi";
+    choisirAuDialogue(s.dialogues(), mmioFOURCC('D', 'I', 'B', ' '));
+    ASSERT_TRUE(r.OpenRecording());
+    QImage image(kCoteVideoMax, kCoteVideoMax, QImage::Format_BGR888);
+    image.fill(Qt::darkCyan);
+    const uint32_t images = 24;  // 48 MiB each: the file passes 1 GiB after the 22nd
+    for (uint32_t k = 0; k < images; ++k)
+        r.WriteFrame(image);
+    r.CloseRecording(false);
+    const QByteArray debut = [&] {
+        QFile f(r.Filename);
+        f.open(QIODevice::ReadOnly);
+        return f.read(64);
+    }();
+    EXPECT_GT(QFileInfo(r.Filename).size(), qint64(1) << 30);
+    EXPECT_EQ(mot(debut, 48), images);
+    QFile::remove(r.Filename);
+}
+
+TEST(AVIRecorder, DebitLimiteEnH264) {
+    test::Scenario s;
+    test::DossierTest d;
+    const auto codecs = codecsDisponibles();
+    if (std::none_of(codecs.begin(), codecs.end(),
+                     [](const CodecAvi& c) { return c.fcc == mmioFOURCC('H', '2', '6', '4'); }))
+        GTEST_SKIP() << "no H.264 encoder in this FFmpeg";
+    // Noise, which no encoder squeezes, for 2 s at 15 frames a second.
+    QImage bruit(320, 240, QImage::Format_BGR888);
+    uint32_t graine = 12345;
+    const auto ecrire = [&](const QString& nom, bool debit) {
+        s.dialogues().quandModal<DialogueCompression>([debit](DialogueCompression& c) {
+            c.choisirCodec(mmioFOURCC('H', '2', '6', '4'));
+            c.Qualite->setValue(100);
+            c.Debit->setChecked(debit);
+            c.KoParSeconde->setValue(20);
+            c.bok->click();
+        });
+        TAVIRecorder r;
+        r.FPS = 15;
+        r.SetWidth(320);
+        r.SetHeight(240);
+        r.Compressor = acShowDialog;
+        r.Filename = d.chemin() + nom;
+        EXPECT_TRUE(r.OpenRecording());
+        for (int k = 0; k < 30; ++k) {
+            for (int y = 0; y < 240; ++y)
+                for (uchar* p = bruit.scanLine(y); p < bruit.scanLine(y) + 960; ++p)
+                    *p = static_cast<uchar>((graine = graine * 1103515245u + 12345u) >> 24);
+            r.WriteFrame(bruit);
+        }
+        r.CloseRecording(false);
+        return QFileInfo(r.Filename).size();
+    };
+    const qint64 qualite = ecrire("qualite.avi", false);
+    const qint64 limite = ecrire("debit.avi", true);
+    // 20 Ko/s for 2 s, with room for the headers and the index.
+    EXPECT_LT(limite, 2 * 20 * 1024 + 16 * 1024) << qualite;
+    EXPECT_GT(qualite, 10 * limite);
+}
+
 TEST(AVIRecorder, EcraserOuNon) {
     test::Scenario s;
     test::DossierTest d;
@@ -195,7 +262,7 @@ TEST(AVIRecorder, EcraserOuNon) {
     f.close();
     s.dialogues().reponses = {false};
     EXPECT_FALSE(r.OpenRecording());
-    EXPECT_EQ(lire(r.Filename), "ancienne video");
+    EXPECT_EQ(test::lireFichier(r.Filename), "ancienne video");
     ASSERT_EQ(s.dialogues().affichages.size(), 1u);
     EXPECT_EQ(s.dialogues().affichages[0].texte,
               "Overwrite file " + QDir::toNativeSeparators(r.Filename) + "?");

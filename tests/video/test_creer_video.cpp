@@ -7,7 +7,9 @@
 #include "app/DialogueReglagesVideo.h"
 #include "app/Fixture.h"
 #include "platform/Bitmap.h"
+#include "platform/ErreurApplication.h"
 #include "sequence/StockImages.h"
+#include "video/AVIRecorder.h"
 #include "video/CreerVideo.h"
 #include "video/DialogueCompression.h"
 
@@ -124,22 +126,99 @@ TEST_F(CreerVideo, LaPremiereLargeurEstCelleDuDemarrage) {
     EXPECT_EQ(v.images, 2);
 }
 
-TEST_F(CreerVideo, CadenceGardantSesHuitBitsEtUneSeuleImage) {
+TEST_F(CreerVideo, UneSeuleImageEtReglagesRefusesSansRienEcrire) {
     projet(1);
-    creer("300", "320", "240");
+    creer("25", "320", "240");
     const auto v = lireVideo(video);
-    EXPECT_DOUBLE_EQ(v.cadence, 44.0);
+    EXPECT_DOUBLE_EQ(v.cadence, 25.0);
     EXPECT_EQ(v.images, 1);
     EXPECT_EQ(f->barreProgression->maximum(), 0);
+    const QByteArray avant = test::lireFichier(video);
 
-    for (const char* refusee : {"0", "256", "x"}) {
-        QFile::remove(video);
+    // Refused before anything is asked or written: the video in place stays as it is.
+    struct Cas {
+        const char *ims, *largeur, *hauteur;
+        QString message;
+    };
+    for (const Cas& c :
+         {Cas{"0", "320", "240", kCadenceImpossible}, Cas{"256", "320", "240", kCadenceImpossible},
+          Cas{"300", "320", "240", kCadenceImpossible}, Cas{"-5", "320", "240", kCadenceImpossible},
+          Cas{"x", "320", "240", kCadenceImpossible},
+          Cas{"12", "40000", "40000", kTailleVideoImpossible},
+          Cas{"12", "6400", "4800", kTailleVideoImpossible},
+          Cas{"12", "640", "4104", kTailleVideoImpossible}}) {
         dialogues().affichages.clear();
-        creer(refusee, "320", "240", false);
-        EXPECT_EQ(dialogues().messages(), QStringList{kCadenceImpossible}) << refusee;
-        EXPECT_FALSE(QFile::exists(video));
+        creer(c.ims, c.largeur, c.hauteur, false);
+        EXPECT_EQ(dialogues().messages(), QStringList{texteBoiteErreur(c.message)})
+            << c.ims << " " << c.largeur << " x " << c.hauteur;
+        EXPECT_EQ(test::lireFichier(video), avant);
         fenetreRendue();
     }
+    EXPECT_EQ(scenario.bureau().documents.size(), 1);
+}
+
+TEST_F(CreerVideo, ImagesQuiNePeuventEtrePrepareesNiAgrandies) {
+    projet(4);
+    f->projet.imagesParSeconde = 12;
+    f->projet.largeurVideo = 320;
+    f->projet.hauteurVideo = 240;
+    // Memory running out on the loading thread, and a stretch that gives no picture.
+    const std::function<QImage(qint32)> pannes[] = {
+        [this](qint32 k) -> QImage {
+            if (k == 2) throw std::bad_alloc();
+            return chargerImage(cheminImage(f->projet, k));
+        },
+        [this](qint32 k) { return k == 1 ? QImage() : chargerImage(cheminImage(f->projet, k)); }};
+    int k = 2;
+    for (const auto& charger : pannes) {
+        dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
+            c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
+            c.bok->click();
+        });
+        EXPECT_EQ(
+            test::messageErreur([&] { ecrireVideo(f->projet, f->enregistreurVideo, *f, charger); }),
+            kImageNonPreparee.arg(k--).toStdString());
+        EXPECT_FALSE(QFile::exists(video));
+        EXPECT_FALSE(f->enregistreurVideo.enregistre());
+        fenetreRendue();
+    }
+    EXPECT_TRUE(scenario.bureau().documents.isEmpty());
+}
+
+TEST_F(CreerVideo, LaFenetreNeSeFermePasPendantLaVideo) {
+    projet(3);
+    dialogues().quandModal<DialogueReglagesVideo>(
+        [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
+    dialogues().quandModal<DialogueCompression>([this](DialogueCompression& c) {
+        f->close();  // the user closes the window while the video is being made
+        f->actionNouveau->trigger();
+        c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
+        c.bok->click();
+    });
+    f->actionCreerVideo->trigger();
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(lireVideo(video).images, 3);
+    EXPECT_EQ(f->projet.titreProjet, "Film");
+    EXPECT_TRUE(dialogues().modaux.empty());
+}
+
+TEST_F(CreerVideo, DisquePleinALaFinPasDeFichierNiDeLecteur) {
+    projet(5);
+    creer("12", "320", "240");
+    const qint64 taille = QFileInfo(video).size();
+    ASSERT_GT(taille, 1000);
+    QFile::remove(video);
+    scenario.bureau().documents.clear();
+    {
+        // The disk fills up just before the end: the frames fit, the index and headers not.
+        test::LimiteTailleFichiers limite(taille - 16);
+        creer("12", "320", "240");
+    }
+    EXPECT_EQ(dialogues().messages(), QStringList{texteBoiteErreur(kVideoInachevee)});
+    EXPECT_FALSE(QFile::exists(video));
+    EXPECT_TRUE(scenario.bureau().documents.isEmpty());
+    EXPECT_FALSE(f->enregistreurVideo.enregistre());
+    fenetreRendue();
 }
 
 TEST_F(CreerVideo, RefuserDEcraserGardeLAncienneVideo) {

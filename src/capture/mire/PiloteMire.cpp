@@ -56,15 +56,16 @@ QImage PiloteMire::image(quint64 numero, QSize taille, int luminosite, int contr
     return img;
 }
 
-bool PiloteMire::lireImage(QImage& img, quint64& numero) {
+bool PiloteMire::lireImage(ImageCamera& img) {
     if (!connectee_ || etatMire().sansImage || etatMire().disparue) return false;
     const quint64 n = static_cast<quint64>(horloge_.nsecsElapsed() / 1000) / periode_;
     if (derniere_.isNull() || n != numero_) {
         numero_ = n;
         derniere_ = image(n, taille_, luminosite_, contraste_);
     }
-    img = derniere_;
-    numero = numero_;
+    img.image = derniere_;
+    img.numero = numero_;
+    img.instant = std::chrono::steady_clock::now();  // made when it is read
     return true;
 }
 

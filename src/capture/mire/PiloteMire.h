@@ -31,7 +31,7 @@ public:
 
     bool connecter() override;
     void deconnecter() override;
-    bool lireImage(QImage& image, quint64& numero) override;
+    bool lireImage(ImageCamera& image) override;
     bool perdue() const override { return etatMire().disparue; }
     void definirPeriode(quint32 microsecondes) override;
 

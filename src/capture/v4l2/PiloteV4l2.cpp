@@ -1,17 +1,18 @@
 #include "PiloteV4l2.h"
 
 #include <fcntl.h>
+#include <libv4l-plugin.h>
 #include <libv4lconvert.h>
-#include <poll.h>
-#include <sys/ioctl.h>
+#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <numeric>
 
@@ -19,16 +20,56 @@ namespace vp {
 
 namespace {
 
+// Consecutive failed dequeues (EIO, or an error the device reports through poll) that a camera
+// is allowed before it counts as lost: USB cameras have passing faults.
+constexpr int kEssaisAvantPerte = 5;
+constexpr quint32 kCapture = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+constexpr quint32 kCaptureMultiplan = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+
 // The format chosen in the format dialog for each device, for the rest of the run.
 QHash<QString, v4l2_format>& formatsChoisis() {
     static QHash<QString, v4l2_format> choisis;
     return choisis;
 }
 
-int ioctlReessaye(int fd, unsigned long requete, void* arg) {
+bool jpeg(quint32 fourcc) {
+    return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG;
+}
+
+// A JPEG frame cut short on the USB bus decodes without an error (grey below the cut), so it is
+// recognised by its missing end marker. Some cameras pad the buffer after the marker.
+bool jpegComplet(const unsigned char* d, size_t n) {
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return false;
+    const size_t limite = n > 4096 ? n - 4096 : 2;
+    for (size_t i = n - 1; i > limite; --i)
+        if (d[i - 1] == 0xFF && d[i] == 0xD9) return true;
+    return false;
+}
+
+int ioctlConversion(void* pilote, int, unsigned long requete, void* argument) {
+    return static_cast<PiloteV4l2*>(pilote)->ioctlPeripherique(requete, argument);
+}
+void* initConversion(int) {
+    return nullptr;
+}
+void fermerConversion(void*) {}
+ssize_t lireConversion(void*, int, void*, size_t) {
+    errno = EINVAL;
+    return -1;
+}
+ssize_t ecrireConversion(void*, int, const void*, size_t) {
+    errno = EINVAL;
+    return -1;
+}
+// libv4lconvert reaches the device through the same door as the backend.
+const libv4l_dev_ops kAppelsConversion = {
+    initConversion, fermerConversion, ioctlConversion, lireConversion, ecrireConversion, nullptr,
+    nullptr,        nullptr,          nullptr,         nullptr,        nullptr,          nullptr};
+
+int ioctlReessaye(AppelsV4l2& appels, int fd, unsigned long requete, void* argument) {
     int r;
     do {
-        r = ::ioctl(fd, requete, arg);
+        r = appels.ioctl(fd, requete, argument);
     } while (r < 0 && errno == EINTR);
     return r;
 }
@@ -103,29 +144,55 @@ QString choixFrancais(quint32 id, int index, const QString& nomPilote) {
 
 }  // namespace
 
+bool convertibleEnRvb(quint32 fourcc) {
+    // The source formats libv4lconvert decodes.
+    static const quint32 kFormats[] = {
+        V4L2_PIX_FMT_RGB24,        V4L2_PIX_FMT_BGR24,      V4L2_PIX_FMT_YUV420,
+        V4L2_PIX_FMT_YVU420,       V4L2_PIX_FMT_RGB565,     V4L2_PIX_FMT_BGR32,
+        V4L2_PIX_FMT_RGB32,        V4L2_PIX_FMT_XBGR32,     V4L2_PIX_FMT_XRGB32,
+        V4L2_PIX_FMT_ABGR32,       V4L2_PIX_FMT_ARGB32,     V4L2_PIX_FMT_YUYV,
+        V4L2_PIX_FMT_YVYU,         V4L2_PIX_FMT_UYVY,       V4L2_PIX_FMT_NV16,
+        V4L2_PIX_FMT_NV61,         V4L2_PIX_FMT_SPCA501,    V4L2_PIX_FMT_SPCA505,
+        V4L2_PIX_FMT_SPCA508,      V4L2_PIX_FMT_CIT_YYVYUY, V4L2_PIX_FMT_KONICA420,
+        V4L2_PIX_FMT_SN9C20X_I420, V4L2_PIX_FMT_M420,       V4L2_PIX_FMT_HM12,
+        V4L2_PIX_FMT_NV12,         V4L2_PIX_FMT_CPIA1,      V4L2_PIX_FMT_MJPEG,
+        V4L2_PIX_FMT_JPEG,         V4L2_PIX_FMT_PJPG,       V4L2_PIX_FMT_JPGL,
+        V4L2_PIX_FMT_SBGGR8,       V4L2_PIX_FMT_SGBRG8,     V4L2_PIX_FMT_SGRBG8,
+        V4L2_PIX_FMT_SRGGB8,       V4L2_PIX_FMT_STV0680,    V4L2_PIX_FMT_SBGGR10P,
+        V4L2_PIX_FMT_SGBRG10P,     V4L2_PIX_FMT_SGRBG10P,   V4L2_PIX_FMT_SRGGB10P,
+        V4L2_PIX_FMT_SBGGR10,      V4L2_PIX_FMT_SGBRG10,    V4L2_PIX_FMT_SGRBG10,
+        V4L2_PIX_FMT_SRGGB10,      V4L2_PIX_FMT_SBGGR16,    V4L2_PIX_FMT_SGBRG16,
+        V4L2_PIX_FMT_SGRBG16,      V4L2_PIX_FMT_SRGGB16,    V4L2_PIX_FMT_SPCA561,
+        V4L2_PIX_FMT_SN9C10X,      V4L2_PIX_FMT_SN9C2028,   V4L2_PIX_FMT_PAC207,
+        V4L2_PIX_FMT_MR97310A,     V4L2_PIX_FMT_JL2005BCD,  V4L2_PIX_FMT_SQ905C,
+        V4L2_PIX_FMT_SE401,        V4L2_PIX_FMT_GREY,       V4L2_PIX_FMT_Y4,
+        V4L2_PIX_FMT_Y6,           V4L2_PIX_FMT_Y10BPACK,   V4L2_PIX_FMT_Y16,
+        V4L2_PIX_FMT_Y16_BE,       V4L2_PIX_FMT_HSV32,      V4L2_PIX_FMT_HSV24,
+    };
+    return std::find(std::begin(kFormats), std::end(kFormats), fourcc) != std::end(kFormats);
+}
+
 QVector<WebcamV4l2> listerWebcamsV4l2() {
+    AppelsV4l2& appels = appelsV4l2();
     QVector<std::pair<int, WebcamV4l2>> trouvees;
-    const QStringList noeuds =
-        QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")}, QDir::System);
-    for (const QString& nom : noeuds) {
+    for (const QString& chemin : appels.peripheriques()) {
         bool ok = false;
-        const int numero = nom.mid(5).toInt(&ok);
+        const int numero = chemin.mid(chemin.lastIndexOf(QStringLiteral("video")) + 5).toInt(&ok);
         if (!ok) continue;
-        const QString chemin = QStringLiteral("/dev/") + nom;
-        const int fd =
-            ::open(QFile::encodeName(chemin).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
+        const Descripteur fd(&appels, appels.open(QFile::encodeName(chemin).constData(),
+                                                  O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        if (!fd) continue;
         v4l2_capability cap{};
-        if (ioctlReessaye(fd, VIDIOC_QUERYCAP, &cap) == 0) {
-            const quint32 caps =
-                (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-            if ((caps & V4L2_CAP_VIDEO_CAPTURE) && (caps & V4L2_CAP_STREAMING))
-                trouvees.append(
-                    {numero,
-                     {chemin, texteC(cap.card, sizeof cap.card) + QStringLiteral(" (") +
-                                  texteC(cap.bus_info, sizeof cap.bus_info) + QLatin1Char(')')}});
-        }
-        ::close(fd);
+        if (ioctlReessaye(appels, fd.get(), VIDIOC_QUERYCAP, &cap) != 0) continue;
+        const quint32 caps =
+            (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+        if (!(caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) ||
+            !(caps & V4L2_CAP_STREAMING))
+            continue;  // a metadata node, an output…
+        trouvees.append(
+            {numero,
+             {chemin, texteC(cap.card, sizeof cap.card) + QStringLiteral(" (") +
+                          texteC(cap.bus_info, sizeof cap.bus_info) + QLatin1Char(')')}});
     }
     std::sort(trouvees.begin(), trouvees.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -137,34 +204,132 @@ QVector<WebcamV4l2> listerWebcamsV4l2() {
     return webcams;
 }
 
-PiloteV4l2::PiloteV4l2(QString chemin) : chemin_(std::move(chemin)) {}
+void PiloteV4l2::DetruireConversion::operator()(v4lconvert_data* c) const {
+    v4lconvert_destroy(c);
+}
+
+PiloteV4l2::PiloteV4l2(QString chemin) : appels_(appelsV4l2()), chemin_(std::move(chemin)) {}
 
 PiloteV4l2::~PiloteV4l2() {
     deconnecter();
 }
 
-int PiloteV4l2::ioctlSur(unsigned long requete, void* arg) {
-    if (fd_ < 0) {
+int PiloteV4l2::ioctlPeripherique(unsigned long requete, void* argument) {
+    if (!fd_) {
         errno = EBADF;
         return -1;
     }
-    const int r = ioctlReessaye(fd_, requete, arg);
+    int r;
+    do {
+        r = multiplan_ ? ioctlMultiplan(requete, argument)
+                       : appels_.ioctl(fd_.get(), requete, argument);
+    } while (r < 0 && errno == EINTR);
     if (r < 0 && errno == ENODEV) perdue_ = true;
     return r;
 }
 
+int PiloteV4l2::ioctlMultiplan(unsigned long requete, void* argument) {
+    const int fd = fd_.get();
+    // Requests whose only difference is the buffer type they name.
+    const auto autreType = [&](auto* s) {
+        if (s->type != kCapture) return appels_.ioctl(fd, requete, s);
+        s->type = kCaptureMultiplan;
+        const int r = appels_.ioctl(fd, requete, s);
+        s->type = kCapture;
+        return r;
+    };
+    switch (requete) {
+        case VIDIOC_ENUM_FMT:
+            return autreType(static_cast<v4l2_fmtdesc*>(argument));
+        case VIDIOC_REQBUFS:
+            return autreType(static_cast<v4l2_requestbuffers*>(argument));
+        case VIDIOC_G_PARM:
+        case VIDIOC_S_PARM:
+            return autreType(static_cast<v4l2_streamparm*>(argument));
+        case VIDIOC_G_FMT:
+        case VIDIOC_S_FMT:
+        case VIDIOC_TRY_FMT: {
+            auto* f = static_cast<v4l2_format*>(argument);
+            if (f->type != kCapture) break;
+            v4l2_pix_format& p = f->fmt.pix;
+            v4l2_format m{};
+            m.type = kCaptureMultiplan;
+            m.fmt.pix_mp.width = p.width;
+            m.fmt.pix_mp.height = p.height;
+            m.fmt.pix_mp.pixelformat = p.pixelformat;
+            m.fmt.pix_mp.field = p.field;
+            m.fmt.pix_mp.colorspace = p.colorspace;
+            m.fmt.pix_mp.num_planes = 1;
+            m.fmt.pix_mp.plane_fmt[0].bytesperline = p.bytesperline;
+            m.fmt.pix_mp.plane_fmt[0].sizeimage = p.sizeimage;
+            if (appels_.ioctl(fd, requete, &m) != 0) return -1;
+            if (m.fmt.pix_mp.num_planes != 1) {  // planes in separate buffers: not for us
+                errno = EINVAL;
+                return -1;
+            }
+            p.width = m.fmt.pix_mp.width;
+            p.height = m.fmt.pix_mp.height;
+            p.pixelformat = m.fmt.pix_mp.pixelformat;
+            p.field = m.fmt.pix_mp.field;
+            p.colorspace = m.fmt.pix_mp.colorspace;
+            p.bytesperline = m.fmt.pix_mp.plane_fmt[0].bytesperline;
+            p.sizeimage = m.fmt.pix_mp.plane_fmt[0].sizeimage;
+            return 0;
+        }
+        case VIDIOC_QUERYBUF:
+        case VIDIOC_QBUF:
+        case VIDIOC_DQBUF: {
+            auto* b = static_cast<v4l2_buffer*>(argument);
+            if (b->type != kCapture) break;
+            v4l2_plane plan{};
+            v4l2_buffer m = *b;
+            m.type = kCaptureMultiplan;
+            m.length = 1;
+            m.m.planes = &plan;
+            if (appels_.ioctl(fd, requete, &m) != 0) return -1;
+            *b = m;
+            b->type = kCapture;
+            b->m.offset = plan.m.mem_offset;
+            b->length = plan.length;
+            b->bytesused = plan.bytesused;
+            return 0;
+        }
+        case VIDIOC_STREAMON:
+        case VIDIOC_STREAMOFF: {
+            if (*static_cast<int*>(argument) != static_cast<int>(kCapture)) break;
+            int type = kCaptureMultiplan;
+            return appels_.ioctl(fd, requete, &type);
+        }
+        default:
+            break;
+    }
+    return appels_.ioctl(fd, requete, argument);
+}
+
 bool PiloteV4l2::connecter() {
     deconnecter();
-    fd_ = ::open(QFile::encodeName(chemin_).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return false;
     perdue_ = false;
-    conversion_ = v4lconvert_create(fd_);
-    if (!conversion_ || ::pipe2(reveil_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    fd_ = Descripteur(&appels_, appels_.open(QFile::encodeName(chemin_).constData(),
+                                             O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (!fd_) return false;
+    v4l2_capability cap{};
+    if (ioctlPeripherique(VIDIOC_QUERYCAP, &cap) != 0) {
         deconnecter();
         return false;
     }
+    const quint32 caps =
+        (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    multiplan_ = !(caps & V4L2_CAP_VIDEO_CAPTURE) && (caps & V4L2_CAP_VIDEO_CAPTURE_MPLANE);
+    reveil_ = Descripteur(nullptr, ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!(caps & V4L2_CAP_STREAMING) ||
+        !(caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) || !reveil_) {
+        deconnecter();
+        return false;
+    }
+    conversion_.reset(v4lconvert_create_with_dev_ops(fd_.get(), this, &kAppelsConversion));
     const auto choisi = formatsChoisis().constFind(chemin_);
-    if (!demarrerFlux(choisi == formatsChoisis().constEnd() ? nullptr : &choisi.value())) {
+    if (!conversion_ ||
+        !lancer(choisi == formatsChoisis().constEnd() ? nullptr : &choisi.value())) {
         deconnecter();
         return false;
     }
@@ -173,158 +338,253 @@ bool PiloteV4l2::connecter() {
 
 void PiloteV4l2::deconnecter() {
     arreterFlux();
-    if (conversion_) v4lconvert_destroy(conversion_);
-    conversion_ = nullptr;
-    for (int& r : reveil_) {
-        if (r >= 0) ::close(r);
-        r = -1;
-    }
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    conversion_.reset();
+    reveil_.fermer();
+    fd_.fermer();
+    multiplan_ = false;
 }
 
-bool PiloteV4l2::demarrerFlux(const v4l2_format* voulu) {
-    v4l2_format f{};
-    f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (voulu) {
-        f = *voulu;
-        if (ioctlSur(VIDIOC_S_FMT, &f) != 0) return false;
-    } else if (ioctlSur(VIDIOC_G_FMT, &f) != 0) {
-        return false;
+bool PiloteV4l2::lancer(const v4l2_format* choisi) {
+    if (!negocier(choisi)) return false;
+    int erreur = demarrerFlux();
+    if (erreur == ENOSPC && !jpeg(format_.fmt.pix.pixelformat)) {
+        // The USB bus has no room left for this stream uncompressed (another camera, a hub):
+        // Motion JPEG at the same size needs a fraction of it.
+        for (const FormatCamera& f : formats()) {
+            if (!jpeg(f.fourcc)) continue;
+            v4l2_format compresse = format_;
+            compresse.fmt.pix.pixelformat = f.fourcc;
+            compresse.fmt.pix.bytesperline = 0;
+            compresse.fmt.pix.sizeimage = 0;
+            if (ecrireFormat(compresse) && compresse.fmt.pix.pixelformat == f.fourcc) {
+                format_ = compresse;
+                erreur = demarrerFlux();
+            }
+            break;
+        }
     }
-    format_ = f;
-    appliquerPeriode();
+    return erreur == 0;
+}
 
+bool PiloteV4l2::ecrireFormat(v4l2_format& format) {
+    format.type = kCapture;
+    return ioctlPeripherique(VIDIOC_S_FMT, &format) == 0;
+}
+
+bool PiloteV4l2::negocier(const v4l2_format* choisi) {
+    if (choisi) {
+        v4l2_format f = *choisi;
+        if (ecrireFormat(f) && convertibleEnRvb(f.fmt.pix.pixelformat)) {
+            format_ = f;
+            return true;
+        }
+        // A choice the camera no longer takes: what it offers best instead.
+    }
+    // 24-bit RGB at the size the camera is set to; libv4lconvert picks the source format that
+    // converts best, which also takes a camera another program left in H.264 out of it.
+    v4l2_format voulu{};
+    voulu.type = kCapture;
+    if (ioctlPeripherique(VIDIOC_G_FMT, &voulu) != 0) return false;
+    voulu.fmt.pix.pixelformat = V4L2_PIX_FMT_RGB24;
+    voulu.fmt.pix.field = V4L2_FIELD_ANY;
+    v4l2_format source{};
+    if (v4lconvert_try_format(conversion_.get(), &voulu, &source) != 0 ||
+        !convertibleEnRvb(source.fmt.pix.pixelformat))
+        return false;
+    if (!ecrireFormat(source) || !convertibleEnRvb(source.fmt.pix.pixelformat)) return false;
+    format_ = source;
+    return true;
+}
+
+int PiloteV4l2::demarrerFlux() {
+    const auto echec = [this] {
+        const int erreur = errno ? errno : EIO;
+        arreterFlux();
+        return erreur;
+    };
+    appliquerPeriode();
     v4l2_requestbuffers demande{};
     demande.count = 4;
-    demande.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    demande.type = kCapture;
     demande.memory = V4L2_MEMORY_MMAP;
-    if (ioctlSur(VIDIOC_REQBUFS, &demande) != 0 || demande.count < 2) return false;
+    if (ioctlPeripherique(VIDIOC_REQBUFS, &demande) != 0) return echec();
+    tamponsDemandes_ = true;
+    if (demande.count < 2) {
+        errno = ENOMEM;
+        return echec();
+    }
     for (quint32 i = 0; i < demande.count; ++i) {
         v4l2_buffer b{};
-        b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        b.type = kCapture;
         b.memory = V4L2_MEMORY_MMAP;
         b.index = i;
-        if (ioctlSur(VIDIOC_QUERYBUF, &b) != 0) return false;
-        void* debut =
-            ::mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, b.m.offset);
-        if (debut == MAP_FAILED) return false;
-        tampons_.push_back({debut, b.length});
-        if (ioctlSur(VIDIOC_QBUF, &b) != 0) return false;
+        if (ioctlPeripherique(VIDIOC_QUERYBUF, &b) != 0) return echec();
+        void* debut = appels_.mmap(b.length, fd_.get(), b.m.offset);
+        if (debut == MAP_FAILED) return echec();
+        tampons_.emplace_back(&appels_, debut, b.length);
+        if (ioctlPeripherique(VIDIOC_QBUF, &b) != 0) return echec();
     }
-    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (ioctlSur(VIDIOC_STREAMON, &type) != 0) return false;
+    int type = kCapture;
+    if (ioctlPeripherique(VIDIOC_STREAMON, &type) != 0) return echec();
     enFlux_ = true;
-    fil_ = std::thread([this] { boucle(); });
-    return true;
+    try {
+        fil_ = std::thread([this] { boucle(); });
+    } catch (const std::system_error& e) {
+        errno = e.code().value();
+        return echec();
+    }
+    return 0;
 }
 
 void PiloteV4l2::arreterFlux() {
     if (fil_.joinable()) {
-        const char c = 1;
-        [[maybe_unused]] const ssize_t n = ::write(reveil_[1], &c, 1);
+        const uint64_t un = 1;
+        [[maybe_unused]] const ssize_t n = ::write(reveil_.get(), &un, sizeof un);
         fil_.join();
-        char vide[16];
-        while (::read(reveil_[0], vide, sizeof vide) > 0) {
-        }
+        uint64_t vide = 0;
+        [[maybe_unused]] const ssize_t m = ::read(reveil_.get(), &vide, sizeof vide);
     }
     if (enFlux_) {
-        int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        ioctlSur(VIDIOC_STREAMOFF, &type);
+        int type = kCapture;
+        ioctlPeripherique(VIDIOC_STREAMOFF, &type);
         enFlux_ = false;
     }
-    for (const Tampon& t : tampons_)
-        ::munmap(t.debut, t.longueur);
-    if (!tampons_.empty() && fd_ >= 0) {
+    tampons_.clear();  // unmapped before the buffers are freed, or the driver refuses
+    if (tamponsDemandes_) {
         v4l2_requestbuffers liberation{};
-        liberation.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        liberation.type = kCapture;
         liberation.memory = V4L2_MEMORY_MMAP;
-        ioctlSur(VIDIOC_REQBUFS, &liberation);
+        ioctlPeripherique(VIDIOC_REQBUFS, &liberation);
+        tamponsDemandes_ = false;
     }
-    tampons_.clear();
+    // A restarted stream starts without a frame: nothing taken before can pass for a new one.
+    QMutexLocker verrou(&verrou_);
+    image_.image = QImage();
 }
 
 void PiloteV4l2::boucle() {
-    v4l2_format cible = format_;
-    cible.fmt.pix.pixelformat = V4L2_PIX_FMT_RGB24;
-    cible.fmt.pix.field = V4L2_FIELD_NONE;
-    const int largeur = static_cast<int>(format_.fmt.pix.width);
-    const int hauteur = static_cast<int>(format_.fmt.pix.height);
-    cible.fmt.pix.bytesperline = static_cast<quint32>(largeur) * 3;
-    cible.fmt.pix.sizeimage = cible.fmt.pix.bytesperline * static_cast<quint32>(hauteur);
-    std::vector<uchar> rvb(cible.fmt.pix.sizeimage);
-
+    int echecs = 0;
     while (true) {
-        pollfd attente[2] = {{fd_, POLLIN, 0}, {reveil_[0], POLLIN, 0}};
-        const int r = ::poll(attente, 2, 1000);
+        pollfd attentes[2] = {{fd_.get(), POLLIN, 0}, {reveil_.get(), POLLIN, 0}};
+        const int r = appels_.poll(attentes, 2, 1000);
         if (r < 0) {
             if (errno == EINTR) continue;
             perdue_ = true;
             return;
         }
-        if (attente[1].revents) return;  // asked to stop
-        if (r == 0) continue;            // a camera may pause; wait on
-        if (attente[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            perdue_ = true;  // unplugged
-            return;
-        }
+        if (attentes[1].revents) return;  // asked to stop
+        if (r == 0) continue;             // a camera may pause; wait on
         v4l2_buffer b{};
-        b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        b.type = kCapture;
         b.memory = V4L2_MEMORY_MMAP;
-        if (ioctlReessaye(fd_, VIDIOC_DQBUF, &b) != 0) {
-            if (errno == EAGAIN) continue;
+        if (ioctlPeripherique(VIDIOC_DQBUF, &b) != 0) {
+            const int erreur = errno;
+            const bool signale = attentes[0].revents & (POLLERR | POLLHUP | POLLNVAL);
+            if (erreur == EAGAIN && !signale) continue;
+            if ((erreur == EIO || erreur == EAGAIN) && ++echecs <= kEssaisAvantPerte) {
+                // A passing fault: another try a moment later.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
             perdue_ = true;
             return;
         }
-        const int n = v4lconvert_convert(
-            conversion_, &format_, &cible, static_cast<uchar*>(tampons_[b.index].debut),
-            static_cast<int>(b.bytesused), rvb.data(), static_cast<int>(rvb.size()));
-        if (n > 0) {  // a frame that cannot be decoded is skipped
-            QImage image(largeur, hauteur, QImage::Format_RGB888);
-            for (int y = 0; y < hauteur; ++y)
-                std::memcpy(image.scanLine(y), rvb.data() + static_cast<size_t>(y) * largeur * 3,
-                            static_cast<size_t>(largeur) * 3);
-            QMutexLocker verrou(&verrou_);
-            image_ = std::move(image);
-            ++numero_;
-        }
-        if (ioctlReessaye(fd_, VIDIOC_QBUF, &b) != 0) {
+        echecs = 0;
+        traiterTampon(b);
+        if (ioctlPeripherique(VIDIOC_QBUF, &b) != 0) {
             perdue_ = true;
             return;
         }
     }
 }
 
-bool PiloteV4l2::lireImage(QImage& image, quint64& numero) {
+void PiloteV4l2::traiterTampon(const v4l2_buffer& b) {
+    if (b.index >= tampons_.size() || (b.flags & V4L2_BUF_FLAG_ERROR)) {
+        ++abimees_;
+        return;
+    }
+    const Projection& tampon = tampons_[b.index];
+    const size_t taille =
+        b.bytesused ? std::min<size_t>(b.bytesused, tampon.longueur()) : tampon.longueur();
+    const bool entier = jpeg(format_.fmt.pix.pixelformat) ? jpegComplet(tampon.debut(), taille)
+                                                          : taille >= format_.fmt.pix.sizeimage;
+    QImage cible = std::move(reserve_);
+    if (!entier || !convertir(tampon.debut(), taille, cible)) {
+        ++abimees_;
+        reserve_ = std::move(cible);
+        return;
+    }
+    {
+        QMutexLocker verrou(&verrou_);
+        std::swap(image_.image, cible);
+        image_.numero = ++numero_;
+        image_.instant = std::chrono::steady_clock::now();
+    }
+    reserve_ = std::move(cible);
+}
+
+bool PiloteV4l2::convertir(const unsigned char* donnees, size_t taille, QImage& cible) {
+    const int largeur = static_cast<int>(format_.fmt.pix.width);
+    const int hauteur = static_cast<int>(format_.fmt.pix.height);
+    const size_t ligne = static_cast<size_t>(largeur) * 3;
+    const size_t octets = ligne * static_cast<size_t>(hauteur);
+    if (largeur <= 0 || hauteur <= 0 || octets > static_cast<size_t>(INT_MAX)) return false;
+    // A frame nobody holds any more is written over; one still shown is left alone.
+    if (cible.size() != QSize(largeur, hauteur) || cible.format() != QImage::Format_RGB888 ||
+        !cible.isDetached())
+        cible = QImage(largeur, hauteur, QImage::Format_RGB888);
+    if (cible.isNull()) return false;  // out of memory
+    v4l2_format rvb = format_;
+    rvb.fmt.pix.pixelformat = V4L2_PIX_FMT_RGB24;
+    rvb.fmt.pix.field = V4L2_FIELD_NONE;
+    rvb.fmt.pix.bytesperline = static_cast<quint32>(ligne);
+    rvb.fmt.pix.sizeimage = static_cast<quint32>(octets);
+    const bool direct = static_cast<size_t>(cible.bytesPerLine()) == ligne;
+    if (!direct) brouillon_.resize(octets);
+    unsigned char* sortie = direct ? cible.bits() : brouillon_.data();
+    const int n =
+        v4lconvert_convert(conversion_.get(), &format_, &rvb, const_cast<unsigned char*>(donnees),
+                           static_cast<int>(taille), sortie, static_cast<int>(octets));
+    if (n < static_cast<int>(octets)) return false;
+    if (!direct)
+        for (int y = 0; y < hauteur; ++y)
+            std::memcpy(cible.scanLine(y), brouillon_.data() + ligne * static_cast<size_t>(y),
+                        ligne);
+    return true;
+}
+
+bool PiloteV4l2::lireImage(ImageCamera& image) {
     QMutexLocker verrou(&verrou_);
-    if (image_.isNull()) return false;
+    if (image_.image.isNull()) return false;
     image = image_;
-    numero = numero_;
     return true;
 }
 
 void PiloteV4l2::definirPeriode(quint32 microsecondes) {
     periode_ = std::max<quint32>(1, microsecondes);
-    if (fd_ >= 0) appliquerPeriode();
+    if (fd_) appliquerPeriode();  // a camera that cannot change it while streaming keeps its own
 }
 
 void PiloteV4l2::appliquerPeriode() {
+    if (conversion_)
+        v4lconvert_set_fps(conversion_.get(),
+                           static_cast<int>(std::max<quint32>(1, 1000000u / periode_)));
     v4l2_streamparm parm{};
-    parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (ioctlSur(VIDIOC_G_PARM, &parm) != 0 ||
+    parm.type = kCapture;
+    if (ioctlPeripherique(VIDIOC_G_PARM, &parm) != 0 ||
         !(parm.parm.capture.capability & V4L2_CAP_TIMEPERFRAME))
         return;
     const quint32 d = std::gcd(periode_, 1000000u);
     parm.parm.capture.timeperframe.numerator = periode_ / d;
     parm.parm.capture.timeperframe.denominator = 1000000u / d;
-    ioctlSur(VIDIOC_S_PARM, &parm);  // a camera that keeps its own rate is not an error
+    ioctlPeripherique(VIDIOC_S_PARM, &parm);  // a camera that keeps its own rate is not an error
 }
 
 QVector<ControleCamera> PiloteV4l2::controles() {
     QVector<ControleCamera> liste;
     v4l2_queryctrl q{};
     q.id = V4L2_CTRL_FLAG_NEXT_CTRL;
-    while (ioctlSur(VIDIOC_QUERYCTRL, &q) == 0) {
+    while (ioctlPeripherique(VIDIOC_QUERYCTRL, &q) == 0) {
         const quint32 id = q.id;
         q.id |= V4L2_CTRL_FLAG_NEXT_CTRL;
         if (q.flags & (V4L2_CTRL_FLAG_DISABLED | V4L2_CTRL_FLAG_READ_ONLY)) continue;
@@ -352,7 +612,7 @@ QVector<ControleCamera> PiloteV4l2::controles() {
                     v4l2_querymenu m{};
                     m.id = id;
                     m.index = static_cast<quint32>(i);
-                    if (ioctlSur(VIDIOC_QUERYMENU, &m) != 0) continue;
+                    if (ioctlPeripherique(VIDIOC_QUERYMENU, &m) != 0) continue;
                     const QString nom = q.type == V4L2_CTRL_TYPE_MENU
                                             ? texteC(m.name, sizeof m.name)
                                             : QString::number(m.value);
@@ -370,14 +630,14 @@ QVector<ControleCamera> PiloteV4l2::controles() {
 int PiloteV4l2::valeurControle(quint32 id) {
     v4l2_control c{};
     c.id = id;
-    return ioctlSur(VIDIOC_G_CTRL, &c) == 0 ? c.value : 0;
+    return ioctlPeripherique(VIDIOC_G_CTRL, &c) == 0 ? c.value : 0;
 }
 
 bool PiloteV4l2::definirControle(quint32 id, int valeur) {
     v4l2_control c{};
     c.id = id;
     c.value = valeur;
-    return ioctlSur(VIDIOC_S_CTRL, &c) == 0;
+    return ioctlPeripherique(VIDIOC_S_CTRL, &c) == 0;
 }
 
 QVector<FormatCamera> PiloteV4l2::formats() {
@@ -387,8 +647,9 @@ QVector<FormatCamera> PiloteV4l2::formats() {
     for (quint32 i = 0;; ++i) {
         v4l2_fmtdesc d{};
         d.index = i;
-        d.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        if (ioctlSur(VIDIOC_ENUM_FMT, &d) != 0) break;
+        d.type = kCapture;
+        if (ioctlPeripherique(VIDIOC_ENUM_FMT, &d) != 0) break;
+        if (!convertibleEnRvb(d.pixelformat)) continue;  // H.264 and the like: nothing to show
         FormatCamera f;
         f.fourcc = d.pixelformat;
         f.description = texteC(d.description, sizeof d.description);
@@ -396,7 +657,7 @@ QVector<FormatCamera> PiloteV4l2::formats() {
             v4l2_frmsizeenum t{};
             t.index = j;
             t.pixel_format = d.pixelformat;
-            if (ioctlSur(VIDIOC_ENUM_FRAMESIZES, &t) != 0) break;
+            if (ioctlPeripherique(VIDIOC_ENUM_FRAMESIZES, &t) != 0) break;
             if (t.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
                 f.tailles.append(
                     QSize(static_cast<int>(t.discrete.width), static_cast<int>(t.discrete.height)));
@@ -413,11 +674,10 @@ QVector<FormatCamera> PiloteV4l2::formats() {
             }
             break;
         }
-        if (f.tailles.isEmpty()) {
+        if (f.tailles.isEmpty() && d.pixelformat == format_.fmt.pix.pixelformat)
             f.tailles.append(QSize(static_cast<int>(format_.fmt.pix.width),
                                    static_cast<int>(format_.fmt.pix.height)));
-        }
-        liste.append(f);
+        if (!f.tailles.isEmpty()) liste.append(f);
     }
     return liste;
 }
@@ -430,20 +690,29 @@ quint32 PiloteV4l2::formatCourant(QSize* taille) {
 }
 
 bool PiloteV4l2::appliquerFormat(quint32 fourcc, QSize taille) {
+    if (!fd_ || !convertibleEnRvb(fourcc)) return false;
     const v4l2_format ancien = format_;
+    arreterFlux();
     v4l2_format voulu{};
-    voulu.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     voulu.fmt.pix.pixelformat = fourcc;
     voulu.fmt.pix.width = static_cast<quint32>(taille.width());
     voulu.fmt.pix.height = static_cast<quint32>(taille.height());
     voulu.fmt.pix.field = V4L2_FIELD_ANY;
-    arreterFlux();
-    if (demarrerFlux(&voulu)) {
-        formatsChoisis().insert(chemin_, format_);
-        return true;
+    if (ecrireFormat(voulu) && voulu.fmt.pix.pixelformat == fourcc) {
+        format_ = voulu;
+        if (demarrerFlux() == 0) {
+            formatsChoisis().insert(chemin_, format_);
+            return true;
+        }
     }
-    arreterFlux();
-    demarrerFlux(&ancien);  // back to what worked
+    // Back to what worked; a camera that takes neither has stopped answering.
+    v4l2_format retour = ancien;
+    if (ecrireFormat(retour)) {
+        format_ = retour;
+        if (demarrerFlux() == 0) return false;
+    }
+    format_ = ancien;
+    perdue_ = true;
     return false;
 }
 
