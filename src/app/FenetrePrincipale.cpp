@@ -21,6 +21,7 @@
 #include "DialogueOuvrirProjet.h"
 #include "DialogueReglagesVideo.h"
 #include "Duplication.h"
+#include "bandeson/CommandesBandeSon.h"
 #include "capture/Camera.h"
 #include "capture/VueDirecte.h"
 #include "platform/Bitmap.h"
@@ -669,16 +670,16 @@ void FenetrePrincipale::copierVideo() {
     if (departCommande(projet)) commandeAVenir();
 }
 void FenetrePrincipale::enregistrerBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::enregistrerBandeSon(projet, *fenetreSon, this);
 }
 void FenetrePrincipale::ecouterBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::ecouterBandeSon(projet, this);
 }
 void FenetrePrincipale::importerBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::importerBandeSon(projet, this);
 }
 void FenetrePrincipale::copierBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::copierBandeSon(projet, this);
 }
 void FenetrePrincipale::mixerFilm() {
     if (departCommande(projet)) commandeAVenir();

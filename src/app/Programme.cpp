@@ -4,6 +4,7 @@
 #include "DialogueOuvrirProjet.h"
 #include "DialogueReglagesVideo.h"
 #include "FenetrePrincipale.h"
+#include "bandeson/DialogueEnregistrementSon.h"
 
 namespace vp {
 
@@ -13,6 +14,7 @@ std::unique_ptr<FenetrePrincipale> creerFenetres() {
     auto* ouvrir = new DialogueOuvrirProjet(form1->projet, form1.get());
     auto* video = new DialogueReglagesVideo(form1->projet, form1.get());
     form1->relierDialogues(nouveau, ouvrir, video);
+    form1->fenetreSon = new DialogueEnregistrementSon(form1->projet, form1.get());
     return form1;
 }
 

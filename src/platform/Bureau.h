@@ -15,6 +15,11 @@ public:
     virtual void ouvrirDocument(const QString& chemin) = 0;
     // Starts `programme` with `arguments` and waits for its end; false when it could not start.
     virtual bool lancerEtAttendre(const QString& programme, const QStringList& arguments) = 0;
+    // Starts `programme` with `arguments` (no shell) and does not wait; false when it could
+    // not start.
+    virtual bool lancer(const QString& programme, const QStringList& arguments) = 0;
+    // True when `programme` is found on the PATH.
+    virtual bool programmeExiste(const QString& programme) = 0;
 };
 
 IBureau& bureau();
