@@ -145,7 +145,7 @@ void DialogueEnregistrementSon::showEvent(QShowEvent* e) {
 }
 
 void DialogueEnregistrementSon::preparerOuverture() {
-    afficherImage(0);
+    afficherPremiereImage();
     demarrerSurveillance();
 
     video_.reset();
@@ -196,6 +196,7 @@ void DialogueEnregistrementSon::enregistrer() {
     // this instant, always counted from it, so that the pictures never drift from the sound.
     debut_ = Horloge::now();
     programmerImageSuivante();
+    preparerImage(0);
 }
 
 void DialogueEnregistrementSon::programmerImageSuivante() {
@@ -207,28 +208,47 @@ void DialogueEnregistrementSon::programmerImageSuivante() {
     minuterieImages->start(static_cast<int>(std::max<int64_t>(0, reste)));
 }
 
+void DialogueEnregistrementSon::preparerImage(int index) {
+    indexPrete_ = index;
+    imagePrete_ = QImage();
+    try {
+        imagePrete_ =
+            chargerImage(cheminImage(p_, index))
+                .scaled(vueImage->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    } catch (const Erreur&) {
+    }
+}
+
 void DialogueEnregistrementSon::montrerImageSuivante() {
     const int k = p_.posLecture;
     if (!video_ || k < 0 || k >= p_.nbImages) return;
-    afficherImage(k);
+    if (indexPrete_ != k) preparerImage(k);
+    // A frame that cannot be read leaves the last picture on screen: the recording goes on.
+    if (!imagePrete_.isNull()) {
+        vueImage->setImage(imagePrete_);
+        vueImage->repaint();
+    }
     const auto echeance =
         debut_ + std::chrono::microseconds(static_cast<int64_t>(k + 1) *
                                            static_cast<int64_t>(video_->microsecondesParImage));
     const auto retard =
         std::chrono::duration_cast<std::chrono::microseconds>(Horloge::now() - echeance);
     p_.posLecture = k + 1;
-    if (p_.posLecture < p_.nbImages) programmerImageSuivante();
+    if (p_.posLecture < p_.nbImages) {
+        programmerImageSuivante();
+        // The next frame is read and scaled now, in the time to spare: at its due time it
+        // only has to be drawn.
+        preparerImage(p_.posLecture);
+    }
     emit imageMontree(k, retard.count());
 }
 
-void DialogueEnregistrementSon::afficherImage(int index) {
-    // A frame that cannot be read leaves the last picture on screen: the recording goes on.
+void DialogueEnregistrementSon::afficherPremiereImage() {
     QImage image;
-    if (index < p_.nbImages) {
+    if (p_.nbImages > 0) {
         try {
-            image = chargerImage(cheminImage(p_, index));
+            image = chargerImage(cheminImage(p_, 0));
         } catch (const Erreur&) {
-            if (index != 0) return;
         }
     }
     if (image.isNull()) image = QImage(QStringLiteral(":/images/vide.bmp"));
@@ -239,7 +259,7 @@ void DialogueEnregistrementSon::afficherImage(int index) {
 void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
-    afficherImage(0);
+    afficherPremiereImage();
     if (!erreur.isEmpty())
         dialogues().message(isVisible() ? this : parentWidget(), erreur, Icone::Avertissement);
     emit enregistrementTermine(erreur);

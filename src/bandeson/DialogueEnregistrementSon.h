@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <chrono>
 #include <optional>
 
@@ -83,13 +84,19 @@ private:
     void brancherChaines();
     void demarrerSurveillance();
     void programmerImageSuivante();
-    void afficherImage(int index);
+    // Reads and scales frame `index` ahead of its due time; a null picture when it cannot be
+    // read.
+    void preparerImage(int index);
+    // Frame 0, or the empty picture when there is none.
+    void afficherPremiereImage();
     // The recording chain's end, on the window's thread; `erreur` empty for a normal end.
     void finEnregistrement(const QString& erreur);
 
     ProjetCourant& p_;
     std::optional<InfosVideo> video_;
     std::chrono::steady_clock::time_point debut_;
+    QImage imagePrete_;
+    int indexPrete_ = -1;
 };
 
 }  // namespace vp
