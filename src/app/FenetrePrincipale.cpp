@@ -670,7 +670,10 @@ void FenetrePrincipale::copierVideo() {
     if (departCommande(projet)) commandeAVenir();
 }
 void FenetrePrincipale::enregistrerBandeSon() {
-    if (departCommande(projet)) vp::enregistrerBandeSon(projet, *fenetreSon, this);
+    if (!departCommande(projet)) return;
+    // The recording window plays the frames with the same playback position.
+    if (apercu_->enLecture()) apercu_->arreter();
+    vp::enregistrerBandeSon(projet, *fenetreSon, this);
 }
 void FenetrePrincipale::ecouterBandeSon() {
     if (departCommande(projet)) vp::ecouterBandeSon(projet, this);

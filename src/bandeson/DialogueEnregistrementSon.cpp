@@ -257,6 +257,7 @@ void DialogueEnregistrementSon::afficherPremiereImage() {
 }
 
 void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
+    if (enregistreur.EnCours()) return;  // a later recording already runs: this end is past
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();

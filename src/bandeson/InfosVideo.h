@@ -11,8 +11,6 @@ struct InfosVideo {
     uint32_t microsecondesParImage = 0;
     uint32_t nombreImages = 0;
 
-    // Frame period in whole milliseconds, rounded down.
-    uint32_t intervalleImage() const { return microsecondesParImage / 1000; }
     // Video length in whole seconds, rounded down; in 64 bits, so that long videos do not wrap.
     uint64_t dureeVideo() const {
         return static_cast<uint64_t>(nombreImages) * microsecondesParImage / 1000000;

@@ -47,8 +47,11 @@ TEST_F(CommandesSon, AvertissementsQuandUneEtapeManque) {
 
 TEST_F(CommandesSon, EnregistrerOuvreLaFenetreEtEcouterLeSon) {
     projet(2);
-    dialogues().quandModal<DialogueEnregistrementSon>([](DialogueEnregistrementSon& w) {
+    f->boutonApercu->click();  // the preview stops: the window plays the frames itself
+    ASSERT_TRUE(f->minuterieApercu->isActive());
+    dialogues().quandModal<DialogueEnregistrementSon>([&](DialogueEnregistrementSon& w) {
         EXPECT_TRUE(w.isVisible());
+        EXPECT_FALSE(f->minuterieApercu->isActive());
         w.boutonFermer->click();
     });
     f->actionEnregistrerSon->trigger();

@@ -187,6 +187,20 @@ TEST_F(FenetreSon, MicroQuiRefuseDeSOuvrirLaisseLAncienneBandeSon) {
     EXPECT_EQ(f.readAll(), "l'ancienne bande-son");
 }
 
+TEST_F(FenetreSon, BandeSonImpossibleAEcrire) {
+    projet(10);
+    QDir().mkdir(son());  // "audio.wav" is a folder: the file cannot be created
+    ouvrir([&](DialogueEnregistrementSon& w) {
+        w.boutonEnregistrer->click();
+        ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }));
+        EXPECT_NE(w.sortieSurveillance.Status(), 2);  // the meter goes on
+    });
+    EXPECT_EQ(fins, QStringList{"L'enregistrement ne peut pas commencer.\nImpossible d'écrire le "
+                                "fichier « " +
+                                son() + " » : c'est un dossier."});
+    EXPECT_TRUE(montrees.isEmpty());
+}
+
 TEST_F(FenetreSon, MicroQuiSeTaitEnCoursDEnregistrement) {
     projet(100);
     ouvrir([&](DialogueEnregistrementSon& w) {
@@ -205,6 +219,7 @@ TEST_F(FenetreSon, MicroQuiSeTaitEnCoursDEnregistrement) {
     EXPECT_TRUE(fins[0].startsWith("L'enregistrement s'est arrêté avant la fin.\nLe micro"));
     EXPECT_TRUE(dialogues().messages().contains(fins[0]));
     reglagesMicroSimule().muet = false;
+    dossier.conserver(son());
     enTeteJuste(son());
 }
 
@@ -231,6 +246,8 @@ TEST_F(FenetreSon, RouvrirAussitotApresAvoirFerme) {
     });
     EXPECT_EQ(fins, QStringList{""});
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+    dossier.conserver(son());
+    enTeteJuste(son());
 }
 
 TEST_F(FenetreSon, NiveauAZeroQuandLaFenetreEstFermee) {
