@@ -82,13 +82,21 @@ protected:
     }
     void TearDown() override { installerPiloteEntree(std::move(ancien)); }
 
-    static void stereo16(TAudioIn& a, int secondes) {
+    static void stereo16(TAudioIn& a) {
         a.InBitsPerSample = 16;
         a.InChannels = 2;
         a.InSampleRate = 44100;
-        a.RecTime = secondes;
+        a.RecTime = 1;
     }
-    // Every frame of the stream: true when each holds its own index in both channels.
+    // One second captured from `a`'s device: true when each frame holds its own index in both
+    // channels.
+    static ::testing::AssertionResult uneSeconde(TAudioIn& a) {
+        stereo16(a);
+        a.Init();
+        const auto r = rampeContinue(a, 176400);
+        a.Flush();
+        return r;
+    }
     static ::testing::AssertionResult rampeContinue(TAudioIn& a, int64_t attendus) {
         std::vector<char> tampon(5000), octets;
         for (int n; (n = a.GetData(tampon.data(), 5000)) > 0;)
@@ -111,26 +119,18 @@ TEST_F(Alsa, CaptureDepuisUnPeripheriqueDefiniParLeTest) {
     EXPECT_EQ(piloteEntree().nombrePeripheriques(), 2);
     EXPECT_EQ(piloteEntree().nomPeripherique(1), "seconde");
     TAudioIn a;
-    stereo16(a, 1);
-    a.Init();
-    EXPECT_TRUE(rampeContinue(a, 176400));
-    a.Flush();
+    EXPECT_TRUE(uneSeconde(a));
     EXPECT_EQ(carte->recuperations, 0);
     // The other device, then a missing one.
     a.SetBaseChannel(1);
-    a.Init();
-    EXPECT_TRUE(rampeContinue(a, 176400));
-    a.Flush();
+    EXPECT_TRUE(uneSeconde(a));
     EXPECT_EQ(messageDe([&] { a.SetBaseChannel(2); }), "Channel 2 is not available");
 }
 
 TEST_F(Alsa, UnDebordementEstRattrapeEtLaCaptureReprend) {
     carte->lectureEnDebordement = 5;
     TAudioIn a;
-    stereo16(a, 1);
-    a.Init();
-    EXPECT_TRUE(rampeContinue(a, 176400));
-    a.Flush();
+    EXPECT_TRUE(uneSeconde(a));
     EXPECT_EQ(carte->recuperations, 1);
     EXPECT_EQ(carte->demarrages, 2);  // at the start, and again after the recovery
 }
@@ -138,12 +138,10 @@ TEST_F(Alsa, UnDebordementEstRattrapeEtLaCaptureReprend) {
 TEST_F(Alsa, UnDemarrageRefuseEstSignale) {
     carte->refusDemarrage = -EIO;
     TAudioIn a;
-    stereo16(a, 1);
+    stereo16(a);
     EXPECT_EQ(messageDe([&] { a.Init(); }),
               "Le micro « default » ne démarre pas : erreur du matériel.");
     EXPECT_FALSE(a.Busy);
     carte->refusDemarrage = 0;
-    a.Init();  // nothing left open or stuck
-    EXPECT_TRUE(rampeContinue(a, 176400));
-    a.Flush();
+    EXPECT_TRUE(uneSeconde(a));  // nothing left open or stuck
 }
