@@ -251,6 +251,17 @@ def deux(t):
 faire("doubler_selection", 17, 17, deux)
 faire("supprimer_selection", 17, 17, lambda t: (t.trait(3, 3, 14, 14, 3.2, ROUGE), t.trait(14, 3, 3, 14, 3.2, ROUGE)))
 
+# Volume mixer button of the recording window, 41 x 41: three faders.
+def melangeur(t):
+    for i, niveau in enumerate((0.35, 0.7, 0.5)):
+        x = 8 + i * 10
+        t.rect(x, 3, 3, 31, GRIS)
+        y = 3 + 31 * (1 - niveau)
+        t.rect(x - 3.5, y - 3, 10, 6, BLEU)
+
+
+faire("melangeur", 37, 37, melangeur)
+
 # Folder button of the project dialogs.
 faire("dossier", 26, 26, lambda t: dossier(t, 1, 3, 24, 20))
 

@@ -22,6 +22,7 @@
 #include "DialogueOuvrirProjet.h"
 #include "DialogueReglagesVideo.h"
 #include "Duplication.h"
+#include "bandeson/CommandesBandeSon.h"
 #include "capture/Camera.h"
 #include "capture/VueDirecte.h"
 #include "platform/Bitmap.h"
@@ -681,16 +682,19 @@ void FenetrePrincipale::copierVideo() {
     if (departCommande(projet)) commandeAVenir();
 }
 void FenetrePrincipale::enregistrerBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (!departCommande(projet)) return;
+    // The recording window plays the frames with the same playback position.
+    if (apercu_->enLecture()) apercu_->arreter();
+    vp::enregistrerBandeSon(projet, *fenetreSon, this);
 }
 void FenetrePrincipale::ecouterBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::ecouterBandeSon(projet, this);
 }
 void FenetrePrincipale::importerBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::importerBandeSon(projet, this);
 }
 void FenetrePrincipale::copierBandeSon() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::copierBandeSon(projet, this);
 }
 void FenetrePrincipale::mixerFilm() {
     if (departCommande(projet)) commandeAVenir();

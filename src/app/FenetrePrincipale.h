@@ -29,6 +29,7 @@ class TCamera;
 class DialogueNouveauProjet;
 class DialogueOuvrirProjet;
 class DialogueReglagesVideo;
+class DialogueEnregistrementSon;
 class VueDirecte;
 struct EnTeteVideo;
 
@@ -50,6 +51,7 @@ public:
     DialogueNouveauProjet* dialogueNouveau = nullptr;
     DialogueOuvrirProjet* dialogueOuvrir = nullptr;
     DialogueReglagesVideo* dialogueVideo = nullptr;
+    DialogueEnregistrementSon* fenetreSon = nullptr;
 
     // Controls.
     QWidget* fond;  // the client area

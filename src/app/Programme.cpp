@@ -5,6 +5,7 @@
 #include "DialogueOuvrirProjet.h"
 #include "DialogueReglagesVideo.h"
 #include "FenetrePrincipale.h"
+#include "bandeson/DialogueEnregistrementSon.h"
 
 namespace vp {
 
@@ -14,6 +15,7 @@ std::unique_ptr<FenetrePrincipale> creerFenetres() {
     auto* ouvrir = new DialogueOuvrirProjet(fenetre->projet, fenetre.get());
     auto* video = new DialogueReglagesVideo(fenetre->projet, fenetre.get());
     fenetre->relierDialogues(nouveau, ouvrir, video);
+    fenetre->fenetreSon = new DialogueEnregistrementSon(fenetre->projet, fenetre.get());
     auto* dossierProjets = new DialogueDossierProjets(fenetre->projet, fenetre.get());
     nouveau->dialogueDossierProjets = ouvrir->dialogueDossierProjets = dossierProjets;
     return fenetre;

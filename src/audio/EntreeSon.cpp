@@ -20,7 +20,9 @@ std::mutex& verrouAudio() {
 TAudioIn::TAudioIn() = default;
 
 TAudioIn::~TAudioIn() {
-    // Closing the device stops its thread: no callback comes after this point.
+    // A chain still pulling this source lets go of it first (waiting for a GetData in
+    // progress); closing the device then stops its thread: no callback comes after this point.
+    AnnoncerDestruction();
     peripherique_.reset();
 }
 
@@ -32,23 +34,14 @@ void TAudioIn::SetBaseChannel(int Value) {
 }
 
 int TAudioIn::delaiMaximalMs() const {
-    const int64_t parSeconde = std::max<int64_t>(
-        1, static_cast<int64_t>(InSampleRate) * InChannels * (InBitsPerSample / 8));
+    const int64_t parSeconde = std::max<int64_t>(1, format_.nAvgBytesPerSec);
     return static_cast<int>(3 * kTailleTampon * 1000 / parSeconde + 2000);
 }
 
 void TAudioIn::ouvrirPeripherique() {
-    if (ouvertures_ == 0) {
-        FormatOnde f;
-        f.wFormatTag = 1;
-        f.nChannels = static_cast<uint16_t>(InChannels);
-        f.nSamplesPerSec = static_cast<uint32_t>(InSampleRate);
-        f.wBitsPerSample = static_cast<uint16_t>(InBitsPerSample);
-        f.nBlockAlign = static_cast<uint16_t>(InChannels * InBitsPerSample / 8);
-        f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+    if (ouvertures_ == 0)
         peripherique_ =
-            piloteEntree().ouvrir(baseChannel_, f, [this](EnTeteOnde* t) { rappel(t); });
-    }
+            piloteEntree().ouvrir(baseChannel_, format_, [this](EnTeteOnde* t) { rappel(t); });
     ++ouvertures_;
 }
 
@@ -73,7 +66,15 @@ void TAudioIn::Init() {
     BufEnd = 0;
     BufStart = 1;
     Position = 0;
-    recBytes_ = static_cast<int64_t>(InBitsPerSample / 8) * RecTime * InChannels * InSampleRate;
+    const int bits = InBitsPerSample, canaux = InChannels, frequence = InSampleRate;
+    format_.wFormatTag = 1;
+    format_.nChannels = static_cast<uint16_t>(canaux);
+    format_.nSamplesPerSec = static_cast<uint32_t>(frequence);
+    format_.wBitsPerSample = static_cast<uint16_t>(bits);
+    format_.nBlockAlign = static_cast<uint16_t>(canaux * bits / 8);
+    format_.nAvgBytesPerSec = format_.nSamplesPerSec * format_.nBlockAlign;
+    recBytes_ = static_cast<int64_t>(bits / 8) * RecTime * canaux * frequence;
+    sansReponse_ = false;
     Busy = true;
     {
         std::lock_guard verrou(verrouAudio());
@@ -132,16 +133,23 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
                 }
             }
             const std::string erreur = peripherique_->erreur();
-            if (!erreur.empty()) throw EACSException(erreur);
-            if (std::chrono::steady_clock::now() > limite)
+            if (!erreur.empty()) {
+                sansReponse_ = true;
+                throw EACSException(erreur);
+            }
+            if (std::chrono::steady_clock::now() > limite) {
+                sansReponse_ = true;
                 throw EACSException("Le micro ne donne plus de son : l'enregistrement s'arrête.");
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         BufEnd = static_cast<int>(std::min<uint32_t>(plein->dwBytesRecorded, kTailleTampon));
         std::memcpy(local_, plein->lpData, static_cast<size_t>(BufEnd));
         libres_.push_back(reinterpret_cast<TamponCapture*>(plein));
     }
-    const int n = std::min(BufferSize, BufEnd - BufStart + 1);
+    // Not a byte past the length asked for: the file's header then tells exactly what it holds.
+    int n = std::min(BufferSize, BufEnd - BufStart + 1);
+    if (recBytes_ >= 0) n = static_cast<int>(std::min<int64_t>(n, recBytes_ - Position));
     std::memcpy(Buffer, local_ + BufStart - 1, static_cast<size_t>(n));
     BufStart += n;
     Position += n;
@@ -151,10 +159,10 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
 void TAudioIn::Flush() {
     if (peripherique_) {
         // Every buffer handed to the device comes back first; a device that has stopped
-        // delivering is not waited for beyond a few buffers' time.
+        // delivering is not waited for, or not beyond a few buffers' time.
         const auto limite =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(delaiMaximalMs());
-        for (;;) {
+        while (!sansReponse_) {
             {
                 std::lock_guard verrou(verrouAudio());
                 if (enAttente_ <= 0) break;

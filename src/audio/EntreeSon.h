@@ -19,10 +19,12 @@ public:
 
     int BaseChannel() const { return baseChannel_; }
     void SetBaseChannel(int Value);
-    int InBitsPerSample = 8;
-    int InChannels = 1;
-    int InSampleRate = 8000;
-    int RecTime = 600;
+    // Written by the window for the next stream while the last one may still be finishing on
+    // its worker: each stream works with the values taken at its Init.
+    std::atomic<int> InBitsPerSample{8};
+    std::atomic<int> InChannels{1};
+    std::atomic<int> InSampleRate{8000};
+    std::atomic<int> RecTime{600};
 
     int BitsPerSample() override { return InBitsPerSample; }
     int Channels() override { return InChannels; }
@@ -46,6 +48,10 @@ private:
     // Longest wait for one buffer before the device counts as silent for good.
     int delaiMaximalMs() const;
 
+    // The stream's format, taken at Init.
+    FormatOnde format_;
+    // The device stopped delivering during this stream: Flush does not wait for it.
+    bool sansReponse_ = false;
     int baseChannel_ = 0;
     std::unique_ptr<PeripheriqueEntree> peripherique_;
     int ouvertures_ = 0;

@@ -89,12 +89,6 @@ TWaveOut::TWaveOut() = default;
 
 TWaveOut::~TWaveOut() {
     TerminerTravailleur();
-    if (Busy) {
-        try {
-            Done();
-        } catch (...) {
-        }
-    }
 }
 
 void TWaveOut::SetWavType(TWavType Value) {
@@ -113,11 +107,17 @@ long TWaveOut::longueurFichier() {
     return ::fstat(fileno(Stream.get()), &s) == 0 ? static_cast<long>(s.st_size) : 0;
 }
 
-void TWaveOut::ecrire32(long position, uint32_t valeur) {
+void TWaveOut::ecrire(const void* octets, size_t n) {
+    if (std::fwrite(octets, 1, n, Stream.get()) != n)
+        throw ErreurFichierAudio("Cannot write file", fichierOuvert_, errno ? errno : EIO);
+}
+
+bool TWaveOut::ecrire32(long position, uint32_t valeur) {
     unsigned char o[4];
     mettre32(o, valeur);
-    std::fseek(Stream.get(), position, SEEK_SET);
-    std::fwrite(o, 1, 4, Stream.get());
+    std::clearerr(Stream.get());
+    return std::fseek(Stream.get(), position, SEEK_SET) == 0 &&
+           std::fwrite(o, 1, 4, Stream.get()) == 4;
 }
 
 uint32_t TWaveOut::lire32(long position) {
@@ -155,6 +155,7 @@ void TWaveOut::lireEntete() {
             } else {
                 lu_.positionTailleData = pos + 4;
                 lu_.debutData = pos + 8;
+                lu_.finData = pos + 8 + static_cast<long>(taille);
                 lu_.type = type;
                 return;
             }
@@ -183,7 +184,7 @@ void TWaveOut::ecrireEntetePcm() {
     mettre16(h + 34, static_cast<uint16_t>(bits));
     std::memcpy(h + 36, "data", 4);
     mettre32(h + 40, data);
-    std::fwrite(h, 1, sizeof h, Stream.get());
+    ecrire(h, sizeof h);
 }
 
 void TWaveOut::ecrireEnteteAdpcm() {
@@ -213,25 +214,34 @@ void TWaveOut::ecrireEnteteAdpcm() {
     mettre32(h + 48, static_cast<uint32_t>(trames));
     std::memcpy(h + 52, "data", 4);
     mettre32(h + 56, data);
-    std::fwrite(h, 1, sizeof h, Stream.get());
+    ecrire(h, sizeof h);
 }
 
 void TWaveOut::Prepare() {
     if (FileName.empty()) throw EACSException("File name is not assigned.");
-    struct stat s {};
-    const bool existe = ::stat(FileName.c_str(), &s) == 0;
-    Stream.reset(std::fopen(FileName.c_str(), fileMode_ == foAppend && existe ? "r+b" : "w+b"));
-    if (!Stream)
-        throw EACSException("Impossible de créer le fichier « " + FileName +
-                            " » : " + std::strerror(errno) + ".");
     TACSInput* i = Input();
+    // The source first: a microphone that cannot be opened leaves the previous file untouched.
     i->Init();
     try {
+        fichierOuvert_ = FileName;
+        struct stat s {};
+        const bool existe = ::stat(FileName.c_str(), &s) == 0;
+        Stream.reset(std::fopen(FileName.c_str(), fileMode_ == foAppend && existe ? "r+b" : "w+b"));
+        if (!Stream) throw ErreurFichierAudio("Cannot create file", FileName, errno);
+        // Unbuffered: a failed write is seen at once, and nothing is left in a buffer to be
+        // written behind the header's back when the sizes are rewritten.
+        std::setvbuf(Stream.get(), nullptr, _IONBF, 0);
         ajout_ = fileMode_ == foAppend && longueurFichier() > 0;
         if (ajout_) {
             lireEntete();
             if (lu_.type != wtPCM && lu_.type != wtDVIADPCM)
                 throw EACSException("Cannot append data to this .wav file.");
+            // Sound written after a chunk that follows the data would be read as part of that
+            // chunk, and the chunk as sound.
+            const long L = longueurFichier();
+            if (lu_.finData < L && !(lu_.finData + 1 == L && (lu_.finData - lu_.debutData) % 2))
+                throw EACSException(
+                    "Cannot append data: the .wav file holds more after its sound.");
             wavType_ = lu_.type;
         }
         if (wavType_ == wtPCM) {
@@ -239,23 +249,33 @@ void TWaveOut::Prepare() {
                 if (i->SampleRate() != lu_.frequence || i->BitsPerSample() != lu_.bits ||
                     i->Channels() != lu_.canaux)
                     throw EACSException("Cannot append data in different audio format.");
-                std::fseek(Stream.get(), 0, SEEK_END);
             } else {
                 ecrireEntetePcm();
             }
         } else {
             if (i->BitsPerSample() != 16)
                 throw EACSException("Cannot encode 8 bit sound into ADPCM.");
+            const int canaux = ajout_ ? lu_.canaux : i->Channels();
+            const int bloc = ajout_ ? lu_.alignement : blockSize_;
+            if (canaux < 1 || canaux > 2)
+                throw EACSException("Cannot encode ADPCM sound with " + std::to_string(canaux) +
+                                    " channels.");
+            // A block's samples must fit the transfer buffer.
+            if (bloc <= 4 * canaux || (bloc - 4 * canaux) * 4 + 2 * canaux > kTailleTransfert)
+                throw EACSException("Cannot encode ADPCM sound in blocks of " +
+                                    std::to_string(bloc) + " bytes.");
             if (ajout_) {
                 if (i->SampleRate() != lu_.frequence || i->Channels() != lu_.canaux)
                     throw EACSException("Cannot append data in different audio format.");
-                blockSize_ = static_cast<uint16_t>(lu_.alignement);  // the file's blocks go on
-                std::fseek(Stream.get(), 0, SEEK_END);
+                blockSize_ = static_cast<uint16_t>(bloc);  // the file's blocks go on
             } else {
                 ecrireEnteteAdpcm();
                 etats_[0] = etats_[1] = EtatAdpcm{};
             }
+            canauxAdpcm_ = canaux;
         }
+        // Appending starts right after the sound (over a pad byte, if any).
+        if (ajout_) std::fseek(Stream.get(), std::min(lu_.finData, longueurFichier()), SEEK_SET);
     } catch (...) {
         // The file is closed and the source released, so that the next Run starts clean.
         Stream.reset();
@@ -272,46 +292,41 @@ bool TWaveOut::PumpStep(bool Abort) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));  // idle without spinning
         return true;
     }
-    SignalerProgression();
+    if (wavType_ != wtPCM) return pasAdpcm(Abort);
+    int n = 0;
+    int progression;
+    {
+        GardePrise prise(InputGuard);
+        TACSInput* i = Input();
+        if (!i) return false;  // unplugged: the stream ends here
+        progression = progressionDe(i);
+        // A source that fails ends the stream with its error.
+        if (!Abort) n = i->GetData(tampon_, sizeof tampon_);
+    }
+    SignalerProgression(progression);
     if (Abort) return false;
-    if (wavType_ == wtPCM) {
-        int n;
-        InputGuard.prendre();
-        try {
-            n = Input()->GetData(tampon_, sizeof tampon_);
-        } catch (...) {
-            InputGuard.rendre();
-            return false;  // a source that fails ends the stream
-        }
-        InputGuard.rendre();
-        if (n > 0) std::fwrite(tampon_, 1, static_cast<size_t>(n), Stream.get());
-        return n > 0;
-    }
-    try {
-        return pasAdpcm();
-    } catch (...) {
-        return false;
-    }
+    if (n > 0) ecrire(tampon_, static_cast<size_t>(n));
+    return n > 0;
 }
 
-bool TWaveOut::pasAdpcm() {
-    const int canaux = std::clamp(Input()->Channels(), 1, 2);
+bool TWaveOut::pasAdpcm(bool Abort) {
+    const int canaux = canauxAdpcm_;
     const int spb = echantillonsParBloc(blockSize_, canaux);
-    const int aLire = (blockSize_ - 4 * canaux) * 4 + 2 * canaux;
+    const int aLire = (blockSize_ - 4 * canaux) * 4 + 2 * canaux;  // fits tampon_ (Prepare)
     int lus = 0;
-    InputGuard.prendre();
-    try {
-        while (lus < aLire) {
-            const int n = Input()->GetData(
-                tampon_ + lus, std::min<int>(aLire - lus, static_cast<int>(sizeof tampon_) - lus));
+    int progression;
+    {
+        GardePrise prise(InputGuard);
+        TACSInput* i = Input();
+        if (!i) return false;
+        progression = progressionDe(i);
+        while (!Abort && lus < aLire) {
+            const int n = i->GetData(tampon_ + lus, aLire - lus);
             if (n <= 0) break;
             lus += n;
         }
-    } catch (...) {
-        InputGuard.rendre();
-        throw;
     }
-    InputGuard.rendre();
+    SignalerProgression(progression);
     if (lus == 0) return false;
     // Samples the source did not give (the end of the stream) are silence.
     std::memset(tampon_ + lus, 0, static_cast<size_t>(aLire - lus));
@@ -346,45 +361,51 @@ bool TWaveOut::pasAdpcm() {
                     bloc[sortie++] = static_cast<unsigned char>(bas | (haut << 4));
                 }
     }
-    std::fwrite(bloc.data(), 1, bloc.size(), Stream.get());
+    ecrire(bloc.data(), bloc.size());
     return true;
 }
 
 void TWaveOut::Done() {
+    GardePrise prise(InputGuard);
+    TACSInput* i = Input();
+    int erreur = 0;
     if (Stream) {
-        const long L = longueurFichier();
-        TACSInput* i = Input();
-        const int32_t declare = i ? i->Size.load() : -1;
-        if (wavType_ == wtPCM) {
-            if (ajout_) {
-                ecrire32(lu_.positionTailleData, static_cast<uint32_t>(L - lu_.debutData));
-                ecrire32(4, static_cast<uint32_t>(L - 8));
-            } else if (declare == -1 || L - 44 < declare) {
-                // Unknown length, or a stream that ended early: the header tells what the
-                // file really holds.
-                ecrire32(40, static_cast<uint32_t>(L - 44));
-                ecrire32(4, static_cast<uint32_t>(L - 8));
-            }
-        } else {
-            const int canaux =
-                std::max(1, lu_.canaux > 0 && ajout_ ? lu_.canaux : (i ? i->Channels() : 1));
-            const int spb = echantillonsParBloc(blockSize_, canaux);
-            if (ajout_) {
-                const auto data = static_cast<uint32_t>(L - lu_.debutData);
-                ecrire32(lu_.positionTailleData, data);
-                if (lu_.positionFact >= 0)
-                    ecrire32(lu_.positionFact, static_cast<uint32_t>(spb) * (data / blockSize_));
-                ecrire32(4, static_cast<uint32_t>(L - 8));
-            } else if (declare == -1 || static_cast<uint32_t>(L - 60) < lire32(56)) {
-                const auto data = static_cast<uint32_t>(L - 60);
-                ecrire32(56, data);
-                ecrire32(48, (data / blockSize_) * static_cast<uint32_t>(spb));
-                ecrire32(4, static_cast<uint32_t>(L - 8));
-            }
-        }
-        Stream.reset();
+        // The sizes are those of the bytes really in the file, whatever the writes did.
+        if (!rectifierEntete(i ? i->Size.load() : -1)) erreur = errno ? errno : EIO;
+        if (std::fclose(Stream.release()) != 0 && !erreur) erreur = errno ? errno : EIO;
     }
-    if (TACSInput* i = Input()) i->Flush();
+    if (i) i->Flush();
+    if (erreur) throw ErreurFichierAudio("Cannot write file", fichierOuvert_, erreur);
+}
+
+bool TWaveOut::rectifierEntete(int32_t declare) {
+    errno = 0;
+    const long L = longueurFichier();
+    if (wavType_ == wtPCM) {
+        if (ajout_)
+            return ecrire32(lu_.positionTailleData, static_cast<uint32_t>(L - lu_.debutData)) &&
+                   ecrire32(4, static_cast<uint32_t>(L - 8));
+        // Unknown length, or a stream that ended early: the header tells what the file holds.
+        if (declare == -1 || L - 44 != declare)
+            return ecrire32(40, static_cast<uint32_t>(std::max(0L, L - 44))) &&
+                   ecrire32(4, static_cast<uint32_t>(std::max(0L, L - 8)));
+        return true;
+    }
+    const int spb = echantillonsParBloc(blockSize_, canauxAdpcm_);
+    if (ajout_) {
+        const auto data = static_cast<uint32_t>(L - lu_.debutData);
+        return ecrire32(lu_.positionTailleData, data) &&
+               (lu_.positionFact < 0 ||
+                ecrire32(lu_.positionFact, static_cast<uint32_t>(spb) * (data / blockSize_))) &&
+               ecrire32(4, static_cast<uint32_t>(L - 8));
+    }
+    if (declare == -1 || L < 60 || static_cast<uint32_t>(L - 60) < lire32(56)) {
+        const auto data = static_cast<uint32_t>(std::max(0L, L - 60));
+        return ecrire32(56, data) &&
+               ecrire32(48, (data / blockSize_) * static_cast<uint32_t>(spb)) &&
+               ecrire32(4, static_cast<uint32_t>(std::max(0L, L - 8)));
+    }
+    return true;
 }
 
 }  // namespace vp

@@ -45,23 +45,34 @@ private:
         int bits = 0;
         long positionTailleData = -1;  // offset of the data chunk's size field
         long debutData = -1;           // offset of the first data byte
+        long finData = -1;             // offset just past the data, as its size says
         long positionFact = -1;        // offset of the fact chunk's value (ADPCM)
     };
+
+    static constexpr int kTailleTransfert = 16384;
 
     void lireEntete();
     void ecrireEntetePcm();
     void ecrireEnteteAdpcm();
-    bool pasAdpcm();
-    void ecrire32(long position, uint32_t valeur);
+    bool pasAdpcm(bool Abort);
+    // Writes at the current position; raises ErreurFichierAudio when not everything was written.
+    void ecrire(const void* octets, size_t n);
+    bool ecrire32(long position, uint32_t valeur);
     uint32_t lire32(long position);
     long longueurFichier();
+    // Rewrites the header's sizes from the file's length where they do not match it; false
+    // (errno set) when that fails.
+    bool rectifierEntete(int32_t declare);
 
     TWavType wavType_ = wtPCM;
     uint16_t blockSize_ = 512;
     bool ajout_ = false;  // this stream appends to a non-empty file
+    // The file of the stream in progress: FileName may already be set for the next one.
+    std::string fichierOuvert_;
     EnTeteLu lu_;
     EtatAdpcm etats_[2];
-    unsigned char tampon_[16384];
+    int canauxAdpcm_ = 1;  // channels of the ADPCM stream in progress, checked by Prepare
+    unsigned char tampon_[kTailleTransfert];
 };
 
 }  // namespace vp

@@ -1,14 +1,25 @@
 #include "Flux.h"
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace vp {
 
+ErreurFichierAudio::ErreurFichierAudio(const std::string& quoi, std::string fichier_, int erreur_)
+    : EACSException(quoi + " \"" + fichier_ + "\": " + std::strerror(erreur_) + "."),
+      fichier(std::move(fichier_)),
+      erreur(erreur_) {}
+
 // --- TComponent ---
 
 TComponent::~TComponent() {
+    AnnoncerDestruction();
+}
+
+void TComponent::AnnoncerDestruction() {
     const std::vector<TComponent*> abonnes(abonnes_.begin(), abonnes_.end());
+    abonnes_.clear();
     for (TComponent* a : abonnes) {
         a->abonnes_.erase(this);
         a->Notification(this);
@@ -47,12 +58,12 @@ void changerEntree(std::atomic<TACSInput*>& entree, Garde& garde, bool enCours, 
     if (nouvelle) nouvelle->FreeNotification(abonne);
 }
 
-// The input is going away: forget it, without calling into what is being destroyed.
+// The input is going away: forget it, without calling into what is being destroyed. The guard
+// waits for a GetData in progress to return first.
 void oublierEntree(std::atomic<TACSInput*>& entree, Garde& garde, TComponent* composant) {
     if (composant != entree.load()) return;
-    garde.prendre();
+    GardePrise prise(garde);
     entree = nullptr;
-    garde.rendre();
 }
 
 }  // namespace
@@ -69,7 +80,21 @@ void TACSInput::Reset() {
 
 // --- TACSConverter ---
 
-TACSConverter::~TACSConverter() = default;
+TACSConverter::~TACSConverter() {
+    LibererEntree();
+}
+
+void TACSConverter::LibererEntree() {
+    AnnoncerDestruction();
+    if (!Busy) return;
+    Busy = false;
+    if (TACSInput* i = input_.load()) {
+        try {
+            i->Flush();
+        } catch (...) {
+        }
+    }
+}
 
 void TACSConverter::SetInput(TACSInput* Value) {
     if (Value == this) return;
@@ -163,12 +188,21 @@ TACSOutput::TACSOutput() : Thread(std::make_unique<TACSThread>()) {
 }
 
 TACSOutput::~TACSOutput() {
-    TerminerTravailleur();
+    // The concrete output has already stopped the worker (TerminerTravailleur); Done cannot be
+    // called from here any more.
+    Thread->Terminer();
     if (TACSInput* i = input_.load()) i->RemoveFreeNotification(this);
 }
 
 void TACSOutput::TerminerTravailleur() {
     Thread->Terminer();
+    if (!Busy) return;
+    OutputReady = false;
+    try {
+        Done();
+    } catch (...) {
+    }
+    Busy = false;
 }
 
 void TACSOutput::SetInput(TACSInput* Value) {
@@ -204,7 +238,11 @@ int TACSOutput::Status() const {
 }
 
 int TACSOutput::Progress() const {
-    TACSInput* i = Input();
+    GardePrise prise(InputGuard);
+    return progressionDe(Input());
+}
+
+int TACSOutput::progressionDe(TACSInput* i) {
     if (!i) return 0;
     const int32_t taille = i->Size;
     if (taille == -1) return -1;
@@ -212,8 +250,7 @@ int TACSOutput::Progress() const {
     return static_cast<int>(std::nearbyint(static_cast<double>(i->Position) / taille * 100.0));
 }
 
-void TACSOutput::SignalerProgression() {
-    const int p = Progress();
+void TACSOutput::SignalerProgression(int p) {
     if (p != LastProgress) {
         LastProgress = p;
         if (OnProgress) OnProgress(this);
@@ -223,20 +260,22 @@ void TACSOutput::SignalerProgression() {
 void TACSOutput::EndStream() {
     if (!Busy) return;
     OutputReady = false;
-    Done();
+    try {
+        Done();
+    } catch (const std::exception& e) {
+        // The stream could not be finished (its file not closed): an error, not an end.
+        Busy = false;
+        if (OnThreadException) OnThreadException(this, e);
+        return;
+    }
     Busy = false;
     if (OnDone) OnDone(this);
 }
 
 void TACSOutput::ReportStreamError(const std::exception& E) {
-    InputGuard.rendre();
+    // The pump and the filters release their guards on every path (GardePrise), so none is
+    // left held here; clearing them by force could free one that another thread holds.
     if (Status() != 2) {
-        if (auto* c = dynamic_cast<TACSConverter*>(Input())) {
-            try {
-                c->ReleaseLocks();
-            } catch (...) {
-            }
-        }
         try {
             Done();
         } catch (...) {

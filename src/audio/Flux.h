@@ -23,6 +23,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file the framework writes cannot be created or written: carries the system's error number
+// so that the window can say why in the user's words.
+class ErreurFichierAudio : public EACSException {
+public:
+    ErreurFichierAudio(const std::string& quoi, std::string fichier, int erreur);
+    const std::string fichier;
+    const int erreur;
+};
+
 // A spin lock taken with an atomic test-and-set.
 class Garde {
 public:
@@ -36,6 +45,18 @@ public:
 
 private:
     std::atomic_flag drapeau_ = ATOMIC_FLAG_INIT;
+};
+
+// Holds a Garde for its lifetime: released on every path, exceptions included.
+class GardePrise {
+public:
+    explicit GardePrise(Garde& garde) : garde_(garde) { garde_.prendre(); }
+    ~GardePrise() { garde_.rendre(); }
+    GardePrise(const GardePrise&) = delete;
+    GardePrise& operator=(const GardePrise&) = delete;
+
+private:
+    Garde& garde_;
 };
 
 // The toolkit's component: tells the components that refer to it when it goes away.
@@ -55,6 +76,10 @@ public:
 protected:
     // `composant` is being destroyed.
     virtual void Notification(TComponent* composant) { (void)composant; }
+    // Tells the components that refer to this one that it goes away. Concrete components call
+    // it first in their destructor, so that a chain running through them lets go of them
+    // before any of their members is destroyed; done again (without effect) by ~TComponent.
+    void AnnoncerDestruction();
 
 private:
     std::set<TComponent*> abonnes_;
@@ -81,6 +106,7 @@ public:
 // A filter: a source that reads another source.
 class TACSConverter : public TACSInput {
 public:
+    // A filter destroyed in the middle of a stream ends the stream of its own input.
     ~TACSConverter() override;
     TACSInput* Input() const { return input_.load(); }
     virtual void SetInput(TACSInput* Value);
@@ -91,6 +117,8 @@ public:
 
 protected:
     void Notification(TComponent* composant) override;
+    // Ends the input's stream when this filter goes away in the middle of one.
+    void LibererEntree();
     std::atomic<TACSInput*> input_{nullptr};
 };
 
@@ -165,16 +193,21 @@ protected:
     void Notification(TComponent* composant) override;
 
     // Concrete outputs call this first in their destructor, while their own members still
-    // exist for the worker's last step.
+    // exist for the worker's last step: the worker ends, and a stream still in progress is
+    // finished (Done) so that its file is complete and its source released.
     void TerminerTravailleur();
-    // Raises OnProgress when the percentage changed.
-    void SignalerProgression();
+    // Percentage of the stream of `entree` done (see Progress); the caller holds InputGuard.
+    static int progressionDe(TACSInput* entree);
+    // Raises OnProgress when `progression` differs from the last one reported.
+    void SignalerProgression(int progression);
 
     std::atomic<bool> OutputReady{false};
     std::atomic<int32_t> LastProgress{0};
     std::unique_ptr<TACSThread> Thread;
     std::atomic<bool> Busy{false};
-    Garde InputGuard;
+    // Held by the pump around every use of the input, and by whoever changes the input: a
+    // source being unplugged or destroyed is never used after it has been let go.
+    mutable Garde InputGuard;
     std::atomic<TACSInput*> input_{nullptr};
 
 private:

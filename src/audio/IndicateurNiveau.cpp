@@ -43,6 +43,10 @@ TSoundIndicator::TSoundIndicator() {
         fenetre_[i] = (1.0 - std::cos(6.28318530718 * i / 1023)) / 2.0;
 }
 
+TSoundIndicator::~TSoundIndicator() {
+    LibererEntree();
+}
+
 TACSInput& TSoundIndicator::entree() {
     TACSInput* i = Input();
     if (!i) throw EACSException("Input is not assigned.");
@@ -61,33 +65,39 @@ int TSoundIndicator::SampleRate() {
 
 void TSoundIndicator::Init() {
     TACSInput& i = entree();
+    bits_ = i.BitsPerSample();
+    canaux_ = i.Channels();
     Busy = true;
-    i.Init();
+    try {
+        i.Init();
+    } catch (...) {
+        Busy = false;
+        throw;
+    }
     Size = i.Size.load();
-    LevelsGuard.prendre();
-    bandes_.fill(0.0);
-    LevelsGuard.rendre();
+    {
+        GardePrise prise(LevelsGuard);
+        bandes_.fill(0.0);
+    }
     Position = 0;
 }
 
 void TSoundIndicator::Flush() {
-    entree().Flush();
     Busy = false;
-    LevelsGuard.rendre();
+    GardePrise prise(InputGuard);
+    if (TACSInput* i = Input()) i->Flush();
 }
 
 int TSoundIndicator::GetData(void* Buffer, int BufferSize) {
     if (!Busy) throw EACSException("The Stream is not opened");
-    InputGuard.prendre();
     int n;
-    try {
-        n = entree().GetData(Buffer, BufferSize);
-    } catch (...) {
-        InputGuard.rendre();
-        throw;
+    {
+        GardePrise prise(InputGuard);
+        TACSInput* i = Input();
+        if (!i) return 0;  // unplugged: the stream ends here
+        n = i->GetData(Buffer, BufferSize);
+        Position = i->Position.load();
     }
-    InputGuard.rendre();
-    Position = entree().Position.load();
     // A reader holding the values: this buffer goes through without analysis.
     if (n == 0 || !LevelsGuard.essayer()) return n;
     analyser(static_cast<const unsigned char*>(Buffer), n);
@@ -96,8 +106,8 @@ int TSoundIndicator::GetData(void* Buffer, int BufferSize) {
 }
 
 void TSoundIndicator::analyser(const unsigned char* octets, int n) {
-    const int bits = entree().BitsPerSample();
-    const int canaux = entree().Channels();
+    const int bits = bits_;
+    const int canaux = canaux_;
     const int trames = bits == 8 ? (canaux == 2 ? n / 2 : n) : (canaux == 2 ? n / 4 : n / 2);
     const int blocs = trames / kPoints;
     auto echantillon16 = [octets](int i) {
@@ -135,12 +145,11 @@ void TSoundIndicator::analyser(const unsigned char* octets, int n) {
 }
 
 void TSoundIndicator::ReadLevels(std::array<double, kBandes>& Values) {
-    LevelsGuard.prendre();
+    GardePrise prise(LevelsGuard);
     for (int k = 0; k < kBandes; ++k) {
         Values[k] = bandes_[k] * 20.0;
         bandes_[k] = 0.0;
     }
-    LevelsGuard.rendre();
 }
 
 }  // namespace vp

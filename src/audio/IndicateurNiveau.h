@@ -15,6 +15,7 @@ public:
     static constexpr int kBandes = 32;
 
     TSoundIndicator();
+    ~TSoundIndicator() override;
 
     int BitsPerSample() override;
     int Channels() override;
@@ -29,6 +30,10 @@ private:
     TACSInput& entree();
     void analyser(const unsigned char* octets, int n);
 
+    // The format of the stream in progress, taken at Init: the analysis does not read the
+    // input's settings, which the window may change for the next stream.
+    int bits_ = 16;
+    int canaux_ = 2;
     Garde LevelsGuard;
     std::array<double, 1024> fenetre_;
     std::array<double, kBandes> bandes_{};

@@ -19,22 +19,21 @@ bool TNULLOut::PumpStep(bool Abort) {
         return true;
     }
     if (Abort || !OutputReady) return false;
-    InputGuard.prendre();
-    int n;
-    try {
-        n = Input()->GetData(tampon_, sizeof tampon_);
-    } catch (...) {
-        InputGuard.rendre();
-        throw;
+    int progression;
+    {
+        GardePrise prise(InputGuard);
+        TACSInput* i = Input();
+        if (!i) return false;  // unplugged: the stream ends here
+        if (i->GetData(tampon_, sizeof tampon_) < 1) return false;
+        progression = OnProgress && i->Size > 0 ? progressionDe(i) : LastProgress.load();
     }
-    InputGuard.rendre();
-    if (n < 1) return false;
-    if (OnProgress && Input()->Size > 0) SignalerProgression();
+    SignalerProgression(progression);
     return true;
 }
 
 void TNULLOut::Done() {
-    if (Input()) Input()->Flush();
+    GardePrise prise(InputGuard);
+    if (TACSInput* i = Input()) i->Flush();
 }
 
 }  // namespace vp

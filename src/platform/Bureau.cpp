@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace vp {
@@ -21,6 +22,14 @@ public:
         if (!p.waitForStarted(-1)) return false;
         p.waitForFinished(-1);
         return true;
+    }
+
+    bool lancer(const QString& programme, const QStringList& arguments) override {
+        return QProcess::startDetached(programme, arguments);
+    }
+
+    bool programmeExiste(const QString& programme) override {
+        return !QStandardPaths::findExecutable(programme).isEmpty();
     }
 };
 

@@ -15,6 +15,18 @@ public:
     virtual void ouvrirDocument(const QString& chemin) = 0;
     // Starts `programme` with `arguments` and waits for its end; false when it could not start.
     virtual bool lancerEtAttendre(const QString& programme, const QStringList& arguments) = 0;
+    // Starts `programme` with `arguments` (no shell) and does not wait; false when it could
+    // not start. (A desktop that cannot start programs, such as a benchmark's, keeps these.)
+    virtual bool lancer(const QString& programme, const QStringList& arguments) {
+        (void)programme;
+        (void)arguments;
+        return false;
+    }
+    // True when `programme` is found on the PATH.
+    virtual bool programmeExiste(const QString& programme) {
+        (void)programme;
+        return false;
+    }
 };
 
 IBureau& bureau();

@@ -57,10 +57,12 @@ std::vector<unsigned char> SourceFactice::octets(int64_t debut, int64_t n) const
     for (int64_t i = 0; i < n; ++i) {
         const int64_t position = debut + i;
         const int64_t echantillon = position / octetsEchantillon / canaux;
-        const int v = sinus   ? static_cast<int>(std::lround(
-                                    8000 * std::sin(2 * M_PI * 440 * echantillon / frequence)))
-                      : rampe ? static_cast<int>(echantillon % 2000) - 1000
-                              : valeur;
+        int v =
+            sinus   ? static_cast<int>(std::lround(
+                          amplitude * std::sin(2 * M_PI * frequenceSinus * echantillon / frequence)))
+            : rampe ? static_cast<int>(echantillon % 2000) - 1000
+                    : valeur;
+        if (oppose && canaux == 2 && (position / octetsEchantillon) % 2 == 1) v = -v;
         if (octetsEchantillon == 2) {
             const auto u = static_cast<uint16_t>(static_cast<int16_t>(v));
             o[static_cast<size_t>(i)] =

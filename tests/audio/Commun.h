@@ -37,11 +37,15 @@ public:
     int parAppel = 1 << 30;
     int valeur = 1000;
     bool rampe = false;  // sample n of each channel = n % 2000 - 1000 instead of `valeur`
-    bool sinus = false;  // sample n = 8000 sin(2π 440 n / frequence)
+    bool sinus = false;  // sample n = amplitude sin(2π frequenceSinus n / frequence)
+    double frequenceSinus = 440;
+    int amplitude = 8000;
+    bool oppose = false;  // stereo: the right channel is the left one negated
     std::atomic<bool> echouer{false};
     std::atomic<int> inits{0}, flushs{0};
     std::atomic<int64_t> livres{0};
 
+    ~SourceFactice() override { AnnoncerDestruction(); }
     int BitsPerSample() override { return bits; }
     int Channels() override { return canaux; }
     int SampleRate() override { return frequence; }

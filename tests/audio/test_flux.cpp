@@ -183,7 +183,7 @@ TEST(Flux, TravailleurSansSuspension) {
     EXPECT_EQ(source.inits, 3);
 }
 
-TEST(Flux, DestructionPendantLeFlux) {
+TEST(Flux, SortieDetruitePendantLeFluxLibereSaSource) {
     SourceFactice source;
     source.total = -1;
     source.parAppel = 256;
@@ -192,6 +192,50 @@ TEST(Flux, DestructionPendantLeFlux) {
         sortie.SetInput(&source);
         sortie.Run();
         ASSERT_TRUE(attendre([&] { return source.livres > 0; }));
-    }  // the worker leaves its loop before the output is gone
-    SUCCEED();
+    }  // the worker leaves its loop before the output is gone, and the stream is ended
+    EXPECT_EQ(source.flushs, 1);
+    EXPECT_FALSE(source.Busy);
+}
+
+TEST(Flux, EntreeDebrancheeOuDetruitePendantLeFlux) {
+    // Unplugged: the old input is released and the stream ends normally.
+    SourceFactice source;
+    source.total = -1;
+    source.parAppel = 512;
+    TNULLOut nulle;
+    Compteurs c;
+    c.brancher(nulle);
+    nulle.SetInput(&source);
+    nulle.Run();
+    ASSERT_TRUE(attendre([&] { return source.livres > 0; }));
+    nulle.SetInput(nullptr);
+    ASSERT_TRUE(attendre([&] { return c.fins == 1; }));
+    EXPECT_EQ(source.flushs, 1);
+    EXPECT_EQ(c.erreurs, 0);
+
+    // The filter in the middle of a running chain is destroyed: the file is closed with the
+    // sizes of what it holds, and the source behind the filter is released.
+    test::DossierAudio d;
+    SourceFactice amont;
+    amont.total = -1;
+    amont.tailleConnue = false;
+    amont.parAppel = 1000;
+    auto filtre = std::make_unique<TSoundIndicator>();
+    filtre->SetInput(&amont);
+    TWaveOut fichier;
+    Compteurs f;
+    f.brancher(fichier);
+    fichier.SetInput(filtre.get());
+    fichier.FileName = d.chemin("coupe.wav");
+    fichier.Run();
+    ASSERT_TRUE(attendre([&] { return amont.livres > 50000; }));
+    filtre.reset();
+    ASSERT_TRUE(attendre([&] { return f.fins == 1; }));
+    EXPECT_EQ(fichier.Input(), nullptr);
+    EXPECT_EQ(amont.flushs, 1);
+    ASSERT_TRUE(attendre([&] { return fichier.Status() == 2; }));
+    const auto o = test::lireFichier(d.chemin("coupe.wav"));
+    EXPECT_EQ(test::lire32(o, 40), o.size() - 44);
+    EXPECT_EQ(test::lire32(o, 4), o.size() - 8);
+    EXPECT_EQ(static_cast<int64_t>(o.size() - 44), amont.livres.load());
 }

@@ -98,3 +98,30 @@ TEST(Indicateur, SansEntree) {
     char c;
     EXPECT_THROW(indicateur.GetData(&c, 1), EACSException);
 }
+
+TEST(Indicateur, SinusSurLaCaseKAllumeLaBandeK) {
+    for (int k : {1, 4, 11, 20, 31}) {
+        SourceFactice source;
+        source.total = -1;
+        source.sinus = true;
+        source.amplitude = 16000;
+        source.frequenceSinus = 44100.0 * k / 64;  // k periods in each 64-frame block
+        const Niveaux v = niveaux(source, 16384);
+        int plusFort = 1;
+        for (int b = 2; b < TSoundIndicator::kBandes; ++b)
+            if (v[b] > v[plusFort]) plusFort = b;
+        EXPECT_EQ(plusFort, k);
+        EXPECT_GT(v[k], 30.0) << "case " << k;
+    }
+}
+
+TEST(Indicateur, StereoMoyenneLesDeuxCanaux) {
+    SourceFactice source;
+    source.total = -1;
+    source.valeur = 1000;
+    EXPECT_NEAR(niveaux(source, 16384)[0], 21.9, 0.05);
+    // L = +v and R = -v: the mean is silence, whatever each channel holds.
+    source.oppose = true;
+    for (double v : niveaux(source, 16384))
+        EXPECT_EQ(v, 0.0);
+}

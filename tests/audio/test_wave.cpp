@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
 #include <fstream>
 
 #include "Commun.h"
@@ -17,6 +20,43 @@ using test::lireFichier;
 using test::SourceFactice;
 
 namespace {
+
+void ecrireOctets(const std::string& chemin, const std::vector<unsigned char>& o) {
+    std::ofstream(chemin, std::ios::binary)
+        .write(reinterpret_cast<const char*>(o.data()), static_cast<std::streamsize>(o.size()));
+}
+
+// A RIFF/WAVE file: "fmt " with the given fields (and "fact" for ADPCM), "data" with `data`
+// bytes, then `apres`.
+std::vector<unsigned char> fichierWav(uint16_t tag, uint16_t canaux, uint16_t alignement,
+                                      uint16_t bits, uint32_t data, const std::string& apres = {}) {
+    std::vector<unsigned char> o;
+    auto texte = [&](const std::string& t) { o.insert(o.end(), t.begin(), t.end()); };
+    auto mot = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            o.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    texte("RIFF");
+    mot(0, 4);
+    texte("WAVEfmt ");
+    mot(16, 4);
+    mot(tag, 2);
+    mot(canaux, 2);
+    mot(44100, 4);
+    mot(44100u * alignement, 4);
+    mot(alignement, 2);
+    mot(bits, 2);
+    if (tag == 17) {
+        texte("fact");
+        mot(4, 4);
+        mot(0, 4);
+    }
+    texte("data");
+    mot(data, 4);
+    o.resize(o.size() + data, 0);
+    texte(apres);
+    return o;
+}
 
 // Runs `sortie` to the end of its stream; the error text when it failed.
 std::string executer(TWaveOut& sortie) {
@@ -279,4 +319,139 @@ TEST(Wav, ReglagesRefuses) {
     sortie.SetInput(&source);
     sortie.FileName = d.chemin("huit.wav");
     EXPECT_EQ(executer(sortie), "Cannot encode 8 bit sound into ADPCM.");
+}
+
+TEST(Wav, ErreurDEcritureEnPleinFlux) {
+    // The file may not grow past 100 000 bytes (as a full disk would refuse them).
+    DossierAudio d;
+    SourceFactice source;
+    source.rampe = true;
+    source.total = 400000;
+    source.parAppel = 10000;
+    TWaveOut sortie;
+    sortie.SetInput(&source);
+    sortie.FileName = d.chemin("plein.wav");
+    std::atomic<int> fins{0};
+    sortie.OnDone = [&](TACSOutput*) { ++fins; };
+    std::string erreur;
+    int code = 0;
+    std::atomic<bool> fini{false};
+    sortie.OnThreadException = [&](TACSOutput*, const std::exception& e) {
+        erreur = e.what();
+        if (const auto* f = dynamic_cast<const ErreurFichierAudio*>(&e)) code = f->erreur;
+        fini = true;
+    };
+    rlimit ancienne{};
+    ::getrlimit(RLIMIT_FSIZE, &ancienne);
+    const auto ancienSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limite = ancienne;
+    limite.rlim_cur = 100000;
+    ::setrlimit(RLIMIT_FSIZE, &limite);
+    sortie.Run();
+    const bool arrive = attendre([&] { return fini.load(); });
+    ASSERT_TRUE(attendre([&] { return sortie.Status() == 2; }));
+    ::setrlimit(RLIMIT_FSIZE, &ancienne);
+    std::signal(SIGXFSZ, ancienSignal);
+    ASSERT_TRUE(arrive);
+    EXPECT_EQ(code, EFBIG) << erreur;
+    EXPECT_EQ(fins, 0);
+    EXPECT_EQ(source.flushs, 1);
+    // The header tells what really reached the file, which FFmpeg reads whole.
+    const auto o = lireFichier(d.chemin("plein.wav"));
+    ASSERT_EQ(o.size(), 100000u);
+    EXPECT_EQ(lire32(o, 40), 100000u - 44);
+    EXPECT_EQ(lire32(o, 4), 100000u - 8);
+    const auto l = lireAvecFfmpeg(d.chemin("plein.wav"));
+    EXPECT_EQ(l.trames, (100000 - 44) / 4);
+    EXPECT_EQ(l.echantillons[2 * 5000], 5000 % 2000 - 1000);
+}
+
+TEST(Wav, DemarrageImpossibleLaisseLAncienFichier) {
+    DossierAudio d;
+    const auto ancien = fichierWav(1, 2, 4, 16, 4000);
+    ecrireOctets(d.chemin("audio.wav"), ancien);
+    reglagesMicroSimule().reinitialiser();
+    reglagesMicroSimule().refuserOuverture = true;
+    installerPiloteEntree(std::make_unique<PiloteMicroSimule>());
+    TAudioIn micro;
+    TWaveOut sortie;
+    sortie.SetInput(&micro);
+    sortie.FileName = d.chemin("audio.wav");
+    EXPECT_NE(executer(sortie), "");
+    reglagesMicroSimule().reinitialiser();
+    EXPECT_EQ(lireFichier(d.chemin("audio.wav")), ancien);
+
+    // A file that cannot be created: the error carries the system's reason.
+    SourceFactice source;
+    sortie.SetInput(&source);
+    sortie.FileName = d.chemin("absent/audio.wav");
+    int code = 0;
+    sortie.OnThreadException = [&](TACSOutput*, const std::exception& e) {
+        if (const auto* f = dynamic_cast<const ErreurFichierAudio*>(&e)) code = f->erreur;
+    };
+    sortie.Run();
+    EXPECT_EQ(code, ENOENT);
+    EXPECT_EQ(source.flushs, source.inits);
+}
+
+TEST(Wav, AdpcmBlocsEtCanauxImpossibles) {
+    DossierAudio d;
+    SourceFactice source;
+    source.total = 40000;
+    TWaveOut sortie;
+    sortie.SetInput(&source);
+    sortie.SetWavType(wtDVIADPCM);
+    sortie.FileName = d.chemin("a.wav");
+    // Blocks whose samples do not fit the transfer buffer.
+    sortie.SetBlockSize(8192);
+    EXPECT_EQ(executer(sortie), "Cannot encode ADPCM sound in blocks of 8192 bytes.");
+    sortie.SetBlockSize(512);
+    source.canaux = 3;
+    EXPECT_EQ(executer(sortie), "Cannot encode ADPCM sound with 3 channels.");
+    source.canaux = 2;
+
+    // Files to append to whose header gives an impossible block or channel count.
+    sortie.SetFileMode(foAppend);
+    const std::pair<std::vector<unsigned char>, std::string> fichiers[] = {
+        {fichierWav(17, 2, 0, 4, 512), "Cannot encode ADPCM sound in blocks of 0 bytes."},
+        {fichierWav(17, 2, 16384, 4, 512), "Cannot encode ADPCM sound in blocks of 16384 bytes."},
+        {fichierWav(17, 0, 512, 4, 512), "Cannot encode ADPCM sound with 0 channels."},
+        {fichierWav(17, 3, 512, 4, 512), "Cannot encode ADPCM sound with 3 channels."},
+    };
+    for (const auto& [octets, message] : fichiers) {
+        ecrireOctets(d.chemin("b.wav"), octets);
+        sortie.FileName = d.chemin("b.wav");
+        EXPECT_EQ(executer(sortie), message);
+        EXPECT_EQ(lireFichier(d.chemin("b.wav")), octets);
+    }
+    EXPECT_EQ(source.flushs, source.inits);
+}
+
+TEST(Wav, AjoutRefuseQuandLesDonneesNeSontPasALaFin) {
+    DossierAudio d;
+    SourceFactice source;
+    source.total = 4000;
+    TWaveOut sortie;
+    sortie.SetInput(&source);
+    sortie.SetFileMode(foAppend);
+    sortie.FileName = d.chemin("liste.wav");
+    // A chunk after the sound: appending would turn it into sound.
+    const auto avecListe = fichierWav(1, 2, 4, 16, 400, std::string("LIST\x04\0\0\0abcd", 12));
+    ecrireOctets(d.chemin("liste.wav"), avecListe);
+    EXPECT_EQ(executer(sortie), "Cannot append data: the .wav file holds more after its sound.");
+    EXPECT_EQ(lireFichier(d.chemin("liste.wav")), avecListe);
+
+    // An odd-sized sound with its pad byte, then nothing: the new sound follows the old one.
+    source.bits = 8;
+    source.canaux = 1;
+    source.valeur = 7;
+    auto impair = fichierWav(1, 1, 1, 8, 401);
+    impair.push_back(0);  // pad byte
+    ecrireOctets(d.chemin("impair.wav"), impair);
+    sortie.FileName = d.chemin("impair.wav");
+    EXPECT_EQ(executer(sortie), "");
+    const auto o = lireFichier(d.chemin("impair.wav"));
+    ASSERT_EQ(o.size(), 44u + 401u + 4000u);
+    EXPECT_EQ(lire32(o, 40), 4401u);
+    EXPECT_EQ(o[44 + 401], 7);
 }

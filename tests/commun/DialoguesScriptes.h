@@ -56,6 +56,19 @@ public:
 
     void ouvrirDocument(const QString& chemin) override { documents << chemin; }
     bool lancerEtAttendre(const QString& programme, const QStringList& arguments) override;
+
+    // Programs started without waiting; those named in `programmesPresents` exist, and those
+    // in `programmesEnPanne` fail to start.
+    std::vector<std::pair<QString, QStringList>> lancementsSansAttente;
+    QStringList programmesPresents;
+    QStringList programmesEnPanne;
+    bool lancer(const QString& programme, const QStringList& arguments) override {
+        lancementsSansAttente.emplace_back(programme, arguments);
+        return !programmesEnPanne.contains(programme);
+    }
+    bool programmeExiste(const QString& programme) override {
+        return programmesPresents.contains(programme);
+    }
 };
 
 // Installs scripted dialogs and a recording desktop for its lifetime.

@@ -1,19 +1,39 @@
 #include "EntreeAlsa.h"
 
-#include <alsa/asoundlib.h>
-
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "audio/Flux.h"
 
 namespace vp {
 
 namespace {
+
+// Why ALSA refused, in the user's words.
+std::string raisonAlsa(int code) {
+    switch (-code) {
+        case EBUSY:
+            return "il est déjà utilisé par un autre programme";
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return "il n'est pas branché ou n'existe pas";
+        case EACCES:
+        case EPERM:
+            return "accès refusé";
+        case EINVAL:
+            return "réglage refusé";
+        case EIO:
+            return "erreur du matériel";
+        default:
+            return snd_strerror(code);
+    }
+}
 
 // The capture devices ALSA knows besides "default".
 std::vector<std::string> peripheriquesDeCapture() {
@@ -40,9 +60,13 @@ struct FermerPcm {
 
 class PeripheriqueAlsa final : public PeripheriqueEntree {
 public:
-    PeripheriqueAlsa(std::unique_ptr<snd_pcm_t, FermerPcm> pcm, const FormatOnde& format,
-                     RappelOnde rappel)
-        : pcm_(std::move(pcm)),
+    PeripheriqueAlsa(std::unique_ptr<snd_pcm_t, FermerPcm> pcm, std::string nom,
+                     const FormatOnde& format, RappelOnde rappel, std::shared_ptr<AppelsPcm> appels,
+                     std::shared_ptr<snd_config_t> configuration)
+        : configuration_(std::move(configuration)),
+          appels_(std::move(appels)),
+          pcm_(std::move(pcm)),
+          nom_(std::move(nom)),
           octetsParTrame_(std::max(1, format.nBlockAlign + 0)),
           rappel_(std::move(rappel)),
           fil_([this] { boucle(); }) {}
@@ -58,8 +82,14 @@ public:
     }
 
     void demarrer() override {
-        snd_pcm_prepare(pcm_.get());
-        snd_pcm_start(pcm_.get());
+        int r = appels_->preparer(pcm_.get());
+        if (r < 0)
+            throw EACSException("Le micro « " + nom_ + " » ne se prépare pas : " + raisonAlsa(r) +
+                                ".");
+        r = appels_->demarrer(pcm_.get());
+        if (r < 0)
+            throw EACSException("Le micro « " + nom_ + " » ne démarre pas : " + raisonAlsa(r) +
+                                ".");
         {
             std::lock_guard verrou(mutex_);
             demarre_ = true;
@@ -105,20 +135,16 @@ private:
             }
             // The buffer in front is filled outside the lock: only this thread touches it
             // until it is given back.
-            const int attente = snd_pcm_wait(pcm_.get(), 100);
+            const int attente = appels_->attendre(pcm_.get(), 100);
             if (attente == 0) continue;
             const uint32_t reste =
                 (t->dwBufferLength - t->dwBytesRecorded) / static_cast<uint32_t>(octetsParTrame_);
-            snd_pcm_sframes_t n =
+            const snd_pcm_sframes_t n =
                 attente < 0 ? attente
-                            : snd_pcm_readi(pcm_.get(), t->lpData + t->dwBytesRecorded, reste);
+                            : appels_->lire(pcm_.get(), t->lpData + t->dwBytesRecorded, reste);
             if (n == -EAGAIN) continue;
             if (n < 0) {
-                // An overrun (the reader was late) is recovered; anything else ends the capture.
-                if (snd_pcm_recover(pcm_.get(), static_cast<int>(n), 1) == 0) continue;
-                std::lock_guard verrou(mutex_);
-                erreur_ = std::string("Le micro ne répond plus : ") +
-                          snd_strerror(static_cast<int>(n)) + ".";
+                if (reprendre(static_cast<int>(n))) continue;
                 return;
             }
             t->dwBytesRecorded += static_cast<uint32_t>(n) * static_cast<uint32_t>(octetsParTrame_);
@@ -132,7 +158,22 @@ private:
         }
     }
 
+    // An overrun (the reader was late) or a suspend: snd_pcm_recover prepares the PCM again,
+    // and a capture PCM then waits to be started. Anything else ends the capture; false then.
+    bool reprendre(int code) {
+        int r = appels_->recuperer(pcm_.get(), code);
+        if (r == 0 && appels_->etat(pcm_.get()) == SND_PCM_STATE_PREPARED)
+            r = appels_->demarrer(pcm_.get());
+        if (r == 0) return true;
+        std::lock_guard verrou(mutex_);
+        erreur_ = "Le micro « " + nom_ + " » ne répond plus : " + raisonAlsa(code) + ".";
+        return false;
+    }
+
+    const std::shared_ptr<snd_config_t> configuration_;  // outlives the PCM opened from it
+    const std::shared_ptr<AppelsPcm> appels_;
     std::unique_ptr<snd_pcm_t, FermerPcm> pcm_;
+    const std::string nom_;
     const int octetsParTrame_;
     const RappelOnde rappel_;
     mutable std::mutex mutex_;
@@ -146,13 +187,48 @@ private:
 
 }  // namespace
 
+PiloteAlsa::PiloteAlsa() : appels_(std::make_shared<AppelsPcm>()) {}
+
+PiloteAlsa::PiloteAlsa(const std::string& configuration, std::shared_ptr<AppelsPcm> appels)
+    : appels_(appels ? std::move(appels) : std::make_shared<AppelsPcm>()) {
+    snd_config_t* racine = nullptr;
+    snd_input_t* texte = nullptr;
+    int r = snd_config_top(&racine);
+    if (r == 0)
+        r = snd_input_buffer_open(&texte, configuration.data(),
+                                  static_cast<ssize_t>(configuration.size()));
+    if (r == 0) {
+        r = snd_config_load(racine, texte);
+        snd_input_close(texte);
+    }
+    if (racine) configuration_.reset(racine, snd_config_delete);
+    if (r < 0) throw EACSException(std::string("ALSA configuration refused: ") + snd_strerror(r));
+}
+
+PiloteAlsa::~PiloteAlsa() = default;
+
+std::vector<std::string> PiloteAlsa::autresPeripheriques() {
+    if (!configuration_) return peripheriquesDeCapture();
+    std::vector<std::string> noms;
+    snd_config_t* pcms = nullptr;
+    if (snd_config_search(configuration_.get(), "pcm", &pcms) != 0) return noms;
+    snd_config_iterator_t i, suivant;
+    snd_config_for_each(i, suivant, pcms) {
+        const char* id = nullptr;
+        if (snd_config_get_id(snd_config_iterator_entry(i), &id) == 0 && id &&
+            std::strcmp(id, "default") != 0)
+            noms.emplace_back(id);
+    }
+    return noms;
+}
+
 int PiloteAlsa::nombrePeripheriques() {
-    return 1 + static_cast<int>(peripheriquesDeCapture().size());
+    return 1 + static_cast<int>(autresPeripheriques().size());
 }
 
 std::string PiloteAlsa::nomPeripherique(int index) {
     if (index == 0) return "default";
-    const auto noms = peripheriquesDeCapture();
+    const auto noms = autresPeripheriques();
     return index > 0 && index <= static_cast<int>(noms.size())
                ? noms[static_cast<size_t>(index - 1)]
                : std::string();
@@ -163,9 +239,12 @@ std::unique_ptr<PeripheriqueEntree> PiloteAlsa::ouvrir(int index, const FormatOn
     const std::string nom = nomPeripherique(index);
     if (nom.empty()) throw EACSException("Le micro " + std::to_string(index) + " n'existe pas.");
     snd_pcm_t* brut = nullptr;
-    int r = snd_pcm_open(&brut, nom.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
+    int r = configuration_
+                ? snd_pcm_open_lconf(&brut, nom.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK,
+                                     configuration_.get())
+                : snd_pcm_open(&brut, nom.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);
     if (r < 0)
-        throw EACSException("Impossible d'ouvrir le micro « " + nom + " » : " + snd_strerror(r) +
+        throw EACSException("Impossible d'ouvrir le micro « " + nom + " » : " + raisonAlsa(r) +
                             ".");
     std::unique_ptr<snd_pcm_t, FermerPcm> pcm(brut);
     const snd_pcm_format_t f =
@@ -173,9 +252,10 @@ std::unique_ptr<PeripheriqueEntree> PiloteAlsa::ouvrir(int index, const FormatOn
     r = snd_pcm_set_params(pcm.get(), f, SND_PCM_ACCESS_RW_INTERLEAVED, format.nChannels,
                            format.nSamplesPerSec, 1, 500000);
     if (r < 0)
-        throw EACSException("Le micro « " + nom +
-                            " » refuse le format demandé : " + snd_strerror(r) + ".");
-    return std::make_unique<PeripheriqueAlsa>(std::move(pcm), format, std::move(rappel));
+        throw EACSException("Le micro « " + nom + " » refuse le format demandé : " + raisonAlsa(r) +
+                            ".");
+    return std::make_unique<PeripheriqueAlsa>(std::move(pcm), nom, format, std::move(rappel),
+                                              appels_, configuration_);
 }
 
 }  // namespace vp

@@ -114,6 +114,9 @@ private:
                 case ReglagesMicroSimule::Signal::Constante:
                     valeur = r.constante;
                     break;
+                case ReglagesMicroSimule::Signal::Rampe:
+                    valeur = static_cast<int16_t>(static_cast<uint16_t>(premier + i));
+                    break;
             }
             for (int c = 0; c < canaux; ++c) {
                 if (octetsEchantillon == 2) {

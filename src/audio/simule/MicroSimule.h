@@ -8,7 +8,9 @@ namespace vp {
 
 // What the simulated microphone delivers, and how tests make it misbehave.
 struct ReglagesMicroSimule {
-    enum class Signal { Sinus, Silence, Constante };
+    // Rampe: sample frame n holds n modulo 65536 (as a signed 16-bit value) in every channel,
+    // so that a reader can tell a lost, doubled or misplaced buffer.
+    enum class Signal { Sinus, Silence, Constante, Rampe };
     std::atomic<Signal> signal{Signal::Sinus};
     std::atomic<int> frequence{440};   // Hz, for the tone
     std::atomic<int> amplitude{8000};  // of the tone, on the 16-bit scale

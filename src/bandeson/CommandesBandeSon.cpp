@@ -1,0 +1,75 @@
+#include "CommandesBandeSon.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "DialogueEnregistrementSon.h"
+#include "platform/Bureau.h"
+#include "platform/Chemins.h"
+#include "platform/Dialogues.h"
+#include "platform/FichiersSurs.h"
+
+namespace vp {
+
+namespace {
+
+QString cheminSon(const ProjetCourant& p) {
+    return p.dossierProjet() + QStringLiteral("/audio.wav");
+}
+
+// A step the command needs is missing: the warning names it, nothing changes.
+bool existeSinon(const QString& fichier, const QString& avertissement, QWidget* parent) {
+    if (fichierExiste(fichier)) return true;
+    dialogues().message(parent, avertissement, Icone::Avertissement);
+    return false;
+}
+
+bool estUnWav(const QString& fichier) {
+    QFile f(fichier);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray debut = f.read(12);
+    return debut.size() == 12 && debut.startsWith("RIFF") && debut.mid(8, 4) == "WAVE";
+}
+
+}  // namespace
+
+void enregistrerBandeSon(const ProjetCourant& p, DialogueEnregistrementSon& fenetre,
+                         QWidget* parent) {
+    if (!existeSinon(p.dossierProjet() + QStringLiteral("/video.avi"),
+                     QStringLiteral("Vous devez d'abord créer le fichier vidéo !"), parent))
+        return;
+    dialogues().executer(fenetre);
+}
+
+void ecouterBandeSon(const ProjetCourant& p, QWidget* parent) {
+    if (!existeSinon(cheminSon(p),
+                     QStringLiteral("Vous devez d'abord enregistrer ou importer la bande son!"),
+                     parent))
+        return;
+    bureau().ouvrirDocument(cheminSon(p));
+}
+
+void importerBandeSon(const ProjetCourant& p, QWidget* parent) {
+    const QString source = dialogues().ouvrirFichier(parent, kFiltreWav);
+    if (source.isEmpty()) return;
+    if (!dialogues().question(parent,
+                              QStringLiteral("ATTENTION, si une bande-son existe pour ce projet,\n"
+                                             "elle sera écrasée par la nouvelle. Continuer ?"),
+                              Icone::Avertissement))
+        return;
+    // Written beside it, then renamed: a failed copy leaves the old sound track as it was.
+    copierAtomique(source, cheminSon(p));
+    // Copied as it is; the user learns that the film will not be able to use it.
+    if (!estUnWav(cheminSon(p))) dialogues().message(parent, kPasUnWav, Icone::Avertissement);
+}
+
+void copierBandeSon(const ProjetCourant& p, QWidget* parent) {
+    if (!existeSinon(cheminSon(p), QStringLiteral("Vous devez d'abord créer la bande son !"),
+                     parent))
+        return;
+    const QString cible = dialogues().enregistrerFichier(parent, kFiltreWav, QStringLiteral("wav"));
+    if (cible.isEmpty()) return;
+    copierAtomique(cheminSon(p), QFileInfo(cible).absoluteFilePath());
+}
+
+}  // namespace vp

@@ -1,0 +1,56 @@
+#include "InfosVideo.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
+
+namespace vp {
+
+namespace {
+
+uint32_t mot32(const unsigned char* o) {
+    return static_cast<uint32_t>(o[0]) | (static_cast<uint32_t>(o[1]) << 8) |
+           (static_cast<uint32_t>(o[2]) << 16) | (static_cast<uint32_t>(o[3]) << 24);
+}
+
+}  // namespace
+
+InfosVideo lireInfosVideo(const QString& chemin) {
+    const QString nom = QDir::toNativeSeparators(chemin);
+    const QString recreer = QStringLiteral(" : créez la vidéo à nouveau.");
+    const int fd = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw Erreur(QStringLiteral("Impossible de lire la vidéo « %1 » : %2")
+                         .arg(nom, raisonSysteme(errno)));
+    unsigned char o[60];
+    size_t lus = 0;
+    int erreur = 0;
+    while (lus < sizeof o) {
+        const ssize_t n = ::read(fd, o + lus, sizeof o - lus);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) erreur = errno;
+        if (n <= 0) break;
+        lus += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (erreur)
+        throw Erreur(QStringLiteral("Impossible de lire la vidéo « %1 » : %2")
+                         .arg(nom, raisonSysteme(erreur)));
+    if (lus < sizeof o || std::memcmp(o, "RIFF", 4) != 0 || std::memcmp(o + 8, "AVI ", 4) != 0)
+        throw Erreur(QStringLiteral("La vidéo « %1 » est incomplète ou abîmée").arg(nom) + recreer);
+    InfosVideo v;
+    v.microsecondesParImage = mot32(o + 32);
+    v.nombreImages = mot32(o + 48);
+    if (v.microsecondesParImage == 0)
+        throw Erreur(QStringLiteral("La vidéo « %1 » n'indique pas sa cadence").arg(nom) + recreer);
+    return v;
+}
+
+}  // namespace vp
