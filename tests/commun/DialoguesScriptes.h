@@ -50,12 +50,19 @@ public:
 class BureauEnregistreur final : public IBureau {
 public:
     QStringList documents;
-    std::vector<std::pair<QString, QStringList>> lancements;
+    std::vector<std::pair<QString, QStringList>> lancements;  // programs waited for
+    std::vector<std::pair<QString, QStringList>> detaches;    // programs left running
     // When set, lancerEtAttendre really runs the program (for the external tools).
     bool executerVraiment = false;
+    // When set, the desktop has no program for any document.
+    bool sansProgramme = false;
+    // Runs while a program started by lancerEtAttendre "runs".
+    std::function<void()> pendantLancement;
 
-    void ouvrirDocument(const QString& chemin) override { documents << chemin; }
-    bool lancerEtAttendre(const QString& programme, const QStringList& arguments) override;
+    void ouvrirDocument(const QString& chemin) override;
+    bool lancer(const QString& programme, const QStringList& arguments) override;
+    FinProgramme lancerEtAttendre(const QString& programme, const QStringList& arguments,
+                                  const std::function<void()>& pendantAttente) override;
 };
 
 // Installs scripted dialogs and a recording desktop for its lifetime.
