@@ -23,6 +23,7 @@
 #include "Duplication.h"
 #include "capture/Camera.h"
 #include "capture/VueDirecte.h"
+#include "film/CommandesFilm.h"
 #include "platform/Bitmap.h"
 #include "platform/Bureau.h"
 #include "platform/Chemins.h"
@@ -426,6 +427,8 @@ void FenetrePrincipale::preparerDemarrage() {
     projet.bmpTravail2.fill(Qt::white);
     projet.repProgramme = repertoireCourant();
     projet.repProjets = projet.repProgramme;
+    // Videos the desktop has no player for open in the editor's window.
+    definirVisionneuse(programmeEditeur(projet));
     // Without a camera the message is shown and the window opens all the same.
     executerCommande([this] { camera->setActif(true); }, this);
 }
@@ -504,9 +507,13 @@ void FenetrePrincipale::ouvrirProjet() {
 }
 
 void FenetrePrincipale::dupliquerProjetCourant() {
+    travailLong([this] { vp::dupliquerProjet(projet, [this] { resterReactive(); }); });
+}
+
+void FenetrePrincipale::travailLong(const std::function<void()>& travail) {
     occupe_ = true;
     try {
-        vp::dupliquerProjet(projet, [this] { resterReactive(); });
+        travail();
     } catch (...) {
         occupe_ = false;
         throw;
@@ -663,10 +670,10 @@ bool departCommande(const ProjetCourant& p) {
 }  // namespace
 
 void FenetrePrincipale::revoirVideo() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::revoirVideo(projet, this);
 }
 void FenetrePrincipale::copierVideo() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::copierVideo(projet, this);
 }
 void FenetrePrincipale::enregistrerBandeSon() {
     if (departCommande(projet)) commandeAVenir();
@@ -681,16 +688,18 @@ void FenetrePrincipale::copierBandeSon() {
     if (departCommande(projet)) commandeAVenir();
 }
 void FenetrePrincipale::mixerFilm() {
-    if (departCommande(projet)) commandeAVenir();
+    if (!departCommande(projet)) return;
+    travailLong([this] { vp::mixerFilm(projet, this, [this] { resterReactive(); }); });
 }
 void FenetrePrincipale::revoirFilm() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::revoirFilm(projet, this);
 }
 void FenetrePrincipale::copierFilm() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::copierFilm(projet, this);
 }
 void FenetrePrincipale::ouvrirEditeur() {
-    if (departCommande(projet)) commandeAVenir();
+    if (!departCommande(projet)) return;
+    travailLong([this] { vp::ouvrirEditeur(projet, this, [this] { resterReactive(); }); });
 }
 
 }  // namespace vp
