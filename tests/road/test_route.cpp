@@ -96,7 +96,8 @@ TEST_F(Programme, RouteDUnFilm) {
     f->bandeFilm->barreDefilement->setValue(0);
     f->glissiereCadence->setValue(25);
     f->boutonApercu->click();
-    attendreEvenements(23 * 40 + 400);
+    for (int i = 0; i < 200 && f->minuterieApercu->isActive(); ++i)
+        attendreEvenements(50);
     EXPECT_FALSE(f->minuterieApercu->isActive());
     EXPECT_EQ(f->etiquetteNombreImages->text(), "23 images");
 

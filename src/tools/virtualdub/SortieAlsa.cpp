@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "PisteSon.h"
@@ -131,6 +133,21 @@ private:
 // The library's own messages would only repeat, in English, what the status line says.
 void silencieux(const char*, int, const char*, int, const char*, ...) {}
 
+std::string raison(int erreur) {
+    switch (-erreur) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return "aucune carte son n'est branchée";
+        case EBUSY:
+            return "la carte son est occupée par un autre programme";
+        case EINVAL:
+            return "la carte son ne sait pas lire ce format";
+        default:
+            return "la carte son refuse de jouer (erreur " + std::to_string(-erreur) + ")";
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<SortieSon> ouvrirSortieAlsa(const PisteSon& piste, std::string& erreur) {
@@ -138,7 +155,7 @@ std::unique_ptr<SortieSon> ouvrirSortieAlsa(const PisteSon& piste, std::string& 
     snd_pcm_t* brut = nullptr;
     int r = snd_pcm_open(&brut, "default", SND_PCM_STREAM_PLAYBACK, 0);
     if (r < 0) {
-        erreur = snd_strerror(r);
+        erreur = raison(r);
         return nullptr;
     }
     std::unique_ptr<snd_pcm_t, FermerPcm> pcm(brut);
@@ -146,7 +163,7 @@ std::unique_ptr<SortieSon> ouvrirSortieAlsa(const PisteSon& piste, std::string& 
                            static_cast<unsigned>(piste.canaux),
                            static_cast<unsigned>(piste.frequence), 1, 100000);
     if (r < 0) {
-        erreur = snd_strerror(r);
+        erreur = raison(r);
         return nullptr;
     }
     snd_pcm_uframes_t tampon = 0, periode = 0;
