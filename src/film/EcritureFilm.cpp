@@ -16,6 +16,7 @@ extern "C" {
 #include <vector>
 
 #include "ErreurFilm.h"
+#include "Ffmpeg.h"
 #include "SonWav.h"
 #include "platform/RaisonSysteme.h"
 
@@ -23,17 +24,11 @@ namespace vp {
 
 namespace {
 
-struct FermerEntree {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
 struct LibererSortie {
     void operator()(AVFormatContext* f) const {
         if (f->pb) avio_closep(&f->pb);
         avformat_free_context(f);
     }
-};
-struct LibererPaquet {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
 struct FermerFichier {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -52,11 +47,6 @@ std::string dossierDe(const std::string& chemin) {
     const size_t i = chemin.rfind('/');
     if (i == std::string::npos) return ".";
     return i == 0 ? "/" : chemin.substr(0, i);
-}
-
-// FFmpeg takes a name with a colon for a protocol: the file protocol is always named.
-std::string url(const std::string& chemin) {
-    return "file:" + chemin;
 }
 
 // The film's temporary file in its folder, removed unless it became the film.
@@ -166,11 +156,10 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
     av_log_set_level(AV_LOG_QUIET);  // our own messages say what went wrong
 
     // The video.
-    AVFormatContext* brut = nullptr;
-    int r = avformat_open_input(&brut, url(video).c_str(), nullptr, nullptr);
+    av::Entree entree;
+    int r = av::ouvrir(entree, video);
     if (r < 0)
         throw ErreurFilm("Impossible de lire la vidéo « " + video + " » : " + raisonAv(r) + ".");
-    std::unique_ptr<AVFormatContext, FermerEntree> entree(brut);
     r = avformat_find_stream_info(entree.get(), nullptr);
     if (r < 0) throw ErreurFilm("La vidéo « " + video + " » est illisible : " + raisonAv(r) + ".");
     const int indiceVideo =
@@ -228,7 +217,7 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
         fluxSon->time_base = AVRational{1, wav.frequence};
     }
 
-    r = avio_open(&sortie->pb, url(temporaire.nom()).c_str(), AVIO_FLAG_WRITE);
+    r = avio_open(&sortie->pb, ("file:" + temporaire.nom()).c_str(), AVIO_FLAG_WRITE);
     if (r < 0) throw echecEcriture(r);
     r = avformat_write_header(sortie.get(), nullptr);
     if (r < 0) throw echecEcriture(r);
@@ -243,8 +232,8 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
     std::unique_ptr<LectureSon> lecture;
     if (avecSon) lecture = std::make_unique<LectureSon>(son, wav, tramesParBloc);
 
-    std::unique_ptr<AVPacket, LibererPaquet> paquet(av_packet_alloc());
-    std::unique_ptr<AVPacket, LibererPaquet> paquetSon(av_packet_alloc());
+    const av::Paquet paquet(av_packet_alloc());
+    const av::Paquet paquetSon(av_packet_alloc());
     if (!paquet || !paquetSon) throw ErreurFilm("Mémoire insuffisante.");
     // Writes the sound up to the instant `jusqua` (in the video's time base; INT64_MAX: all).
     const auto ecrireSon = [&](int64_t jusqua) {

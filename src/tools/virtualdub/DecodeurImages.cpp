@@ -10,23 +10,12 @@ extern "C" {
 #include <cmath>
 
 #include "film/ErreurFilm.h"
+#include "film/Ffmpeg.h"
 
 namespace vp {
 
 namespace {
 
-struct FermerEntree {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct LibererCodec {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct LibererImage {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct LibererPaquet {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 struct LibererSws {
     void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
@@ -34,10 +23,10 @@ struct LibererSws {
 }  // namespace
 
 struct DecodeurImages::Etat {
-    std::unique_ptr<AVFormatContext, FermerEntree> format;
-    std::unique_ptr<AVCodecContext, LibererCodec> codec;
-    std::unique_ptr<AVFrame, LibererImage> image{av_frame_alloc()};
-    std::unique_ptr<AVPacket, LibererPaquet> paquet{av_packet_alloc()};
+    av::Entree format;
+    av::Codec codec;
+    av::Image image{av_frame_alloc()};
+    av::Paquet paquet{av_packet_alloc()};
     std::unique_ptr<SwsContext, LibererSws> conversion;
     AVStream* flux = nullptr;
     int indice = -1;
@@ -48,10 +37,9 @@ DecodeurImages::DecodeurImages(const std::string& chemin) : e_(std::make_unique<
     const auto illisible = [&](const std::string& raison) {
         return ErreurFilm("La vidéo « " + chemin + " » est illisible : " + raison + ".");
     };
-    AVFormatContext* brut = nullptr;
-    if (avformat_open_input(&brut, ("file:" + chemin).c_str(), nullptr, nullptr) < 0)
+    if (av::ouvrir(e_->format, chemin) < 0)
         throw ErreurFilm("Impossible d'ouvrir la vidéo « " + chemin + " ».");
-    e_->format.reset(brut);
+    AVFormatContext* brut = e_->format.get();
     if (avformat_find_stream_info(brut, nullptr) < 0) throw illisible("format inconnu");
     const AVCodec* decodeur = nullptr;
     e_->indice = av_find_best_stream(brut, AVMEDIA_TYPE_VIDEO, -1, -1, &decodeur, 0);

@@ -7,26 +7,16 @@ extern "C" {
 #include <memory>
 
 #include "film/ErreurFilm.h"
+#include "film/Ffmpeg.h"
 
 namespace vp {
 
-namespace {
-
-struct FermerEntree {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct LibererPaquet {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-
-}  // namespace
-
 PisteSon chargerPisteSon(const std::string& chemin) {
     PisteSon piste;
-    AVFormatContext* brut = nullptr;
-    if (avformat_open_input(&brut, ("file:" + chemin).c_str(), nullptr, nullptr) < 0)
+    av::Entree format;
+    if (av::ouvrir(format, chemin) < 0)
         throw ErreurFilm("Impossible d'ouvrir le son « " + chemin + " ».");
-    std::unique_ptr<AVFormatContext, FermerEntree> format(brut);
+    AVFormatContext* brut = format.get();
     if (avformat_find_stream_info(brut, nullptr) < 0)
         throw ErreurFilm("Le son « " + chemin + " » est illisible.");
     const int indice = av_find_best_stream(brut, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -60,7 +50,7 @@ PisteSon chargerPisteSon(const std::string& chemin) {
     piste.octetsParTrame = av_get_bits_per_sample(p->codec_id) / 8 * piste.canaux;
     if (piste.canaux < 1 || p->sample_rate < 1)
         throw ErreurFilm("Le son « " + chemin + " » a un format incohérent.");
-    std::unique_ptr<AVPacket, LibererPaquet> paquet(av_packet_alloc());
+    const av::Paquet paquet(av_packet_alloc());
     while (av_read_frame(brut, paquet.get()) >= 0) {
         if (paquet->stream_index == indice)
             piste.octets.insert(piste.octets.end(), paquet->data, paquet->data + paquet->size);
