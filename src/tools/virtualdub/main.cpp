@@ -3,6 +3,10 @@
 
 #include <alsa/asoundlib.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
@@ -16,6 +20,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(vp::kTitreApplication);
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    av_log_set_level(AV_LOG_ERROR);  // the window says what matters
     const QStringList arguments = QApplication::arguments();
     int statut = 1;
     vp::executerCommande([&] {
