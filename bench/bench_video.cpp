@@ -67,7 +67,11 @@ public:
 class BureauMuet final : public vp::IBureau {
 public:
     void ouvrirDocument(const QString&) override {}
-    bool lancerEtAttendre(const QString&, const QStringList&) override { return true; }
+    bool lancer(const QString&, const QStringList&) override { return true; }
+    vp::FinProgramme lancerEtAttendre(const QString&, const QStringList&,
+                                      const std::function<void()>&) override {
+        return {true, 0, {}};
+    }
 };
 
 struct Film {

@@ -25,6 +25,7 @@
 #include "bandeson/CommandesBandeSon.h"
 #include "capture/Camera.h"
 #include "capture/VueDirecte.h"
+#include "film/CommandesFilm.h"
 #include "platform/Bitmap.h"
 #include "platform/Bureau.h"
 #include "platform/Chemins.h"
@@ -435,6 +436,8 @@ void FenetrePrincipale::preparerDemarrage() {
     // folder "voltiplume"). Both are the same folder when it is started from its own folder.
     projet.repProgramme = avecSeparateur(QCoreApplication::applicationDirPath());
     projet.repProjets = repertoireCourant();
+    // Videos the desktop has no player for open in the editor's window.
+    definirVisionneuse(programmeEditeur(projet));
     // Without a camera the message is shown and the window opens all the same.
     camera->setlmageDevice(indexCameraRetenue());
     executerCommande([this] { camera->setActif(true); }, this);
@@ -514,9 +517,13 @@ void FenetrePrincipale::ouvrirProjet() {
 }
 
 void FenetrePrincipale::dupliquerProjetCourant() {
+    travailLong([this] { vp::dupliquerProjet(projet, [this] { resterReactive(); }); });
+}
+
+void FenetrePrincipale::travailLong(const std::function<void()>& travail) {
     occupe_ = true;
     try {
-        vp::dupliquerProjet(projet, [this] { resterReactive(); });
+        travail();
     } catch (...) {
         occupe_ = false;
         throw;
@@ -676,10 +683,10 @@ bool departCommande(const ProjetCourant& p) {
 }  // namespace
 
 void FenetrePrincipale::revoirVideo() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::revoirVideo(projet, this);
 }
 void FenetrePrincipale::copierVideo() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::copierVideo(projet, this);
 }
 void FenetrePrincipale::enregistrerBandeSon() {
     if (!departCommande(projet)) return;
@@ -697,16 +704,18 @@ void FenetrePrincipale::copierBandeSon() {
     if (departCommande(projet)) vp::copierBandeSon(projet, this);
 }
 void FenetrePrincipale::mixerFilm() {
-    if (departCommande(projet)) commandeAVenir();
+    if (!departCommande(projet)) return;
+    travailLong([this] { vp::mixerFilm(projet, this, [this] { resterReactive(); }); });
 }
 void FenetrePrincipale::revoirFilm() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::revoirFilm(projet, this);
 }
 void FenetrePrincipale::copierFilm() {
-    if (departCommande(projet)) commandeAVenir();
+    if (departCommande(projet)) vp::copierFilm(projet, this);
 }
 void FenetrePrincipale::ouvrirEditeur() {
-    if (departCommande(projet)) commandeAVenir();
+    if (!departCommande(projet)) return;
+    travailLong([this] { vp::ouvrirEditeur(projet, this, [this] { resterReactive(); }); });
 }
 
 }  // namespace vp

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 #include "sequence/Projet.h"
@@ -159,6 +160,8 @@ private:
     // Lets the window repaint and take clicks during a long command, which then refuses the
     // other commands.
     void resterReactive();
+    // Runs a long command: the other commands are refused until it ends.
+    void travailLong(const std::function<void()>& travail);
     void commandeAVenir();
 
     struct RegleAide {

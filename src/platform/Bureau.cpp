@@ -1,9 +1,13 @@
 #include "Bureau.h"
 
-#include <QDesktopServices>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QUrl>
+
+#include "Dialogues.h"
+#include "ErreurApplication.h"
 
 namespace vp {
 
@@ -12,20 +16,47 @@ namespace {
 class BureauSysteme final : public IBureau {
 public:
     void ouvrirDocument(const QString& chemin) override {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(chemin));
-    }
-
-    bool lancerEtAttendre(const QString& programme, const QStringList& arguments) override {
-        QProcess p;
-        p.setProcessChannelMode(QProcess::ForwardedChannels);
-        p.start(programme, arguments);
-        if (!p.waitForStarted(-1)) return false;
-        p.waitForFinished(-1);
-        return true;
+        // xdg-open may wait for the player to end: it runs beside the window, which hears of
+        // a failure when it exits.
+        auto* xdg = new QProcess(QCoreApplication::instance());
+        xdg->setStandardOutputFile(QProcess::nullDevice());
+        xdg->setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(xdg, &QProcess::finished, xdg,
+                         [xdg, chemin](int code, QProcess::ExitStatus statut) {
+                             xdg->deleteLater();
+                             if (statut != QProcess::NormalExit || code != 0)
+                                 ouvrirSansProgramme(chemin);
+                         });
+        QObject::connect(xdg, &QProcess::errorOccurred, xdg,
+                         [xdg, chemin](QProcess::ProcessError erreur) {
+                             if (erreur != QProcess::FailedToStart) return;
+                             xdg->deleteLater();
+                             ouvrirSansProgramme(chemin);
+                         });
+        xdg->start(QStringLiteral("xdg-open"), {chemin});
     }
 
     bool lancer(const QString& programme, const QStringList& arguments) override {
         return QProcess::startDetached(programme, arguments);
+    }
+
+    FinProgramme lancerEtAttendre(const QString& programme, const QStringList& arguments,
+                                  const std::function<void()>& pendantAttente) override {
+        FinProgramme fin;
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        p.start(programme, arguments);
+        if (!p.waitForStarted(-1)) return fin;
+        fin.demarre = true;
+        if (pendantAttente) {
+            while (p.state() != QProcess::NotRunning)
+                if (!p.waitForFinished(25)) pendantAttente();
+        } else {
+            p.waitForFinished(-1);
+        }
+        if (p.exitStatus() == QProcess::NormalExit) fin.code = p.exitCode();
+        fin.erreurs = QString::fromUtf8(p.readAllStandardError()).trimmed();
+        return fin;
     }
 
     bool programmeExiste(const QString& programme) override {
@@ -36,6 +67,15 @@ public:
 std::unique_ptr<IBureau>& installe() {
     static std::unique_ptr<IBureau> b = bureauSysteme();
     return b;
+}
+
+QString& visionneuse() {
+    static QString v;
+    return v;
+}
+
+bool blanc(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
 }  // namespace
@@ -52,6 +92,115 @@ std::unique_ptr<IBureau> installerBureau(std::unique_ptr<IBureau> nouveau) {
 
 std::unique_ptr<IBureau> bureauSysteme() {
     return std::make_unique<BureauSysteme>();
+}
+
+void definirVisionneuse(const QString& programme) {
+    visionneuse() = programme;
+}
+
+void ouvrirSansProgramme(const QString& chemin) {
+    executerCommande([&] {
+        const QFileInfo f(chemin);
+        const QString dossier = QDir::toNativeSeparators(f.absolutePath());
+        if (!f.exists()) {
+            dialogues().message(QApplication::activeWindow(),
+                                QStringLiteral("Le fichier « %1 » est introuvable dans le dossier "
+                                               "« %2 ».")
+                                    .arg(f.fileName(), dossier),
+                                Icone::Avertissement);
+            return;
+        }
+        if (!visionneuse().isEmpty() &&
+            f.suffix().compare(QLatin1String("avi"), Qt::CaseInsensitive) == 0 &&
+            bureau().lancer(visionneuse(), {chemin}))
+            return;
+        dialogues().message(QApplication::activeWindow(),
+                            QStringLiteral("Aucun programme n'est installé sur cet ordinateur pour "
+                                           "ouvrir « %1 ».\nLe fichier se trouve dans le dossier "
+                                           "« %2 ».")
+                                .arg(f.fileName(), dossier),
+                            Icone::Avertissement);
+    });
+}
+
+QStringList decouperLigneCommande(const QString& ligne) {
+    QStringList mots;
+    const qsizetype n = ligne.size();
+    qsizetype i = 0;
+    while (i < n && blanc(ligne[i]))
+        ++i;
+    // The program's name: quotes only group, nothing is escaped.
+    QString programme;
+    for (bool cite = false; i < n; ++i) {
+        if (ligne[i] == QLatin1Char('"'))
+            cite = !cite;
+        else if (!cite && blanc(ligne[i]))
+            break;
+        else
+            programme += ligne[i];
+    }
+    mots << programme;
+    for (;;) {
+        while (i < n && blanc(ligne[i]))
+            ++i;
+        if (i >= n) break;
+        QString mot;
+        bool cite = false;
+        while (i < n && (cite || !blanc(ligne[i]))) {
+            if (ligne[i] == QLatin1Char('\\')) {
+                qsizetype barres = 0;
+                for (; i < n && ligne[i] == QLatin1Char('\\'); ++i)
+                    ++barres;
+                if (i < n && ligne[i] == QLatin1Char('"')) {
+                    mot += QString(barres / 2, QLatin1Char('\\'));
+                    if (barres % 2 == 1) {  // an escaped quote
+                        mot += QLatin1Char('"');
+                        ++i;
+                    }
+                } else {
+                    mot += QString(barres, QLatin1Char('\\'));
+                }
+            } else if (ligne[i] == QLatin1Char('"')) {
+                if (cite && i + 1 < n && ligne[i + 1] == QLatin1Char('"')) {
+                    mot += QLatin1Char('"');  // "" inside quotes
+                    i += 2;
+                } else {
+                    cite = !cite;
+                    ++i;
+                }
+            } else {
+                mot += ligne[i++];
+            }
+        }
+        mots << mot;
+    }
+    return mots;
+}
+
+QString citerArgument(const QString& argument) {
+    QString cite = QStringLiteral("\"");
+    qsizetype barres = 0;
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('\\')) {
+            ++barres;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        cite += QString(c == QLatin1Char('"') ? 2 * barres + 1 : barres, QLatin1Char('\\'));
+        barres = 0;
+        cite += c;
+    }
+    // Backslashes before the closing quote are doubled too.
+    cite += QString(2 * barres, QLatin1Char('\\'));
+    cite += QLatin1Char('"');
+    return cite;
+}
+
+FinProgramme lancerEtAttendre(const QString& ligne, const std::function<void()>& pendantAttente) {
+    QStringList mots = decouperLigneCommande(ligne);
+    const QString programme = mots.takeFirst();
+    if (programme.isEmpty()) return {};
+    return bureau().lancerEtAttendre(programme, mots, pendantAttente);
 }
 
 }  // namespace vp

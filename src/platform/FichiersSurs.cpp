@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Erreur.h"
+#include "RaisonSysteme.h"
 
 namespace vp {
 
@@ -155,34 +156,7 @@ bool liensRefuses(int erreur) {
 }  // namespace
 
 QString raisonSysteme(int erreur) {
-    switch (erreur) {
-        case ENOSPC:
-            return QStringLiteral("le disque est plein");
-        case EDQUOT:
-            return QStringLiteral("le quota de disque est dépassé");
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("accès refusé");
-        case ENOENT:
-            return QStringLiteral("fichier ou dossier introuvable");
-        case ENOTDIR:
-            return QStringLiteral("un élément du chemin n'est pas un dossier");
-        case EROFS:
-            return QStringLiteral("le support est en lecture seule");
-        case EIO:
-            return QStringLiteral("erreur de lecture ou d'écriture sur le support");
-        case ENAMETOOLONG:
-            return QStringLiteral("nom trop long");
-        case EISDIR:
-            return QStringLiteral("c'est un dossier");
-        case EBUSY:
-        case ETXTBSY:
-            return QStringLiteral("le fichier est utilisé");
-        default:
-            return QStringLiteral("erreur système %1 (%2)")
-                .arg(erreur)
-                .arg(QString::fromLocal8Bit(std::strerror(erreur)));
-    }
+    return QString::fromStdString(raisonErreurSysteme(erreur));
 }
 
 void ecrireAtomique(const QString& chemin, const QByteArray& octets) {

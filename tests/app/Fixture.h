@@ -22,21 +22,28 @@
 #include "app/Programme.h"
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
+#include "film/CommandesFilm.h"
+#include "platform/Bureau.h"
 
 namespace vp::test {
 
-// The whole program on the offscreen platform, started in a fresh folder (its program folder)
-// with scripted dialogs and the simulated camera.
+// The whole program on the offscreen platform, started in a fresh folder with scripted dialogs
+// and the simulated camera. That folder is also its program folder, as when the program is
+// started from its own folder, so that tests put the guide and the editor programs there.
 class Programme : public ::testing::Test {
 protected:
     Scenario scenario;
     DossierTest dossier;
     std::unique_ptr<FenetrePrincipale> f;
     QString ancienDossier = QDir::currentPath();
+    QString repProgrammeAuDemarrage;  // the folder of the test's executable
 
     void SetUp() override {
         QDir::setCurrent(dossier.chemin());
         f = creerFenetres();
+        repProgrammeAuDemarrage = f->projet.repProgramme;
+        f->projet.repProgramme = dossier.chemin();
+        definirVisionneuse(programmeEditeur(f->projet));
         f->show();
     }
     void TearDown() override {

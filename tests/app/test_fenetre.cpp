@@ -44,7 +44,7 @@ TEST_F(Programme, DemarrageAvecLeDossierDeTravailCommeDossierDesProjets) {
     // new projects go into the folder it was started in.
     const QString ici = QDir::currentPath() + "/";
     ASSERT_NE(QCoreApplication::applicationDirPath() + "/", ici);
-    EXPECT_EQ(f->projet.repProgramme, QCoreApplication::applicationDirPath() + "/");
+    EXPECT_EQ(repProgrammeAuDemarrage, QCoreApplication::applicationDirPath() + "/");
     EXPECT_EQ(f->projet.repProjets, ici);
     EXPECT_TRUE(f->projet.titreProjet.isEmpty());
     EXPECT_EQ(f->projet.imageCourante, -1);

@@ -268,13 +268,13 @@ TEST_F(FenetreSon, MelangeurDuBureauSansAttendre) {
     projet(1);
     auto& b = scenario.bureau();
     auto cliquer = [&] {
-        b.lancementsSansAttente.clear();
+        b.detaches.clear();
         dialogues().affichages.clear();
         ouvrir([](DialogueEnregistrementSon& w) { w.boutonMelangeur->click(); });
     };
     cliquer();  // nothing installed: the package to install
     EXPECT_EQ(dialogues().messages(), QStringList{kAucunMelangeur});
-    EXPECT_TRUE(b.lancementsSansAttente.empty());
+    EXPECT_TRUE(b.detaches.empty());
 
     b.programmesPresents = {"x-terminal-emulator"};  // a terminal, but no alsamixer
     cliquer();
@@ -282,8 +282,8 @@ TEST_F(FenetreSon, MelangeurDuBureauSansAttendre) {
 
     b.programmesPresents << "alsamixer";
     cliquer();
-    ASSERT_EQ(b.lancementsSansAttente.size(), 1u);
-    EXPECT_EQ(b.lancementsSansAttente[0],
+    ASSERT_EQ(b.detaches.size(), 1u);
+    EXPECT_EQ(b.detaches[0],
               (std::pair<QString, QStringList>{"x-terminal-emulator", {"-e", "alsamixer"}}));
 
     // The sound server's mixer comes first; one that fails to start gives way to the next.
@@ -291,9 +291,8 @@ TEST_F(FenetreSon, MelangeurDuBureauSansAttendre) {
                          << "pavucontrol";
     b.programmesEnPanne = {"pavucontrol"};
     cliquer();
-    ASSERT_EQ(b.lancementsSansAttente.size(), 2u);
-    EXPECT_EQ(b.lancementsSansAttente[0].first, "pavucontrol");
-    EXPECT_EQ(b.lancementsSansAttente[1],
-              (std::pair<QString, QStringList>{"gnome-control-center", {"sound"}}));
+    ASSERT_EQ(b.detaches.size(), 2u);
+    EXPECT_EQ(b.detaches[0].first, "pavucontrol");
+    EXPECT_EQ(b.detaches[1], (std::pair<QString, QStringList>{"gnome-control-center", {"sound"}}));
     EXPECT_TRUE(dialogues().messages().isEmpty());
 }

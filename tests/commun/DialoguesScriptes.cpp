@@ -1,7 +1,5 @@
 #include "DialoguesScriptes.h"
 
-#include <QProcess>
-
 namespace vp::test {
 
 void DialoguesScriptes::message(QWidget*, const QString& texte, Icone icone) {
@@ -66,14 +64,23 @@ QStringList DialoguesScriptes::messages() const {
     return m;
 }
 
-bool BureauEnregistreur::lancerEtAttendre(const QString& programme, const QStringList& arguments) {
+void BureauEnregistreur::ouvrirDocument(const QString& chemin) {
+    documents << chemin;
+    if (sansProgramme) ouvrirSansProgramme(chemin);
+}
+
+bool BureauEnregistreur::lancer(const QString& programme, const QStringList& arguments) {
+    detaches.emplace_back(programme, arguments);
+    return !programmesEnPanne.contains(programme);
+}
+
+FinProgramme BureauEnregistreur::lancerEtAttendre(const QString& programme,
+                                                  const QStringList& arguments,
+                                                  const std::function<void()>& pendantAttente) {
     lancements.emplace_back(programme, arguments);
-    if (!executerVraiment) return true;
-    QProcess p;
-    p.start(programme, arguments);
-    if (!p.waitForStarted(-1)) return false;
-    p.waitForFinished(-1);
-    return true;
+    if (pendantLancement) pendantLancement();
+    if (!executerVraiment) return {true, 0, {}};
+    return bureauSysteme()->lancerEtAttendre(programme, arguments, pendantAttente);
 }
 
 Scenario::Scenario() {

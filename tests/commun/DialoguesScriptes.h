@@ -50,25 +50,25 @@ public:
 class BureauEnregistreur final : public IBureau {
 public:
     QStringList documents;
-    std::vector<std::pair<QString, QStringList>> lancements;
+    std::vector<std::pair<QString, QStringList>> lancements;  // programs waited for
+    std::vector<std::pair<QString, QStringList>> detaches;    // programs left running
     // When set, lancerEtAttendre really runs the program (for the external tools).
     bool executerVraiment = false;
+    // When set, the desktop has no program for any document.
+    bool sansProgramme = false;
+    // Runs while a program started by lancerEtAttendre "runs".
+    std::function<void()> pendantLancement;
 
-    void ouvrirDocument(const QString& chemin) override { documents << chemin; }
-    bool lancerEtAttendre(const QString& programme, const QStringList& arguments) override;
-
-    // Programs started without waiting; those named in `programmesPresents` exist, and those
-    // in `programmesEnPanne` fail to start.
-    std::vector<std::pair<QString, QStringList>> lancementsSansAttente;
+    void ouvrirDocument(const QString& chemin) override;
+    bool lancer(const QString& programme, const QStringList& arguments) override;
+    // Programs named in `programmesPresents` exist; those in `programmesEnPanne` fail to start.
     QStringList programmesPresents;
     QStringList programmesEnPanne;
-    bool lancer(const QString& programme, const QStringList& arguments) override {
-        lancementsSansAttente.emplace_back(programme, arguments);
-        return !programmesEnPanne.contains(programme);
-    }
     bool programmeExiste(const QString& programme) override {
         return programmesPresents.contains(programme);
     }
+    FinProgramme lancerEtAttendre(const QString& programme, const QStringList& arguments,
+                                  const std::function<void()>& pendantAttente) override;
 };
 
 // Installs scripted dialogs and a recording desktop for its lifetime.

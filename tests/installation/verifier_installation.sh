@@ -12,6 +12,9 @@ programme="$prefixe/lib/voltiplume"
 [ -x "$programme/voltiplume" ] || echec "programme absent"
 [ -s "$programme/aide/volti-plume.pdf" ] || echec "guide absent"
 head -c 5 "$programme/aide/volti-plume.pdf" | grep -q '%PDF-' || echec "le guide n'est pas un PDF"
+for editeur in vdub virtualdub; do
+    [ -x "$programme/virtualdub/$editeur" ] || echec "virtualdub/$editeur absent"
+done
 [ -x "$prefixe/bin/voltiplume" ] || echec "lanceur absent"
 bureau="$prefixe/share/applications/voltiplume.desktop"
 desktop-file-validate "$bureau" || echec "entrée de bureau invalide"

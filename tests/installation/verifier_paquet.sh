@@ -12,7 +12,7 @@ paquet=$(ls "$sortie"/voltiplume_*.deb)
 echec() { echo "ÉCHEC : $*" >&2; exit 1; }
 infos=$(dpkg-deb --info "$paquet")
 depend=$(dpkg-deb --field "$paquet" Depends)
-for bibliotheque in libqt6widgets6 libavformat libavcodec libv4lconvert0 xdg-utils; do
+for bibliotheque in libqt6widgets6 libavformat libavcodec libv4lconvert0 libasound2 xdg-utils; do
     grep -q "$bibliotheque" <<< "$depend" || echec "dépendance $bibliotheque absente : $depend"
 done
 grep -q "animation image par image" <<< "$infos" || echec "description française"
@@ -21,6 +21,7 @@ hors_usr=$(dpkg-deb --contents "$paquet" | awk '{print $6}' | grep -v '^\./usr/'
 [ -z "$hors_usr" ] || echec "fichiers hors de /usr : $hors_usr"
 contenu=$(dpkg-deb --contents "$paquet" | awk '{print $6}')
 for f in ./usr/bin/voltiplume ./usr/lib/voltiplume/voltiplume ./usr/lib/voltiplume/aide/volti-plume.pdf \
+         ./usr/lib/voltiplume/virtualdub/vdub ./usr/lib/voltiplume/virtualdub/virtualdub \
          ./usr/share/applications/voltiplume.desktop; do
     grep -qx "$f" <<< "$contenu" || echec "$f absent du paquet"
 done

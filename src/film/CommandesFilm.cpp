@@ -1,0 +1,139 @@
+#include "CommandesFilm.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QWidget>
+
+#include "ScriptVcf.h"
+#include "platform/Bureau.h"
+#include "platform/Chemins.h"
+#include "platform/Curseur.h"
+#include "platform/Dialogues.h"
+#include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
+#include "sequence/Projet.h"
+
+namespace vp {
+
+namespace {
+
+QString video(const ProjetCourant& p) {
+    return p.dossierProjet() + QStringLiteral("/video.avi");
+}
+QString son(const ProjetCourant& p) {
+    return p.dossierProjet() + QStringLiteral("/audio.wav");
+}
+QString film(const ProjetCourant& p) {
+    return p.dossierProjet() + QStringLiteral("/film.avi");
+}
+
+std::string natif(const QString& chemin) {
+    return QFile::encodeName(chemin).toStdString();
+}
+
+// True when `fichier` exists; otherwise the missing step's warning.
+bool present(const QString& fichier, QWidget* fenetre, const QString& avertissement) {
+    if (fichierExiste(fichier)) return true;
+    dialogues().message(fenetre, avertissement, Icone::Avertissement);
+    return false;
+}
+
+// The command line that runs `programme` on the script.
+QString ligneCommande(const QString& programme, const QString& script) {
+    return QLatin1Char('"') + programme + QStringLiteral("\" /s ") + citerArgument(script);
+}
+
+void copier(const QString& fichier, QWidget* fenetre) {
+    const QString choisi = dialogues().enregistrerFichier(
+        fenetre, QStringLiteral("Fichiers AVI|*.avi"), QStringLiteral("avi"));
+    if (choisi.isEmpty()) return;
+    CurseurOccupe curseur;
+    copierAtomique(fichier, QFileInfo(choisi).absoluteFilePath());
+}
+
+}  // namespace
+
+QString programmeMixage(const ProjetCourant& p) {
+    return p.repProgramme + QStringLiteral("virtualdub/vdub");
+}
+
+QString programmeEditeur(const ProjetCourant& p) {
+    return p.repProgramme + QStringLiteral("virtualdub/virtualdub");
+}
+
+QString ecrireScript(const ProjetCourant& p, bool avecSon, bool avecFilm) {
+    ScriptVcf script;
+    script.video = natif(video(p));
+    if (avecSon) script.son = natif(son(p));
+    if (avecFilm) script.film = natif(film(p));
+    const QString chemin = p.dossierProjet() + QStringLiteral("/dub.vcf");
+    ecrireAtomique(chemin, QByteArray::fromStdString(ecrireScriptVcf(script)));
+    return chemin;
+}
+
+void mixerFilm(const ProjetCourant& p, QWidget* fenetre,
+               const std::function<void()>& pendantAttente) {
+    if (!present(video(p), fenetre, kVideoAbsente) || !present(son(p), fenetre, kSonAbsent)) return;
+    const QString script = ecrireScript(p, true, true);
+    const QDateTime ecrit = QFileInfo(script).lastModified();
+    FinProgramme fin;
+    {
+        CurseurOccupe curseur;
+        fin = lancerEtAttendre(ligneCommande(programmeMixage(p), script), pendantAttente);
+    }
+    if (!fin.demarre)
+        throw Erreur(QStringLiteral("Le mixage du film a échoué : le programme de mixage « %1 » "
+                                    "n'a pas pu être lancé.")
+                         .arg(QDir::toNativeSeparators(programmeMixage(p))));
+    // Only a film written by this run is shown, never an older one.
+    const QFileInfo nouveau(film(p));
+    if (!fin.reussi() || !nouveau.isFile() || nouveau.lastModified() < ecrit)
+        throw Erreur(
+            QStringLiteral("Le mixage du film a échoué.\n") +
+            (fin.erreurs.isEmpty()
+                 ? QStringLiteral("Le programme de mixage s'est arrêté sans écrire le film.")
+                 : fin.erreurs));
+    bureau().ouvrirDocument(film(p));
+}
+
+void ouvrirEditeur(const ProjetCourant& p, QWidget* fenetre,
+                   const std::function<void()>& pendantAttente) {
+    if (!present(video(p), fenetre, kVideoAbsente)) return;
+    const QString script = ecrireScript(p, fichierExiste(son(p)), false);
+    FinProgramme fin;
+    {
+        // The window comes back however the editor ends.
+        struct Remontrer {
+            QWidget* fenetre;
+            ~Remontrer() {
+                fenetre->show();
+                fenetre->activateWindow();
+            }
+        } remontrer{fenetre};
+        fenetre->hide();
+        fin = lancerEtAttendre(ligneCommande(programmeEditeur(p), script), pendantAttente);
+    }
+    if (!fin.demarre)
+        throw Erreur(QStringLiteral("L'éditeur « %1 » n'a pas pu être lancé.")
+                         .arg(QDir::toNativeSeparators(programmeEditeur(p))));
+}
+
+void revoirVideo(const ProjetCourant& p, QWidget* fenetre) {
+    if (present(video(p), fenetre, kVideoAbsente)) bureau().ouvrirDocument(video(p));
+}
+
+void revoirFilm(const ProjetCourant& p, QWidget* fenetre) {
+    if (present(film(p), fenetre, kFilmNonMixe)) bureau().ouvrirDocument(film(p));
+}
+
+void copierVideo(const ProjetCourant& p, QWidget* fenetre) {
+    if (present(video(p), fenetre, kVideoAbsente)) copier(video(p), fenetre);
+}
+
+void copierFilm(const ProjetCourant& p, QWidget* fenetre) {
+    if (present(film(p), fenetre, kFilmAbsent)) copier(film(p), fenetre);
+}
+
+}  // namespace vp

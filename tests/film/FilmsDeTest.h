@@ -1,0 +1,49 @@
+#pragma once
+
+// Videos, sound tracks and films for the tests of the film subsystem.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace vp::test {
+
+// Makes "video.avi" in `dossier` with the video command, as a user would: `images` pictures of
+// 160 x 120, each of its own colour, at `cadence` pictures a second, with the codec `fcc`.
+// Needs the scripted dialogs (Scenario). Returns the video's path.
+QString creerVideoDeTest(const QString& dossier, uint32_t fcc, int images = 24, int cadence = 12);
+
+// Writes a 16-bit PCM WAV file of `secondes` seconds, a varying signal; returns its sound bytes.
+QByteArray ecrireWav(const QString& fichier, double secondes, int frequence = 44100,
+                     int canaux = 2);
+
+// A media file as FFmpeg reads it back, packet by packet.
+struct FluxLu {
+    QString codec;
+    std::vector<QByteArray> paquets;
+    double cadence = 0;  // pictures a second (video)
+    int frequence = 0;   // samples a second (sound)
+    int canaux = 0;
+    QByteArray octets() const;  // the packets end to end
+};
+struct MediaLu {
+    bool ouvert = false;
+    int nombreFlux = 0;
+    FluxLu video, son;
+};
+MediaLu lireMedia(const QString& fichier);
+
+// Runs the built batch runner with `arguments` and waits for it. `sansDroits`: as a user who
+// may not write into read-only folders, even when the tests run as root.
+struct FinVdub {
+    int code = -1;
+    QString erreurs;
+};
+FinVdub executerVdub(const QStringList& arguments, bool sansDroits = false);
+
+// Puts the built editor programs into `repProgramme` + "virtualdub/", as the program expects.
+void installerEditeur(const QString& repProgramme);
+
+}  // namespace vp::test
