@@ -9,6 +9,7 @@ VP_PAQUETS=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xdg-utils clang-format xvfb xauth ffmpeg
     qt6-svg-dev dpkg-dev desktop-file-utils file
+    clang libclang-rt-14-dev
 )
 
 installer_dependances() {

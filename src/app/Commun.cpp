@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace vp {
 
@@ -33,6 +34,17 @@ QPushButton* creerBoutonValider(const QString& texte, QWidget* parent) {
 
 QPushButton* creerBoutonAnnuler(const QString& texte, QWidget* parent) {
     return boutonPlat(texte, parent, "maroon");
+}
+
+QToolButton* creerBoutonDossier(QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setGeometry(360, 24, 33, 33);
+    b->setAutoRaise(true);
+    b->setIcon(QIcon(QStringLiteral(":/glyphes/dossier.png")));
+    b->setIconSize(QSize(26, 26));
+    b->setCursor(Qt::PointingHandCursor);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
 }
 
 }  // namespace vp

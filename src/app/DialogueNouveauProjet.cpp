@@ -1,6 +1,7 @@
 #include "DialogueNouveauProjet.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +32,13 @@ QString nomDossierDepuisTitre(const QString& titre) {
     return nom;
 }
 
+namespace {
+
+// The longest file name the usual file systems take, in bytes.
+constexpr qsizetype kLongueurNomMax = 255;
+
+}  // namespace
+
 QString refusNouveauProjet(const QString& repProjets, const QString& titre,
                            const QString& dossier) {
     if (titre.trimmed().isEmpty())
@@ -43,6 +51,9 @@ QString refusNouveauProjet(const QString& repProjets, const QString& titre,
         return QStringLiteral(
                    "Le nom de dossier « %1 » n'est pas possible : choisissez-en un autre.")
             .arg(dossier);
+    if (QFile::encodeName(dossier).size() > kLongueurNomMax)
+        return QStringLiteral(
+            "Le nom du dossier d'enregistrement est trop long : raccourcissez le nom du projet.");
     const QDir d(repProjets + dossier);
     if (d.exists()) {
         static const QRegularExpression kImage(QStringLiteral("^image_\\d{5,}\\.bmp$"));
@@ -66,12 +77,7 @@ DialogueNouveauProjet::DialogueNouveauProjet(ProjetCourant& projet, QWidget* par
     champDossierProjets = new QLineEdit(this);
     champDossierProjets->setGeometry(8, 28, 345, 24);
     champDossierProjets->setReadOnly(true);
-    boutonDossier = new QToolButton(this);
-    boutonDossier->setGeometry(360, 24, 33, 33);
-    boutonDossier->setAutoRaise(true);
-    boutonDossier->setIcon(QIcon(QStringLiteral(":/glyphes/dossier.png")));
-    boutonDossier->setIconSize(QSize(26, 26));
-    boutonDossier->setCursor(Qt::PointingHandCursor);
+    boutonDossier = creerBoutonDossier(this);
     etiquetteBleue(QStringLiteral("Entrez le nom du projet :"), this, false)
         ->setGeometry(8, 66, 300, 16);
     champTitre = new QLineEdit(this);
@@ -98,6 +104,7 @@ DialogueNouveauProjet::DialogueNouveauProjet(ProjetCourant& projet, QWidget* par
 void DialogueNouveauProjet::showEvent(QShowEvent* e) {
     preparerAffichage();
     QDialog::showEvent(e);
+    champTitre->setFocus(Qt::OtherFocusReason);  // the user types the title at once
 }
 
 void DialogueNouveauProjet::preparerAffichage() {

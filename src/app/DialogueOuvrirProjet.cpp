@@ -24,12 +24,7 @@ DialogueOuvrirProjet::DialogueOuvrirProjet(ProjetCourant& projet, QWidget* paren
     champDossierProjets = new QLineEdit(this);
     champDossierProjets->setGeometry(8, 28, 345, 24);
     champDossierProjets->setReadOnly(true);
-    boutonDossier = new QToolButton(this);
-    boutonDossier->setGeometry(360, 24, 33, 33);
-    boutonDossier->setAutoRaise(true);
-    boutonDossier->setIcon(QIcon(QStringLiteral(":/glyphes/dossier.png")));
-    boutonDossier->setIconSize(QSize(26, 26));
-    boutonDossier->setCursor(Qt::PointingHandCursor);
+    boutonDossier = creerBoutonDossier(this);
     listeTitres = new QListWidget(this);
     listeTitres->setGeometry(8, 60, 385, 209);
     QFont police = listeTitres->font();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 
 #include "platform/Chemins.h"
 #include "platform/Curseur.h"
@@ -12,8 +13,12 @@
 
 namespace vp {
 
+namespace {
+
+const QRegularExpression kImage(QStringLiteral("^image_\\d{5,}\\.bmp$"));
+
 void copierDossier(const QString& source, const QString& destination, RapportCopie& rapport,
-                   const std::function<void()>& apresChaque) {
+                   const std::function<void()>& apresChaque, int niveau) {
     const QString de = avecSeparateur(source);
     const QString vers = avecSeparateur(destination);
     QDir().mkdir(vers);
@@ -24,20 +29,30 @@ void copierDossier(const QString& source, const QString& destination, RapportCop
         if (e.isDir() && !e.isSymLink()) {
             if (!nom.startsWith(QLatin1Char('.'))) {
                 QDir().mkdir(vers + nom);
-                copierDossier(de + nom, vers + nom, rapport, apresChaque);
+                copierDossier(de + nom, vers + nom, rapport, apresChaque, niveau + 1);
             }
         } else if (!nom.startsWith(QLatin1String(kPrefixeTemporaire))) {  // not a half-done write
             try {
                 copierAtomique(de + nom, vers + nom, false);
             } catch (const Erreur& erreur) {
-                if (rapport.echecs++ == 0) {
+                const bool film = niveau == 0 && (nom == QLatin1String("projet.ini") ||
+                                                  kImage.match(nom).hasMatch());
+                if (rapport.echecs++ == 0 || (film && !rapport.filmIncomplet)) {
                     rapport.premierEchec = de + nom;
                     rapport.raison = erreur.texte();
                 }
+                rapport.filmIncomplet |= film;
             }
         }
         if (apresChaque) apresChaque();
     }
+}
+
+}  // namespace
+
+void copierDossier(const QString& source, const QString& destination, RapportCopie& rapport,
+                   const std::function<void()>& apresChaque) {
+    copierDossier(source, destination, rapport, apresChaque, 0);
 }
 
 int dupliquerProjet(const ProjetCourant& p, const std::function<void()>& apresChaque) {
@@ -52,12 +67,25 @@ int dupliquerProjet(const ProjetCourant& p, const std::function<void()>& apresCh
             destination =
                 p.repProjets + p.nomDossier + QStringLiteral("_copie_") + QString::number(n);
         } while (dossierExiste(destination));
-        copierDossier(p.dossierProjet(), destination, rapport, apresChaque);
-        const QString ini = destination + QStringLiteral("/projet.ini");
-        const QString titre =
-            lireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"), QString());
-        ecrireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
-                     titre + QStringLiteral(" (copie ") + QString::number(n) + QLatin1Char(')'));
+        creerDossier(destination);
+        // A copy that is not the whole film (a full disk) is not left behind: nothing half made.
+        try {
+            copierDossier(p.dossierProjet(), destination, rapport, apresChaque);
+            if (rapport.filmIncomplet)
+                throw Erreur(
+                    QStringLiteral("La copie du projet n'a pas pu être faite : « %1 » "
+                                   "n'a pas été copié (%2). Aucune copie n'a été créée.")
+                        .arg(QDir::toNativeSeparators(rapport.premierEchec), rapport.raison));
+            const QString ini = destination + QStringLiteral("/projet.ini");
+            const QString titre =
+                lireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"), QString());
+            ecrireProfil(
+                ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
+                titre + QStringLiteral(" (copie ") + QString::number(n) + QLatin1Char(')'));
+        } catch (...) {
+            QDir(destination).removeRecursively();
+            throw;
+        }
     }
     if (rapport.echecs == 0) {
         dialogues().message(QApplication::activeWindow(), kCopieFaite, Icone::Aucune);

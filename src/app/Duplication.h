@@ -12,6 +12,8 @@ struct RapportCopie {
     int echecs = 0;
     QString premierEchec;  // the first file that could not be copied
     QString raison;        // and why
+    // A frame or the project file of the top folder failed: the copy would not be the film.
+    bool filmIncomplet = false;
 };
 
 // Copies the folder `source` into `destination` (created when missing), with every file and

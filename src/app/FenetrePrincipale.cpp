@@ -13,8 +13,11 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QSlider>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -93,6 +96,17 @@ FenetrePrincipale::FenetrePrincipale(QWidget* parent) : QMainWindow(parent) {
 }
 
 FenetrePrincipale::~FenetrePrincipale() = default;
+
+void FenetrePrincipale::centrerSurLEcran() {
+    const QScreen* ecran = screen();
+    if (!ecran) return;
+    // Centred in the free area of the screen; on a small screen its top-left corner stays in
+    // sight, with the title bar.
+    const QRect libre = ecran->availableGeometry();
+    const QRect centre =
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(), libre);
+    move(std::max(centre.left(), libre.left()), std::max(centre.top(), libre.top()));
+}
 
 void FenetrePrincipale::relierDialogues(DialogueNouveauProjet* nouveau,
                                         DialogueOuvrirProjet* ouvrir,
@@ -456,6 +470,15 @@ void FenetrePrincipale::closeEvent(QCloseEvent* e) {
     }
     executerCommande([this] { libererAvantFermeture(); }, this);
     e->accept();
+}
+
+void FenetrePrincipale::showEvent(QShowEvent* e) {
+    // Centred when it first opens, at the size its menu bar and controls have then given it.
+    if (!e->spontaneous() && !centree_) {
+        centrerSurLEcran();
+        centree_ = true;
+    }
+    QMainWindow::showEvent(e);
 }
 
 void FenetrePrincipale::changeEvent(QEvent* e) {

@@ -151,9 +151,11 @@ protected:
     bool eventFilter(QObject* objet, QEvent* evenement) override;
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void construireControles();
+    void centrerSurLEcran();
     void construireMenus();
     void relierCommandes();
     void enregistrerAide(QWidget* controle, Aide effet, const QString& texte = {});
@@ -173,6 +175,7 @@ private:
     std::unique_ptr<VueDirecte> vueDirecte_;
     qint64 dernierDessinProgression_ = 0;
     bool occupe_ = false;  // a long command runs: other commands are refused
+    bool centree_ = false;
 };
 
 }  // namespace vp

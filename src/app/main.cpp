@@ -1,14 +1,14 @@
-#include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 #include "FenetrePrincipale.h"
 #include "Programme.h"
+#include "platform/Application.h"
 #include "platform/Dialogues.h"
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
+    vp::ApplicationVoltiplume application(argc, argv);
     QApplication::setApplicationName(vp::kTitreApplication);
     // Ties the windows to the desktop entry, for its icon in the task bar.
     QGuiApplication::setDesktopFileName(QStringLiteral("voltiplume"));

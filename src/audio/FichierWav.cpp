@@ -96,8 +96,18 @@ void TWaveOut::SetWavType(TWavType Value) {
     wavType_ = Value;
 }
 
+namespace {
+
+// ADPCM blocks the encoder can fill: a 4-byte header per channel (two at most) and some codes,
+// the samples of one block fitting in the transfer buffer.
+bool blocAdpcmPossible(int taille) {
+    return taille % 4 == 0 && taille >= 12 && taille <= 4096;
+}
+
+}  // namespace
+
 void TWaveOut::SetBlockSize(uint16_t Value) {
-    if (Busy || Value == 0 || Value % 4 != 0) return;
+    if (Busy || !blocAdpcmPossible(Value)) return;
     blockSize_ = Value;
 }
 
@@ -127,41 +137,46 @@ uint32_t TWaveOut::lire32(long position) {
     return lire32brut(o);
 }
 
-void TWaveOut::lireEntete() {
-    lu_ = EnTeteLu{};
-    std::vector<unsigned char> o(8192);
-    std::fseek(Stream.get(), 0, SEEK_SET);
-    const long lus = static_cast<long>(std::fread(o.data(), 1, o.size(), Stream.get()));
-    if (lus < 12 || !memeIdentifiant(&o[0], "RIFF") || !memeIdentifiant(&o[8], "WAVE")) return;
+EnTeteWav lireEnTeteWav(const unsigned char* o, size_t taille) {
+    EnTeteWav lu;
+    const auto lus = static_cast<long>(taille);
+    if (lus < 12 || !memeIdentifiant(&o[0], "RIFF") || !memeIdentifiant(&o[8], "WAVE")) return lu;
     const char* attendu = "fmt ";
     TWavType type = wtUnsupported;
     for (long pos = 12; pos + 8 <= lus;) {
-        const uint32_t taille = lire32brut(&o[static_cast<size_t>(pos + 4)]);
+        const uint32_t tailleMorceau = lire32brut(&o[static_cast<size_t>(pos + 4)]);
         if (memeIdentifiant(&o[static_cast<size_t>(pos)], attendu)) {
             const unsigned char* c = &o[static_cast<size_t>(pos + 8)];
             if (std::strcmp(attendu, "fmt ") == 0) {
-                if (pos + 24 > lus) return;
+                if (pos + 24 > lus) return lu;
                 const uint16_t tag = lire16(c);
-                if (tag != 1 && tag != 17) return;  // unsupported
+                if (tag != 1 && tag != 17) return lu;  // unsupported
                 type = tag == 1 ? wtPCM : wtDVIADPCM;
-                lu_.canaux = lire16(c + 2);
-                lu_.frequence = static_cast<int>(lire32brut(c + 4));
-                lu_.alignement = lire16(c + 12);
-                lu_.bits = lire16(c + 14);
+                lu.canaux = lire16(c + 2);
+                lu.frequence = static_cast<int>(lire32brut(c + 4));
+                lu.alignement = lire16(c + 12);
+                lu.bits = lire16(c + 14);
                 attendu = type == wtDVIADPCM ? "fact" : "data";
             } else if (std::strcmp(attendu, "fact") == 0) {
-                lu_.positionFact = pos + 8;
+                lu.positionFact = pos + 8;
                 attendu = "data";
             } else {
-                lu_.positionTailleData = pos + 4;
-                lu_.debutData = pos + 8;
-                lu_.finData = pos + 8 + static_cast<long>(taille);
-                lu_.type = type;
-                return;
+                lu.positionTailleData = pos + 4;
+                lu.debutData = pos + 8;
+                lu.finData = pos + 8 + static_cast<long>(tailleMorceau);
+                lu.type = type;
+                return lu;
             }
         }
-        pos += 8 + static_cast<long>(taille) + static_cast<long>(taille & 1);
+        pos += 8 + static_cast<long>(tailleMorceau) + static_cast<long>(tailleMorceau & 1);
     }
+    return lu;
+}
+
+void TWaveOut::lireEntete() {
+    std::vector<unsigned char> o(8192);
+    std::fseek(Stream.get(), 0, SEEK_SET);
+    lu_ = lireEnTeteWav(o.data(), std::fread(o.data(), 1, o.size(), Stream.get()));
 }
 
 void TWaveOut::ecrireEntetePcm() {

@@ -8,6 +8,22 @@ namespace vp {
 
 enum TWavType { wtUnsupported = 0, wtPCM = 1, wtDVIADPCM = 2, wtMSADPCM = 3, wtACM = 4 };
 
+// What the header of an existing WAV file says, as the append mode reads it.
+struct EnTeteWav {
+    TWavType type = wtUnsupported;  // wtPCM or wtDVIADPCM once a data chunk was found
+    int canaux = 0;
+    int frequence = 0;
+    int alignement = 0;
+    int bits = 0;
+    long positionTailleData = -1;  // offset of the data chunk's size field
+    long debutData = -1;           // offset of the first data byte
+    long finData = -1;             // offset just past the data, as its size says
+    long positionFact = -1;        // offset of the fact chunk's value (ADPCM)
+};
+
+// Reads the chunks at the start of a WAV file (`taille` bytes of it).
+EnTeteWav lireEnTeteWav(const unsigned char* octets, size_t taille);
+
 // Writes the stream it pulls into a RIFF/WAVE file: PCM, or IMA/DVI ADPCM; rewriting the file
 // or appending to it.
 class TWaveOut : public TACSFileOut {
@@ -36,19 +52,6 @@ private:
         int16_t predit = 0;
         uint8_t index = 0;
     };
-    // What the header of an existing file says (append mode).
-    struct EnTeteLu {
-        TWavType type = wtUnsupported;
-        int canaux = 0;
-        int frequence = 0;
-        int alignement = 0;
-        int bits = 0;
-        long positionTailleData = -1;  // offset of the data chunk's size field
-        long debutData = -1;           // offset of the first data byte
-        long finData = -1;             // offset just past the data, as its size says
-        long positionFact = -1;        // offset of the fact chunk's value (ADPCM)
-    };
-
     static constexpr int kTailleTransfert = 16384;
 
     void lireEntete();
@@ -69,7 +72,7 @@ private:
     bool ajout_ = false;  // this stream appends to a non-empty file
     // The file of the stream in progress: FileName may already be set for the next one.
     std::string fichierOuvert_;
-    EnTeteLu lu_;
+    EnTeteWav lu_;
     EtatAdpcm etats_[2];
     int canauxAdpcm_ = 1;  // channels of the ADPCM stream in progress, checked by Prepare
     unsigned char tampon_[kTailleTransfert];

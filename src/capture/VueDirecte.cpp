@@ -58,8 +58,8 @@ void VueDirecte::prendrePhoto(VueSequence& vue) {
         return;
     }
     const QImage image = c_.camera->imageSaisie();
+    c_.camera->setFichierImage(cheminImage(p_, p_.imageCourante + 1));
     insererImage(p_, vue, [&](const QString& chemin) {
-        c_.camera->setFichierImage(chemin);
         try {
             ecrireBitmap24(image, chemin);
         } catch (const Erreur& e) {

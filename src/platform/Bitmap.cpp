@@ -2,7 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "Erreur.h"
 #include "FichiersSurs.h"
@@ -63,45 +67,81 @@ quint32 lire32(const uchar* p) {
            (static_cast<quint32>(p[2]) << 16) | (static_cast<quint32>(p[3]) << 24);
 }
 
-// The frames this program writes are 24-bit uncompressed bitmaps: they are read straight into a
-// blue-green-red picture, row by row. Anything else goes through the toolkit's readers.
-QImage lireBitmap24(const QByteArray& o) {
-    if (o.size() < 54 || o[0] != 'B' || o[1] != 'M') return {};
+int lire16(const uchar* p) {
+    return p[0] | (p[1] << 8);
+}
+
+// A bitmap file: its headers must describe pixel data that the file really holds. The 24-bit
+// uncompressed ones (this program's frames) are read straight into a blue-green-red picture,
+// row by row; the other depths, once checked, by the toolkit's bitmap reader. Null when the
+// file fails the checks.
+QImage lireBitmap(const QByteArray& o) {
+    constexpr qint64 kEnTeteFichier = 14;
+    const qint64 taille = o.size();
+    if (taille < kEnTeteFichier + 40) return {};
     const auto* p = reinterpret_cast<const uchar*>(o.constData());
-    const quint32 debut = lire32(p + 10);
-    const quint32 tailleEnTete = lire32(p + 14);
-    const auto largeur = static_cast<qint32>(lire32(p + 18));
-    const auto hauteur = static_cast<qint32>(lire32(p + 22));
-    const int bits = p[28] | (p[29] << 8);
+    const qint64 debut = lire32(p + 10);
+    const qint64 tailleEnTete = lire32(p + 14);
+    // Widths and heights as signed 32-bit numbers, held wider so that none overflows.
+    const qint64 largeur = static_cast<qint32>(lire32(p + 18));
+    const qint64 hauteur = static_cast<qint32>(lire32(p + 22));
+    const int plans = lire16(p + 26);
+    const int bits = lire16(p + 28);
     const quint32 compression = lire32(p + 30);
-    if (tailleEnTete < 40 || bits != 24 || compression != 0 || largeur <= 0 || hauteur == 0 ||
-        largeur > 32768 || std::abs(hauteur) > 32768)
+    const qint64 couleurs = lire32(p + 46);
+    if (tailleEnTete < 40 || tailleEnTete > 124 || plans != 1) return {};
+    if (largeur <= 0 || largeur > 32768 || hauteur == 0 || hauteur < -32768 || hauteur > 32768)
         return {};
-    const int h = std::abs(hauteur);
-    const qint64 pas = ((static_cast<qint64>(largeur) * 24 + 31) / 32) * 4;
-    if (debut < 54 || static_cast<qint64>(debut) + pas * h > o.size()) return {};
-    QImage image(largeur, h, QImage::Format_BGR888);
+    const bool masques = compression == 3 && (bits == 16 || bits == 32);
+    if (compression != 0 && !masques) return {};
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return {};
+    // The colour table (or the three masks) lies between the headers and the pixels.
+    qint64 table = masques && tailleEnTete == 40 ? 12 : 0;
+    if (bits <= 8) {
+        if (couleurs > (qint64{1} << bits)) return {};
+        table = 4 * (couleurs ? couleurs : qint64{1} << bits);
+    }
+    const qint64 h = hauteur < 0 ? -hauteur : hauteur;
+    const qint64 pas = ((largeur * bits + 31) / 32) * 4;
+    if (debut < kEnTeteFichier + tailleEnTete + table || debut + pas * h > taille) return {};
+    if (bits != 24) return QImage::fromData(o, "BMP");
+    QImage image(static_cast<int>(largeur), static_cast<int>(h), QImage::Format_BGR888);
     if (image.isNull()) return {};
-    for (int y = 0; y < h; ++y) {
-        const int ligne = hauteur > 0 ? h - 1 - y : y;  // positive height: bottom-up rows
-        std::memcpy(image.scanLine(y), p + debut + pas * ligne, static_cast<size_t>(largeur) * 3);
+    for (qint64 y = 0; y < h; ++y) {
+        const qint64 ligne = hauteur > 0 ? h - 1 - y : y;  // positive height: bottom-up rows
+        std::memcpy(image.scanLine(static_cast<int>(y)), p + debut + pas * ligne,
+                    static_cast<size_t>(largeur) * 3);
     }
     return image;
 }
 
 }  // namespace
 
+QImage lireImage(const QByteArray& octets) {
+    // A damaged bitmap is never handed to another reader, which would show random bytes.
+    if (octets.startsWith("BM")) return lireBitmap(octets);
+    return QImage::fromData(octets);
+}
+
 QImage chargerImage(const QString& chemin) {
-    QFile fichier(chemin);
-    QImage image;
-    if (fichier.open(QIODevice::ReadOnly)) {
-        const QByteArray octets = fichier.readAll();
-        image = lireBitmap24(octets);
-        if (image.isNull()) image = QImage::fromData(octets);
+    const QString nom = QDir::toNativeSeparators(chemin);
+    QByteArray octets;
+    {
+        const int fd = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw Erreur(QStringLiteral("Impossible de lire l'image « %1 » : %2")
+                             .arg(nom, raisonSysteme(errno)));
+        QFile fichier;
+        const bool ouvert = fichier.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        if (!ouvert) ::close(fd);
+        if (ouvert) octets = fichier.readAll();
+        if (!ouvert || fichier.error() != QFileDevice::NoError)
+            throw Erreur(QStringLiteral("Impossible de lire l'image « %1 »").arg(nom));
     }
+    const QImage image = lireImage(octets);
     if (image.isNull())
-        throw Erreur(QStringLiteral("Impossible de lire l'image « %1 »")
-                         .arg(QDir::toNativeSeparators(chemin)));
+        throw Erreur(
+            QStringLiteral("Impossible de lire l'image « %1 », le fichier est abîmé").arg(nom));
     return image;
 }
 

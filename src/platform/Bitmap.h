@@ -13,7 +13,11 @@ QByteArray bitmap24(const QImage& image);
 // Writes `image` as a 24-bit bitmap at `chemin`, atomically (see FichiersSurs.h).
 void ecrireBitmap24(const QImage& image, const QString& chemin);
 
-// Loads a picture file; raises Erreur naming the file when it is missing or unreadable.
+// A picture from the bytes of its file: a bitmap only when it passes our checks, other formats
+// (PNG, JPEG…) through the toolkit's readers; a null picture when they cannot be read.
+QImage lireImage(const QByteArray& octets);
+
+// Loads a picture file; raises Erreur naming the file when it is missing, unreadable or damaged.
 QImage chargerImage(const QString& chemin);
 
 }  // namespace vp

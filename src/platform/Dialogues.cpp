@@ -1,7 +1,9 @@
 #include "Dialogues.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -11,23 +13,26 @@ namespace vp {
 namespace {
 
 class DialoguesQt final : public IDialogues {
+    static QWidget* proprietaire(QWidget* parent) { return parent ? parent : fenetreDesBoites(); }
+
 public:
     void message(QWidget* parent, const QString& texte, Icone icone) override {
-        QMessageBox boite(iconeQt(icone), kTitreApplication, texte, QMessageBox::Ok, parent);
+        QMessageBox boite(iconeQt(icone), kTitreApplication, texte, QMessageBox::Ok,
+                          proprietaire(parent));
         boite.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
         boite.exec();
     }
 
     bool question(QWidget* parent, const QString& texte, Icone icone) override {
         QMessageBox boite(iconeQt(icone), kTitreApplication, texte,
-                          QMessageBox::Yes | QMessageBox::No, parent);
+                          QMessageBox::Yes | QMessageBox::No, proprietaire(parent));
         boite.button(QMessageBox::Yes)->setText(QStringLiteral("Oui"));
         boite.button(QMessageBox::No)->setText(QStringLiteral("Non"));
         return boite.exec() == QMessageBox::Yes;
     }
 
     QString ouvrirFichier(QWidget* parent, const QString& filtre) override {
-        QFileDialog d(parent, QStringLiteral("Ouvrir"), QString(), filtreQt(filtre));
+        QFileDialog d(proprietaire(parent), QStringLiteral("Ouvrir"), QString(), filtreQt(filtre));
         d.setAcceptMode(QFileDialog::AcceptOpen);
         d.setFileMode(QFileDialog::ExistingFile);
         return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()
@@ -37,7 +42,8 @@ public:
 
     QString enregistrerFichier(QWidget* parent, const QString& filtre,
                                const QString& extension) override {
-        QFileDialog d(parent, QStringLiteral("Enregistrer sous"), QString(), filtreQt(filtre));
+        QFileDialog d(proprietaire(parent), QStringLiteral("Enregistrer sous"), QString(),
+                      filtreQt(filtre));
         d.setAcceptMode(QFileDialog::AcceptSave);
         d.setFileMode(QFileDialog::AnyFile);
         QString ext = extension;
@@ -49,8 +55,8 @@ public:
     }
 
     QString choisirDossier(QWidget* parent, const QString& depart) override {
-        return QFileDialog::getExistingDirectory(parent, QStringLiteral("Dossier des projets"),
-                                                 depart);
+        return QFileDialog::getExistingDirectory(proprietaire(parent),
+                                                 QStringLiteral("Dossier des projets"), depart);
     }
 
     int executer(QDialog& dialogue) override { return dialogue.exec(); }
@@ -79,6 +85,13 @@ std::unique_ptr<IDialogues>& installes() {
 }
 
 }  // namespace
+
+QWidget* fenetreDesBoites() {
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(w) && w->isVisible()) return w;
+    return nullptr;
+}
 
 IDialogues& dialogues() {
     return *installes();

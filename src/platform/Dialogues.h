@@ -34,6 +34,9 @@ public:
 };
 
 IDialogues& dialogues();
+
+// The window a box without an owner centres on: the active window, else the main window.
+QWidget* fenetreDesBoites();
 // Installs `nouveaux` and returns the implementation it replaces.
 std::unique_ptr<IDialogues> installerDialogues(std::unique_ptr<IDialogues> nouveaux);
 

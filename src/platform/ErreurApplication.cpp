@@ -17,13 +17,21 @@ void boiteErreur(const QString& texte, QWidget* parent) {
     dialogues().message(parent, texteBoiteErreur(texte), Icone::Arret);
 }
 
-void executerCommande(const std::function<void()>& commande, QWidget* parent) {
+void montrerErreur(const std::exception_ptr& erreur, QWidget* parent) {
     try {
-        commande();
+        std::rethrow_exception(erreur);
     } catch (const std::exception& e) {
         boiteErreur(QString::fromUtf8(e.what()), parent);
     } catch (...) {
         boiteErreur(QStringLiteral("Erreur inconnue"), parent);
+    }
+}
+
+void executerCommande(const std::function<void()>& commande, QWidget* parent) {
+    try {
+        commande();
+    } catch (...) {
+        montrerErreur(std::current_exception(), parent);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 #include <functional>
 
 class QWidget;
@@ -13,6 +14,9 @@ QString texteBoiteErreur(const QString& texte);
 
 // The application error box: caption "VOLTIPLUME", stop icon, one OK button.
 void boiteErreur(const QString& texte, QWidget* parent = nullptr);
+
+// Shows the text of `erreur` in the error box.
+void montrerErreur(const std::exception_ptr& erreur, QWidget* parent = nullptr);
 
 // Runs a command; an exception it raises ends it and is shown in the error box, so that no
 // exception crosses the event loop.

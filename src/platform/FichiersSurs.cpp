@@ -11,17 +11,30 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "Chemins.h"
 #include "Erreur.h"
 #include "RaisonSysteme.h"
 
 namespace vp {
 
 namespace {
+
+std::function<void()>& observateur() {
+    static std::function<void()> o;
+    return o;
+}
+
+// Each change of a name in a folder is one step a kill may stop after.
+void signaler() {
+    if (observateur()) observateur()();
+}
 
 std::string natif(const QString& chemin) {
     return QFile::encodeName(chemin).toStdString();
@@ -39,14 +52,6 @@ QString nomAffiche(const QString& chemin) {
 QString dossierDe(const QString& chemin) {
     const qsizetype i = chemin.lastIndexOf(QLatin1Char('/'));
     return i < 0 ? QStringLiteral("./") : chemin.left(i + 1);
-}
-
-QString nomTemporaire(const QString& chemin) {
-    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QString suffixe;
-    for (int i = 0; i < 10; ++i)
-        suffixe += QLatin1Char(kAlphabet[QRandomGenerator::global()->bounded(36)]);
-    return dossierDe(chemin) + QLatin1String(kPrefixeTemporaire) + suffixe + QStringLiteral(".tmp");
 }
 
 // A file descriptor that closes itself.
@@ -79,6 +84,7 @@ public:
                 ::open(natif(nom_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) {
                 fd_ = std::make_unique<Descripteur>(fd);
+                signaler();
                 return;
             }
             if (errno != EEXIST)
@@ -99,6 +105,7 @@ public:
         if (::rename(natif(nom_).c_str(), natif(destination).c_str()) != 0)
             echec(QStringLiteral("Impossible d'écrire"), destination, errno);
         garde_ = true;
+        signaler();
     }
 
 private:
@@ -155,6 +162,15 @@ bool liensRefuses(int erreur) {
 
 }  // namespace
 
+QString nomTemporaire(const QString& chemin) {
+    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    char suffixe[10];
+    for (char& c : suffixe)
+        c = kAlphabet[QRandomGenerator::global()->bounded(36)];
+    return dossierDe(chemin) + QLatin1String(kPrefixeTemporaire) +
+           QLatin1String(suffixe, sizeof suffixe) + QStringLiteral(".tmp");
+}
+
 QString raisonSysteme(int erreur) {
     return QString::fromStdString(raisonErreurSysteme(erreur));
 }
@@ -181,51 +197,104 @@ void lierAtomique(const QString& source, const QString& destination) {
             if (liensRefuses(errno)) return copierAtomique(source, destination);
             echec(QStringLiteral("Impossible de déplacer"), source, errno);
         }
+        signaler();
         const int r = ::rename(natif(tmp).c_str(), natif(destination).c_str());
         const int e = errno;
         // When the destination already was a name of the same file, rename does nothing and
         // leaves the temporary name: it goes here (after a real rename it no longer exists).
         ::unlink(natif(tmp).c_str());
         if (r != 0) echec(QStringLiteral("Impossible de déplacer vers"), destination, e);
+        signaler();
         return;
     }
     echec(QStringLiteral("Impossible de déplacer"), source, EEXIST);
 }
 
+DossierOuvert::DossierOuvert(const QString& chemin) : chemin_(avecSeparateur(chemin)) {
+    fd_ = ::open(natif(chemin_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) echec(QStringLiteral("Impossible d'ouvrir le dossier"), chemin_, errno);
+    // One hidden name for this process's moves; another process's leftover takes the slow way.
+    std::snprintf(temporaire_, sizeof temporaire_, "%sl%ld.tmp", kPrefixeTemporaire,
+                  static_cast<long>(::getpid()));
+}
+
+DossierOuvert::~DossierOuvert() {
+    ::close(fd_);
+}
+
+void DossierOuvert::lier(const char* source, const char* destination) {
+    if (::linkat(fd_, source, fd_, temporaire_, 0) != 0) {
+        if (errno == EEXIST || liensRefuses(errno))
+            return lierAtomique(chemin_ + QFile::decodeName(source),
+                                chemin_ + QFile::decodeName(destination));
+        echec(QStringLiteral("Impossible de déplacer"), chemin_ + QFile::decodeName(source), errno);
+    }
+    signaler();
+    const int r = ::renameat(fd_, temporaire_, fd_, destination);
+    const int e = errno;
+    // Gone after a real rename; still there when the destination already named that file.
+    ::unlinkat(fd_, temporaire_, 0);
+    if (r != 0)
+        echec(QStringLiteral("Impossible de déplacer vers"),
+              chemin_ + QFile::decodeName(destination), e);
+    signaler();
+}
+
+void renommer(const QString& source, const QString& destination) {
+    if (::rename(natif(source).c_str(), natif(destination).c_str()) != 0)
+        echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+    signaler();
+}
+
 void ajouterNom(const QString& source, const QString& destination) {
-    if (::link(natif(source).c_str(), natif(destination).c_str()) == 0) return;
+    if (::link(natif(source).c_str(), natif(destination).c_str()) == 0) return signaler();
     if (errno == EEXIST || liensRefuses(errno)) return lierAtomique(source, destination);
     echec(QStringLiteral("Impossible de déplacer"), source, errno);
 }
 
 bool echangerSiPossible(const QString& a, const QString& b) {
-    if (::renameat2(AT_FDCWD, natif(a).c_str(), AT_FDCWD, natif(b).c_str(), RENAME_EXCHANGE) == 0)
+    if (::renameat2(AT_FDCWD, natif(a).c_str(), AT_FDCWD, natif(b).c_str(), RENAME_EXCHANGE) == 0) {
+        signaler();
         return true;
+    }
     if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return false;
     echec(QStringLiteral("Impossible d'échanger"), a, errno);
 }
 
 void echangerAtomique(const QString& a, const QString& b) {
     if (echangerSiPossible(a, b)) return;
-    // No atomic exchange here: keep a's content under a hidden name while b takes its place.
-    const QString tmp = nomTemporaire(a);
-    lierAtomique(a, tmp);
+    // No atomic exchange here (FAT sticks): a's content waits under a name that the next
+    // opening of the folder puts back (nettoyerTemporaires), so that an interruption leaves
+    // the pair as it was or swapped, never a lost file.
+    const qsizetype i = a.lastIndexOf(QLatin1Char('/'));
+    const QString sauvegarde =
+        dossierDe(a) + QLatin1String(kPrefixeEchange) + (i < 0 ? a : a.mid(i + 1));
+    lierAtomique(a, sauvegarde);
     try {
         lierAtomique(b, a);
     } catch (...) {
-        ::unlink(natif(tmp).c_str());
+        ::unlink(natif(sauvegarde).c_str());
         throw;
     }
-    if (::rename(natif(tmp).c_str(), natif(b).c_str()) != 0) {
+    if (::rename(natif(sauvegarde).c_str(), natif(b).c_str()) != 0) {
         const int e = errno;
-        ::rename(natif(tmp).c_str(), natif(a).c_str());  // a gets its own content back
+        ::rename(natif(sauvegarde).c_str(), natif(a).c_str());  // a gets its own content back
         echec(QStringLiteral("Impossible d'échanger"), b, e);
     }
 }
 
+void verifierEcriture(const QString& dossier) {
+    Temporaire essai(avecSeparateur(dossier));  // removed again at once
+}
+
+void creerDossier(const QString& chemin) {
+    if (::mkdir(natif(chemin).c_str(), 0777) != 0)
+        echec(QStringLiteral("Impossible de créer le dossier"), chemin, errno);
+}
+
 void effacerFichier(const QString& chemin) {
-    if (::unlink(natif(chemin).c_str()) != 0 && errno != ENOENT)
-        echec(QStringLiteral("Impossible de supprimer"), chemin, errno);
+    if (::unlink(natif(chemin).c_str()) == 0) return signaler();
+    if (errno != ENOENT) echec(QStringLiteral("Impossible de supprimer"), chemin, errno);
 }
 
 int nombreDeNoms(const QString& chemin) {
@@ -234,8 +303,17 @@ int nombreDeNoms(const QString& chemin) {
     return static_cast<int>(s.st_nlink);
 }
 
+void observerChangements(std::function<void()> observateurDesTests) {
+    observateur() = std::move(observateurDesTests);
+}
+
 void nettoyerTemporaires(const QString& dossier) {
     const QDir d(dossier);
+    // A swap cut short: the first file of the pair gets its content back.
+    for (const QString& nom : d.entryList({QLatin1String(kPrefixeEchange) + QLatin1Char('*')},
+                                          QDir::Files | QDir::Hidden | QDir::System))
+        ::rename(natif(d.filePath(nom)).c_str(),
+                 natif(d.filePath(nom.mid(qsizetype(sizeof kPrefixeEchange) - 1))).c_str());
     const QStringList restes =
         d.entryList({QLatin1String(kPrefixeTemporaire) + QStringLiteral("*.tmp")},
                     QDir::Files | QDir::Hidden | QDir::System);

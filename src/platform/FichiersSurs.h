@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace vp {
 
@@ -11,6 +12,8 @@ namespace vp {
 // one of its files. Each operation raises Erreur with the reason when it fails.
 
 inline constexpr char kPrefixeTemporaire[] = ".voltiplume-";
+// Where a swap without an atomic exchange keeps the first file's content meanwhile.
+inline constexpr char kPrefixeEchange[] = ".voltiplume-echange-";
 
 // Writes `octets` into a temporary file, flushes it to disk, then renames it over `chemin`.
 void ecrireAtomique(const QString& chemin, const QByteArray& octets);
@@ -25,6 +28,32 @@ void copierAtomique(const QString& source, const QString& destination, bool surD
 // system refuses hard links, a real copy is made instead.
 void lierAtomique(const QString& source, const QString& destination);
 
+// A folder whose files are linked by their bare names, for the long runs of moves of the frame
+// commands: no path to walk and no name to make for each move.
+class DossierOuvert {
+public:
+    // Raises Erreur with the reason when the folder cannot be opened.
+    explicit DossierOuvert(const QString& chemin);
+    ~DossierOuvert();
+    DossierOuvert(const DossierOuvert&) = delete;
+    DossierOuvert& operator=(const DossierOuvert&) = delete;
+
+    // lierAtomique between two names of this folder.
+    void lier(const char* source, const char* destination);
+
+private:
+    QString chemin_;  // with its trailing separator, for the messages
+    int fd_ = -1;
+    char temporaire_[48];
+};
+
+// Renames `source` over `destination` in one atomic step.
+void renommer(const QString& source, const QString& destination);
+
+// A fresh hidden name next to `chemin`, for a file about to be written there; it is one of the
+// temporary names nettoyerTemporaires removes.
+QString nomTemporaire(const QString& chemin);
+
 // Gives `source`'s file the name `destination`, which does not exist yet (one link, or the
 // same as lierAtomique when it does exist after all).
 void ajouterNom(const QString& source, const QString& destination);
@@ -37,14 +66,25 @@ bool echangerSiPossible(const QString& a, const QString& b);
 // through a temporary name in the same folder.
 void echangerAtomique(const QString& a, const QString& b);
 
+// Raises Erreur with the reason when no file can be created in the folder `dossier`.
+void verifierEcriture(const QString& dossier);
+
+// Creates the folder `chemin` (its parent exists); raises Erreur with the reason when it cannot.
+void creerDossier(const QString& chemin);
+
 // Deletes `chemin`; a file that is already gone is not an error.
 void effacerFichier(const QString& chemin);
 
 // Number of names of the file (its link count); 0 when it does not exist.
 int nombreDeNoms(const QString& chemin);
 
-// Removes the temporary files an interrupted operation may have left in `dossier`.
+// Removes the temporary files an interrupted operation may have left in `dossier`, and puts
+// back the file a swap cut short had set aside.
 void nettoyerTemporaires(const QString& dossier);
+
+// Runs `observateur` after each change of a name in a folder made here (a file created, renamed,
+// linked or deleted): the tests look at the film at each step a kill could stop after.
+void observerChangements(std::function<void()> observateur);
 
 // French text for a system error number.
 QString raisonSysteme(int erreur);

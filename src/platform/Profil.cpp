@@ -28,6 +28,11 @@ QString decoderCp1252(const QByteArray& octets) {
     return texte;
 }
 
+QByteArray contenu(const QString& fichier) {
+    QFile f(fichier);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QStringList lignesDuTexte(const QByteArray& octets, bool* crlf) {
     if (crlf) *crlf = octets.isEmpty() || octets.contains("\r\n");
     QStringList lignes = decoderTexte(octets).split(QLatin1Char('\n'));
@@ -35,12 +40,6 @@ QStringList lignesDuTexte(const QByteArray& octets, bool* crlf) {
         if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
     if (!lignes.isEmpty() && lignes.last().isEmpty()) lignes.removeLast();
     return lignes;
-}
-
-QStringList lignesDuFichier(const QString& fichier, bool* crlf) {
-    QFile f(fichier);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return lignesDuTexte(f.readAll(), crlf);
 }
 
 // Name of the section opened by `ligne`, or a null string when the line opens none.
@@ -104,10 +103,10 @@ QString lireProfilTexte(const QByteArray& contenu, const QString& section, const
     return defaut;
 }
 
-void ecrireProfil(const QString& fichier, const QString& section, const QString& cle,
-                  const QString& valeur) {
+QByteArray profilModifie(const QByteArray& octets, const QString& section, const QString& cle,
+                         const QString& valeur) {
     bool crlf = true;
-    QStringList lignes = lignesDuFichier(fichier, &crlf);
+    QStringList lignes = lignesDuTexte(octets, &crlf);
     QString propre = valeur;
     propre.replace(QLatin1Char('\r'), QLatin1Char(' '))
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -141,11 +140,17 @@ void ecrireProfil(const QString& fichier, const QString& section, const QString&
     }
 
     const QString finLigne = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    return (lignes.join(finLigne) + finLigne).toUtf8();
+}
+
+void ecrireProfil(const QString& fichier, const QString& section, const QString& cle,
+                  const QString& valeur) {
+    const QByteArray octets = profilModifie(contenu(fichier), section, cle, valeur);
     QSaveFile f(fichier);
     const QString nom = QDir::toNativeSeparators(fichier);
     if (!f.open(QIODevice::WriteOnly))
         throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
-    f.write((lignes.join(finLigne) + finLigne).toUtf8());
+    f.write(octets);
     if (!f.commit()) throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
 }
 

@@ -24,6 +24,10 @@ QString lireProfilTexte(const QByteArray& contenu, const QString& section, const
 void ecrireProfil(const QString& fichier, const QString& section, const QString& cle,
                   const QString& valeur);
 
+// The bytes of a profile file once `cle` = `valeur` is set in `section` (see ecrireProfil).
+QByteArray profilModifie(const QByteArray& octets, const QString& section, const QString& cle,
+                         const QString& valeur);
+
 // Text of a file: UTF-8 when its bytes are valid UTF-8, otherwise Windows-1252, which is what
 // projects made on Windows hold.
 QString decoderTexte(const QByteArray& octets);

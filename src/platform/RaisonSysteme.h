@@ -15,6 +15,8 @@ inline std::string raisonErreurSysteme(int erreur) {
             return "le disque est plein";
         case EDQUOT:
             return "le quota de disque est dépassé";
+        case EFBIG:
+            return "le fichier dépasse la taille permise";
         case EACCES:
         case EPERM:
             return "accès refusé";

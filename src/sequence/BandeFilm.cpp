@@ -1,12 +1,16 @@
 #include "BandeFilm.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
+#include <algorithm>
+#include <exception>
 
 #include "StockImages.h"
 #include "platform/Bitmap.h"
 #include "platform/Dialogues.h"
+#include "platform/ErreurApplication.h"
 #include "platform/ImageEtiree.h"
 
 namespace vp {
@@ -59,13 +63,54 @@ BandeFilm::BandeFilm(ProjetCourant& projet, QWidget* parent) : QScrollArea(paren
     barreDefilement->setSingleStep(1);
     barreDefilement->setPageStep(5);
     barreDefilement->setTracking(true);
+    // The scroll bar takes the focus, so that the arrow, page, Home and End keys move the film.
+    barreDefilement->setFocusPolicy(Qt::StrongFocus);
+    barreDefilement->installEventFilter(this);
     setWidget(contenu);
 
-    connect(barreDefilement, &QScrollBar::valueChanged, this, [this] { suivreDefilement(); });
+    // A frame that cannot be read makes the refresh raise an error: like any command, the
+    // navigation shows it in the error box.
+    connect(barreDefilement, &QScrollBar::valueChanged, this,
+            [this] { executerCommande([this] { suivreDefilement(); }, window()); });
     // The middle thumbnail has no click action.
     for (int rang : {0, 1, 3, 4})
-        connect(vignettes[rang], &ImageEtiree::clique, this,
-                [this, rang] { cliquerVignette(rang); });
+        connect(vignettes[rang], &ImageEtiree::clique, this, [this, rang] {
+            executerCommande([this, rang] { cliquerVignette(rang); }, window());
+        });
+}
+
+bool BandeFilm::eventFilter(QObject* objet, QEvent* evenement) {
+    // The keys move along the film: the right arrow and Page Down forwards (a scroll bar's
+    // own keys go the other way), Home and End to the first and the last frame.
+    if (objet != barreDefilement || evenement->type() != QEvent::KeyPress)
+        return QScrollArea::eventFilter(objet, evenement);
+    QAbstractSlider::SliderAction action;
+    switch (static_cast<QKeyEvent*>(evenement)->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            action = QAbstractSlider::SliderSingleStepSub;
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            action = QAbstractSlider::SliderSingleStepAdd;
+            break;
+        case Qt::Key_PageUp:
+            action = QAbstractSlider::SliderPageStepSub;
+            break;
+        case Qt::Key_PageDown:
+            action = QAbstractSlider::SliderPageStepAdd;
+            break;
+        case Qt::Key_Home:
+            action = QAbstractSlider::SliderToMinimum;
+            break;
+        case Qt::Key_End:
+            action = QAbstractSlider::SliderToMaximum;
+            break;
+        default:
+            return QScrollArea::eventFilter(objet, evenement);
+    }
+    barreDefilement->triggerAction(action);
+    return true;
 }
 
 void BandeFilm::relier(QLabel* etiquetteNombre, QLabel* etiquetteSelection,
@@ -84,6 +129,9 @@ QImage BandeFilm::imageDeRemplacement() const {
 void BandeFilm::rafraichirBande() {
     const auto& v = vignettes;
     const auto& l = numeros;
+    // A frame that cannot be read shows the placeholder; the strip, its scroll bar and the
+    // labels are brought up to date all the same, then the first error is raised.
+    std::exception_ptr erreur;
     if (p_.nbImages == 0) {
         const char* textes[5] = {"", "", "0", "1", "2"};
         for (int s = 0; s < 5; ++s) {
@@ -98,7 +146,13 @@ void BandeFilm::rafraichirBande() {
             if (i >= 0 && i <= p_.nbImages - 1) {
                 l[s]->setText(QString::number(i));
                 colorer(l[s], p_.selDebut <= i && i <= p_.selFin ? kRougeSelection : kNoir);
-                const QImage image = chargerImage(cheminImage(p_, i));
+                QImage image;
+                try {
+                    image = chargerImage(cheminImage(p_, i));
+                } catch (...) {
+                    if (!erreur) erreur = std::current_exception();
+                    image = imageDeRemplacement();
+                }
                 v[s]->setImage(image);
                 if (s == 2) {
                     reference_ =
@@ -112,17 +166,16 @@ void BandeFilm::rafraichirBande() {
             }
         }
         barreDefilement->setEnabled(p_.nbImages > 5);
-        {
-            // The range changes without notification: lowering the maximum below the old
-            // position must not move the current frame the command has just set.
-            const QSignalBlocker silence(barreDefilement);
-            barreDefilement->setRange(0, p_.nbImages - 1);
-        }
-        // A new position notifies, and suivreDefilement refreshes once more with the same frame.
+        // Range and position change without notification: the strip already shows the current
+        // frame the command has set, and lowering the maximum below the old position must not
+        // move it.
+        const QSignalBlocker silence(barreDefilement);
+        barreDefilement->setRange(0, p_.nbImages - 1);
         barreDefilement->setValue(p_.imageCourante);
     }
     afficherNombreImages();
     afficherSelection();
+    if (erreur) std::rethrow_exception(erreur);
 }
 
 void BandeFilm::afficherNombreImages() {
@@ -134,13 +187,15 @@ void BandeFilm::afficherNombreImages() {
 
 void BandeFilm::afficherSelection() {
     if (!etiquetteSelection_) return;
+    // The bounds the selection commands will use: its end brought back within the film.
+    const auto [debut, fin] = p_.selectionUtile();
     auto borne = [](qint32 b) { return b == -1 ? QStringLiteral("?") : QString::number(b); };
-    etiquetteSelection_->setText(borne(p_.selDebut) + QStringLiteral(" -> ") + borne(p_.selFin));
+    etiquetteSelection_->setText(borne(debut) + QStringLiteral(" -> ") + borne(fin));
 }
 
 void BandeFilm::suivreDefilement() {
     if (p_.nbImages <= 0) return;
-    p_.imageCourante = barreDefilement->value();
+    p_.imageCourante = std::clamp(barreDefilement->value(), 0, p_.nbImages - 1);
     rafraichirBande();
 }
 

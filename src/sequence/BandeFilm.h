@@ -45,6 +45,9 @@ public:
     QFrame* cadreCentre;
     QScrollBar* barreDefilement;
 
+protected:
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
+
 private:
     QImage imageDeRemplacement() const;
 

@@ -17,14 +17,55 @@ bool filmPret(const ProjetCourant& p) {
 // Brings the selection within 0 .. nbImages-1; false when there is none left.
 bool selectionPrete(ProjetCourant& p, VueSequence& vue) {
     if (!p.selectionExiste()) return false;
-    if (p.selFin < p.nbImages) return true;
-    p.selFin = p.nbImages - 1;
-    if (p.selDebut > p.selFin) {
+    const auto [debut, fin] = p.selectionUtile();
+    if (debut < 0) {
         p.selDebut = p.selFin = -1;
         vue.rafraichirBande();
         return false;
     }
+    p.selFin = fin;
     return true;
+}
+
+// Advances a bar of `maximum` steps evenly over `travail` units of work, one per call.
+class ProgressionEtalee {
+public:
+    ProgressionEtalee(Progression& progression, qint64 maximum, qint64 travail)
+        : progression_(progression), maximum_(maximum), travail_(std::max<qint64>(travail, 1)) {}
+    void operator()() {
+        ++fait_;
+        while (pas_ < maximum_ && (pas_ + 1) * travail_ <= fait_ * maximum_) {
+            ++pas_;
+            progression_.avancer();
+        }
+    }
+
+private:
+    Progression& progression_;
+    qint64 maximum_, travail_, fait_ = 0, pas_ = 0;
+};
+
+// Inserts the n prepared frames in order, frame j after position(j) of the film as it then
+// stands. When one fails, those already inserted are taken out again, the highest first.
+template <typename Position>
+void insererTout(const ProjetCourant& p, ImagesPreparees& preparees, qint32 n, Position&& position,
+                 ProgressionEtalee& pas) {
+    qint32 j = 0;
+    try {
+        for (; j < n; ++j)
+            preparees.inserer(j, position(j), j, [&] { pas(); });
+    } catch (...) {
+        ProjetCourant film = p;
+        for (film.nbImages = p.nbImages + j; j > 0; --film.nbImages) {
+            --j;
+            try {
+                fermerEspace(film, position(j) + 2, 1);
+            } catch (...) {
+                break;  // the first error is the one to report; the film stays in order
+            }
+        }
+        throw;
+    }
 }
 
 template <typename Travail>
@@ -70,19 +111,25 @@ void copierSelection(ProjetCourant& p, VueSequence& vue) {
         return;
     }
     avecReprise(p, vue, [&] {
+        const qint32 courante = p.imageCourante;
         const qint32 longueur = p.selFin - p.selDebut + 1;
-        Progression progression(vue, (p.nbImages - 1 - p.imageCourante) + longueur);
-        ouvrirEspace(p, p.imageCourante, longueur, [&] { progression.avancer(); });
-        qint32 debut = p.selDebut;
-        if (p.imageCourante < debut) debut += longueur;  // the selected frames moved up
+        const qint32 apres = p.nbImages - 1 - courante;
+        Progression progression(vue, apres + longueur);
+        // The bar shows the copies and the moves of the frames after the current one, which
+        // make room for the copies one slot at a time.
+        ProgressionEtalee pas(progression, apres + longueur,
+                              longueur + static_cast<qint64>(longueur) * apres);
+        ImagesPreparees copies(p);
         for (qint32 j = 0; j < longueur; ++j) {
-            copierImage(p, debut + j, p.imageCourante + 1 + j);
-            progression.avancer();
+            copierAtomique(cheminImage(p, p.selDebut + j), copies.nouvelle());
+            pas();
         }
+        insererTout(
+            p, copies, longueur, [&](qint32 j) { return courante + j; }, pas);
         progression.completer();
         p.nbImages += longueur;
-        p.selDebut = p.imageCourante + 1;
-        p.selFin = p.imageCourante + longueur;
+        p.selDebut = courante + 1;
+        p.selFin = courante + longueur;
         vue.rafraichirBande();
     });
 }
@@ -108,19 +155,20 @@ void doublerSelection(ProjetCourant& p, VueSequence& vue) {
         const qint32 fin = p.selFin;
         const qint32 longueur = fin - debut + 1;
         Progression progression(vue, longueur);
-        // The frames after the selection move up once by its length; then each selected frame
-        // k, from the last down, goes to 2k - debut and its copy right after it. Every slot
-        // written lies at or above the frames still to be handled, so none is lost on the way.
-        if (fin < p.nbImages - 1)
-            ouvrirEspace(p, fin, longueur);
-        else
-            prolongerFilm(p, longueur);  // nothing after the selection: the new slots exist first
-        for (qint32 k = fin; k >= debut; --k) {
-            const qint32 place = 2 * k - debut;
-            copierImage(p, k, place + 1);
-            if (place != k) deplacerImage(p, k, place);
-            progression.avancer();
+        // Each copy goes right after its frame, from the first frame of the selection up: the
+        // frames after it move up one slot each time.
+        qint64 deplacements = 0;
+        for (qint32 j = 0; j < longueur; ++j)
+            deplacements += p.nbImages - 1 - (debut + j);
+        ProgressionEtalee pas(progression, longueur, longueur + deplacements);
+        ImagesPreparees copies(p);
+        for (qint32 j = 0; j < longueur; ++j) {
+            copierAtomique(cheminImage(p, debut + j), copies.nouvelle());
+            pas();
         }
+        // Frame debut + j stands at debut + 2j once the j frames before it are doubled.
+        insererTout(
+            p, copies, longueur, [&](qint32 j) { return debut + 2 * j; }, pas);
         progression.completer();
         p.nbImages += longueur;
         p.selFin = 2 * fin - debut + 1;

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
+#include <utility>
 
 namespace vp {
 
@@ -27,13 +29,25 @@ struct ProjetCourant {
     // The project folder, without a trailing separator.
     QString dossierProjet() const { return repProjets + nomDossier; }
     bool selectionExiste() const { return selDebut != -1 && selFin != -1; }
+    // The selection the commands act on: the marked one with its end brought back to the last
+    // frame (single frames deleted since it was marked); {-1, -1} when none of it is left.
+    std::pair<qint32, qint32> selectionUtile() const {
+        if (!selectionExiste()) return {-1, -1};
+        const qint32 fin = std::min(selFin, nbImages - 1);
+        if (selDebut > fin) return {-1, -1};
+        return {selDebut, fin};
+    }
 };
 
 inline const QString kMessageGarde =
     QStringLiteral("Commencez par créer un nouveau projet,\nou bien ouvrir un projet existant!");
 
-// The guard of the project commands: true when a project is open, otherwise shows the guard
-// message and returns false.
+inline const QString kDossierProjetIntrouvable = QStringLiteral(
+    "Le dossier du projet « %1 » est introuvable : il a été déplacé, renommé ou supprimé. "
+    "Remettez-le à sa place, ou ouvrez un autre projet.");
+
+// The guard of the project commands: true when a project is open and its folder is there,
+// otherwise shows the guard message (or says that the folder has gone) and returns false.
 bool verifierProjet(const ProjetCourant& p);
 
 }  // namespace vp

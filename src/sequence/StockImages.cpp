@@ -1,5 +1,7 @@
 #include "StockImages.h"
 
+#include <cstdio>
+
 #include "platform/Chemins.h"
 #include "platform/FichiersSurs.h"
 
@@ -25,66 +27,113 @@ void copierImage(const ProjetCourant& p, qint32 a, qint32 b) {
 }
 
 void deplacerImage(const ProjetCourant& p, qint32 a, qint32 b) {
-    // One system call per move where the file system swaps names; links elsewhere.
-    const QString source = cheminImage(p, a);
-    const QString destination = cheminImage(p, b);
-    if (!echangerSiPossible(source, destination)) lierAtomique(source, destination);
+    lierAtomique(cheminImage(p, a), cheminImage(p, b));
 }
 
 void effacerImage(const ProjetCourant& p, qint32 i) {
     effacerFichier(cheminImage(p, i));
 }
 
-void ouvrirEspace(const ProjetCourant& p, qint32 position, qint32 n,
-                  const Avancement& apresChaque) {
-    const qint32 dernier = p.nbImages - 1;
-    if (position >= dernier) return;
-    // The n new slots past the end first get their frames as new names (or, when the gap is
-    // wider than the frames that move, a name of the last frame as a stand-in), in order, so
-    // that no hole ever opens; then the other frames move up by n, highest first.
-    for (qint32 s = p.nbImages; s < p.nbImages + n; ++s) {
-        const bool saPlace = s - n > position;
-        ajouterNom(cheminImage(p, saPlace ? s - n : dernier), cheminImage(p, s));
-        if (saPlace && apresChaque) apresChaque();
+namespace {
+
+// The moves of one command in the project folder, by the frames' bare names.
+class Deplacements {
+public:
+    explicit Deplacements(const ProjetCourant& p) : dossier_(p.dossierProjet()) {}
+    void deplacer(qint32 a, qint32 b) {
+        char source[32], destination[32];
+        std::snprintf(source, sizeof source, "image_%05d.bmp", a);
+        std::snprintf(destination, sizeof destination, "image_%05d.bmp", b);
+        dossier_.lier(source, destination);
     }
-    for (qint32 k = dernier - n; k > position; --k) {
-        deplacerImage(p, k, k + n);
-        if (apresChaque) apresChaque();
+
+private:
+    DossierOuvert dossier_;
+};
+
+// Frame i leaves a film of nb frames: each later frame takes the slot below it, lowest first,
+// so that only the frame just moved shows twice; then the last name goes.
+void retirer(const ProjetCourant& p, qint32 i, qint32 nb, const Avancement& apresChaque = {}) {
+    if (i + 1 < nb) {
+        Deplacements d(p);
+        for (qint32 k = i + 1; k < nb; ++k) {
+            d.deplacer(k, k - 1);
+            if (apresChaque) apresChaque();
+        }
     }
+    effacerImage(p, nb - 1);
 }
 
-void prolongerFilm(const ProjetCourant& p, qint32 n) {
-    for (qint32 s = p.nbImages; s < p.nbImages + n; ++s)
-        ajouterNom(cheminImage(p, p.nbImages - 1), cheminImage(p, s));
-}
+}  // namespace
 
-void fermerEspace(const ProjetCourant& p, qint32 q, qint32 n) {
-    for (qint32 k = q; k < p.nbImages; ++k)
-        deplacerImage(p, k, k - n);
-    for (qint32 d = 1; d <= n; ++d)
-        effacerImage(p, p.nbImages - d);
-}
-
-void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecrivain) {
-    ouvrirEspace(p, p.imageCourante, 1);
-    const qint32 nouvelle = p.imageCourante + 1;
+void ouvrirEspace(const ProjetCourant& p, qint32 position, const Avancement& apresChaque) {
+    const qint32 nb = p.nbImages;
+    if (position >= nb - 1) return;
+    // The last frame gets a new name past the end first, so that no hole ever opens.
+    ajouterNom(cheminImage(p, nb - 1), cheminImage(p, nb));
+    qint32 doublon = nb - 1;  // slots doublon and doublon + 1 name the same frame
     try {
-        ecrivain(cheminImage(p, nouvelle));
+        if (apresChaque) apresChaque();
+        Deplacements d(p);
+        for (qint32 k = nb - 2; k > position; --k) {
+            d.deplacer(k, k + 1);
+            doublon = k;
+            if (apresChaque) apresChaque();
+        }
     } catch (...) {
-        // Frames after the gap move back down over the stale copy left in the new slot.
-        if (nouvelle < p.nbImages) {
-            ProjetCourant ouvert = p;
-            ouvert.nbImages = p.nbImages + 1;
+        try {
+            retirer(p, doublon, nb + 1);
+        } catch (...) {
+            // The first error is the one to report; at worst a frame stays doubled.
+        }
+        throw;
+    }
+}
+
+void fermerEspace(const ProjetCourant& p, qint32 q, qint32 n, const Avancement& apresChaque) {
+    for (qint32 d = 0; d < n; ++d)
+        retirer(p, q - 1 - d, p.nbImages - d, apresChaque);
+}
+
+ImagesPreparees::~ImagesPreparees() {
+    for (const QString& nom : noms_) {
+        try {
+            effacerFichier(nom);  // inserted ones no longer have this name
+        } catch (...) {
+        }
+    }
+}
+
+QString ImagesPreparees::nouvelle() {
+    noms_ << nomTemporaire(cheminImage(p_, 0));
+    return noms_.last();
+}
+
+void ImagesPreparees::inserer(qint32 j, qint32 position, qint32 dejaInserees,
+                              const Avancement& apresChaque) {
+    ProjetCourant film = p_;
+    film.nbImages = p_.nbImages + dejaInserees;
+    ouvrirEspace(film, position, apresChaque);
+    try {
+        renommer(noms_[j], cheminImage(film, position + 1));
+    } catch (...) {
+        if (position + 1 < film.nbImages) {
             try {
-                fermerEspace(ouvert, nouvelle + 1, 1);
+                retirer(film, position + 1, film.nbImages + 1);  // the second name goes
             } catch (...) {
-                // The writer's error is the one to report; at worst a frame stays doubled.
+                // The first error is the one to report; at worst a frame stays doubled.
             }
         }
         throw;
     }
+}
+
+void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecrivain) {
+    ImagesPreparees preparees(p);
+    ecrivain(preparees.nouvelle());
+    preparees.inserer(0, p.imageCourante, 0);
     p.nbImages += 1;
-    p.imageCourante = nouvelle;
+    p.imageCourante += 1;
     vue.rafraichirBande();
 }
 

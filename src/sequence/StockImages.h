@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "Projet.h"
@@ -43,32 +44,53 @@ qint32 compterImages(const ProjetCourant& p);
 
 // Frame a copied onto frame b: a real copy, written atomically.
 void copierImage(const ProjetCourant& p, qint32 a, qint32 b);
-// Frame a moved to slot b without copying a byte: slot b gets a's file in one atomic step (an
-// exchange of the two names, or a new name where the file system cannot exchange). Slot a is
-// left holding b's former file or a's own: a stale name the caller replaces or deletes.
+// Slot b becomes a new name of frame a's file in one atomic step (link, then rename over b); no
+// byte is copied and slot a keeps its name until the caller replaces or deletes it.
 void deplacerImage(const ProjetCourant& p, qint32 a, qint32 b);
 void effacerImage(const ProjetCourant& p, qint32 i);
 
 using Avancement = std::function<void()>;
 
-// Frames p+1 .. nbImages-1 move up by n (highest first); slots p+1 .. p+n then hold stale
-// names, free to be written. `apresChaque` runs after each frame moved. At every instant the
-// frame files run from 0 without a hole and every frame is present.
-void ouvrirEspace(const ProjetCourant& p, qint32 position, qint32 n,
-                  const Avancement& apresChaque = {});
-// Gives the n slots right after the film a name of its last frame, in order: a command that
-// then writes from the top of a longer film never leaves a hole below what it wrote.
-void prolongerFilm(const ProjetCourant& p, qint32 n);
+// The moves below go one slot at a time, so that a kill at any instant leaves the film in order:
+// as it was, as it will be, or in between with at most one frame shown twice in a row.
 
-// Removes frames q-n .. q-1: frames q .. nbImages-1 move down by n (lowest first), then the last
-// n files are deleted.
-void fermerEspace(const ProjetCourant& p, qint32 q, qint32 n);
+// Frames position+1 .. nbImages-1 move up by one slot, highest first; slot position+1 is then a
+// second name of the frame above it, for the caller to replace. Nothing moves when position is
+// the last frame. `apresChaque` runs after each frame moved. When a move fails, the frames
+// already moved go back down before the error is raised.
+void ouvrirEspace(const ProjetCourant& p, qint32 position, const Avancement& apresChaque = {});
+
+// Removes frames q-n .. q-1, the highest first: for each, the frames after it move down by one
+// slot (lowest first) and the last name goes. The caller subtracts n from nbImages.
+void fermerEspace(const ProjetCourant& p, qint32 q, qint32 n, const Avancement& apresChaque = {});
+
+// Frames written ahead of their insertion, under hidden names of the project folder: a command
+// that cannot write them all has not changed the film. Those not inserted are removed with it.
+class ImagesPreparees {
+public:
+    explicit ImagesPreparees(const ProjetCourant& p) : p_(p) {}
+    ~ImagesPreparees();
+    ImagesPreparees(const ImagesPreparees&) = delete;
+    ImagesPreparees& operator=(const ImagesPreparees&) = delete;
+
+    // A new hidden name, for a frame about to be written.
+    QString nouvelle();
+    // Prepared frame j (in the order of nouvelle()) becomes frame position+1 of a film that
+    // counts p.nbImages + `dejaInserees` frames: the later frames move up by one slot, then
+    // the prepared file is renamed into the slot freed.
+    void inserer(qint32 j, qint32 position, qint32 dejaInserees,
+                 const Avancement& apresChaque = {});
+
+private:
+    const ProjetCourant& p_;
+    QStringList noms_;
+};
 
 // Writes one frame file at the path it is given; raises Erreur when it cannot.
 using EcrivainImage = std::function<void(const QString& chemin)>;
 
-// One new frame after the current frame, which it becomes; count and strip updated. When the
-// writer fails, the gap is closed again and the film is as before.
+// One new frame after the current frame, which it becomes; count and strip updated. The writer
+// stores the frame under a hidden name first: when it fails, no frame has moved.
 void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecrivain);
 
 // After a command failed part-way: the count is taken again from the disk and the current

@@ -13,6 +13,7 @@
 #include "platform/Bureau.h"
 #include "platform/Curseur.h"
 #include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
 #include "sequence/StockImages.h"
 
 namespace vp {
@@ -139,6 +140,14 @@ private:
     std::thread fil_;  // last: started once everything else exists
 };
 
+void abandonner(TAVIRecorder& enregistreur) {
+    if (!enregistreur.enregistre()) return;
+    try {
+        enregistreur.CloseRecording(true);
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
@@ -152,6 +161,8 @@ void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
     enregistreur.SetHeight(p.hauteurVideo);
     enregistreur.Filename = chemin;
     enregistreur.Compressor = acShowDialog;
+    // A folder that cannot take the video is told before any question about it.
+    verifierEcriture(p.dossierProjet());
     if (!enregistreur.OpenRecording()) return;  // the old video is kept
     try {
         Progression progression(vue, p.nbImages - 1);
@@ -171,12 +182,7 @@ void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
         enregistreur.CloseRecording(false);
     } catch (...) {
         // Nothing half-made stays: the partial file goes.
-        if (enregistreur.enregistre()) {
-            try {
-                enregistreur.CloseRecording(true);
-            } catch (...) {
-            }
-        }
+        abandonner(enregistreur);
         throw;
     }
     bureau().ouvrirDocument(chemin);

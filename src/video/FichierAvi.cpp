@@ -177,7 +177,7 @@ struct FichierAvi::Etat {
     bool ecrirePaquets() {
         for (;;) {
             const int r = avcodec_receive_packet(codec.get(), paquet.get());
-            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
+            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return !ecritureRatee();
             if (r < 0) return false;
             av_packet_rescale_ts(paquet.get(), codec->time_base, flux->time_base);
             paquet->stream_index = flux->index;
@@ -185,6 +185,8 @@ struct FichierAvi::Etat {
             ++images;
         }
     }
+    // The file's buffered writes fail later than the packets that fill them (a full disk).
+    bool ecritureRatee() const { return format && format->pb && format->pb->error < 0; }
 };
 
 // FFmpeg's AVI muxer puts in the main header (byte 48) the frames of the file's first RIFF
@@ -233,6 +235,7 @@ int32_t FichierAvi::terminer() {
     e_->image.reset();
     e_->codec.reset();
     // The muxer's context last; closing the file flushes what the trailer left buffered.
+    ok = !e_->ecritureRatee() && ok;
     std::unique_ptr<AVFormatContext, LibererFormat> format = std::move(e_->format);
     if (format->pb) ok = avio_closep(&format->pb) >= 0 && ok;
     format.reset();
@@ -386,7 +389,8 @@ int32_t FluxAvi::AVIStreamWrite(int32_t debut, int32_t, const void* donnees, int
         av_packet_rescale_ts(
             p, AVRational{static_cast<int>(e_.info.dwScale), static_cast<int>(e_.info.dwRate)},
             e_.flux->time_base);
-        if (av_interleaved_write_frame(e_.format.get(), p) < 0) return AVIERR_FILEWRITE;
+        if (av_interleaved_write_frame(e_.format.get(), p) < 0 || e_.ecritureRatee())
+            return AVIERR_FILEWRITE;
         ++e_.images;
         return AVIERR_OK;
     }

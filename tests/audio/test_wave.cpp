@@ -402,10 +402,6 @@ TEST(Wav, AdpcmBlocsEtCanauxImpossibles) {
     sortie.SetInput(&source);
     sortie.SetWavType(wtDVIADPCM);
     sortie.FileName = d.chemin("a.wav");
-    // Blocks whose samples do not fit the transfer buffer.
-    sortie.SetBlockSize(8192);
-    EXPECT_EQ(executer(sortie), "Cannot encode ADPCM sound in blocks of 8192 bytes.");
-    sortie.SetBlockSize(512);
     source.canaux = 3;
     EXPECT_EQ(executer(sortie), "Cannot encode ADPCM sound with 3 channels.");
     source.canaux = 2;
@@ -454,4 +450,34 @@ TEST(Wav, AjoutRefuseQuandLesDonneesNeSontPasALaFin) {
     ASSERT_EQ(o.size(), 44u + 401u + 4000u);
     EXPECT_EQ(lire32(o, 40), 4401u);
     EXPECT_EQ(o[44 + 401], 7);
+}
+
+TEST(Wav, BlocsAdpcmQueLeCodeurNePeutRemplirRefuses) {
+    // One block's samples must fit in the transfer buffer, and a block must hold more than its
+    // channel headers: a damaged header once overflowed the buffer or divided by zero.
+    TWaveOut sortie;
+    for (uint16_t taille : {8, 8192})
+        sortie.SetBlockSize(taille);
+    EXPECT_EQ(sortie.BlockSize(), 512);
+    DossierAudio d;
+    SourceFactice source;
+    source.total = 4000;
+    sortie.SetWavType(wtDVIADPCM);
+    sortie.SetInput(&source);
+    sortie.FileName = d.chemin("adpcm.wav");
+    ASSERT_EQ(executer(sortie), "");
+    const auto juste = lireFichier(d.chemin("adpcm.wav"));
+    for (uint16_t alignement : {0, 6, 8, 8192, 65532}) {
+        auto o = juste;
+        o[32] = static_cast<unsigned char>(alignement);
+        o[33] = static_cast<unsigned char>(alignement >> 8);
+        std::ofstream(d.chemin("abime.wav"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(o.data()), static_cast<std::streamsize>(o.size()));
+        sortie.FileName = d.chemin("abime.wav");
+        sortie.SetFileMode(foAppend);
+        EXPECT_EQ(executer(sortie), "Cannot encode ADPCM sound in blocks of " +
+                                        std::to_string(alignement) + " bytes.")
+            << alignement;
+        EXPECT_EQ(lireFichier(d.chemin("abime.wav")), o) << alignement;
+    }
 }

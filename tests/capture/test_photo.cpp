@@ -133,13 +133,19 @@ TEST_F(Photo, AuClavierEtALaTelecommande) {
 
 TEST_F(Photo, EcritureRateeNeChangeRien) {
     film("ABC", 2);
-    // The project folder has gone (a USB stick pulled out): the picture cannot be written.
-    QDir(f->projet.dossierProjet()).removeRecursively();
-    f->boutonPhoto->click();
+    // The folder cannot take a file (a USB stick locked): the picture cannot be written.
+    QFile::setPermissions(f->projet.dossierProjet(), QFile::ReadOwner | QFile::ExeOwner);
+    {
+        test::DroitsOrdinaires droits;
+        f->boutonPhoto->click();
+    }
+    QFile::setPermissions(f->projet.dossierProjet(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(dialogues().messages().size(), 1);
     EXPECT_TRUE(dialogues().messages().first().startsWith("La photo n'a pas été enregistrée."))
         << dialogues().messages().first().toStdString();
     EXPECT_EQ(dialogues().affichages.back().icone, Icone::Arret);
+    EXPECT_EQ(lettres(), "ABC");
     EXPECT_EQ(f->projet.nbImages, 3);
     EXPECT_EQ(f->projet.imageCourante, 2);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);

@@ -1,12 +1,18 @@
 #include "Outils.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QDir>
-#include <QElapsedTimer>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <csignal>
 
 #include "platform/Bitmap.h"
 #include "platform/Erreur.h"
@@ -100,6 +106,71 @@ bool fichiersPropres(const QString& dossier) {
             return false;
     }
     return true;
+}
+
+namespace {
+
+// The capabilities that let root write into a read-only folder.
+constexpr unsigned kOutrepasser =
+    (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+
+bool capacites(__user_cap_data_struct (&donnees)[2]) {
+    __user_cap_header_struct entete{_LINUX_CAPABILITY_VERSION_3, 0};
+    return ::syscall(SYS_capget, &entete, donnees) == 0;
+}
+
+void poserCapacites(__user_cap_data_struct (&donnees)[2]) {
+    __user_cap_header_struct entete{_LINUX_CAPABILITY_VERSION_3, 0};
+    ::syscall(SYS_capset, &entete, donnees);
+}
+
+}  // namespace
+
+// Only the effective set changes (and only for this thread and those it starts): the
+// capabilities stay permitted and come back at the end.
+DroitsOrdinaires::DroitsOrdinaires() {
+    __user_cap_data_struct donnees[2]{};
+    if (!capacites(donnees) || !(donnees[0].effective & kOutrepasser)) return;
+    donnees[0].effective &= ~kOutrepasser;
+    poserCapacites(donnees);
+    retires_ = true;
+}
+
+DroitsOrdinaires::~DroitsOrdinaires() {
+    __user_cap_data_struct donnees[2]{};
+    if (!retires_ || !capacites(donnees)) return;
+    donnees[0].effective |= kOutrepasser & donnees[0].permitted;
+    poserCapacites(donnees);
+}
+
+DisquePlein::DisquePlein(long octets) {
+    ancienSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limite{};
+    ::getrlimit(RLIMIT_FSIZE, &limite);
+    ancienneLimite_ = static_cast<long>(limite.rlim_cur);
+    limite.rlim_cur = static_cast<rlim_t>(octets);
+    ::setrlimit(RLIMIT_FSIZE, &limite);
+}
+
+DisquePlein::~DisquePlein() {
+    rlimit limite{};
+    ::getrlimit(RLIMIT_FSIZE, &limite);
+    limite.rlim_cur = static_cast<rlim_t>(ancienneLimite_);
+    ::setrlimit(RLIMIT_FSIZE, &limite);
+    std::signal(SIGXFSZ, ancienSignal_);
+}
+
+QMap<QString, QByteArray> contenuDossier(const QString& dossier) {
+    QMap<QString, QByteArray> contenu;
+    QDirIterator i(dossier, QDir::Files | QDir::Hidden | QDir::System,
+                   QDirIterator::Subdirectories);
+    while (i.hasNext()) {
+        const QString f = i.next();
+        QFile fichier(f);
+        contenu[QDir(dossier).relativeFilePath(f)] =
+            fichier.open(QIODevice::ReadOnly) ? fichier.readAll() : QByteArray("?");
+    }
+    return contenu;
 }
 
 }  // namespace vp::test

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -43,5 +45,35 @@ void ecrireFilm(const QString& dossier, const QString& lettres);
 QString lireFilm(const QString& dossier);
 // True when every frame file of the run has exactly one name and no temporary file is left.
 bool fichiersPropres(const QString& dossier);
+
+// For its lifetime the process is refused what the file permissions refuse, even when it runs
+// as root (which the permissions do not stop): the rights to override them are set aside.
+class DroitsOrdinaires {
+public:
+    DroitsOrdinaires();
+    ~DroitsOrdinaires();
+    DroitsOrdinaires(const DroitsOrdinaires&) = delete;
+    DroitsOrdinaires& operator=(const DroitsOrdinaires&) = delete;
+
+private:
+    bool retires_ = false;
+};
+
+// For its lifetime no file can grow past `octets` bytes, as on a full disk: a write beyond
+// fails (EFBIG) instead of ending the process.
+class DisquePlein {
+public:
+    explicit DisquePlein(long octets);
+    ~DisquePlein();
+    DisquePlein(const DisquePlein&) = delete;
+    DisquePlein& operator=(const DisquePlein&) = delete;
+
+private:
+    long ancienneLimite_ = -1;
+    void (*ancienSignal_)(int) = nullptr;
+};
+
+// Every file under `dossier` with its bytes, to check that nothing on disk changed.
+QMap<QString, QByteArray> contenuDossier(const QString& dossier);
 
 }  // namespace vp::test

@@ -1,8 +1,12 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
+#include <climits>
 
 #include "commun/Outils.h"
 #include "platform/Bitmap.h"
@@ -106,13 +110,39 @@ TEST(FichiersSurs, EchecsNommentLeFichierEtNeLaissentRien) {
     EXPECT_EQ(raisonSysteme(ENOSPC), QStringLiteral("le disque est plein"));
 }
 
+TEST(FichiersSurs, DeplacementsParLesNomsDuDossier) {
+    test::DossierTest d;
+    ecrire(d.chemin() + "a", "A");
+    ecrire(d.chemin() + "b", "B");
+    DossierOuvert dossier(d.chemin());
+    dossier.lier("a", "b");
+    EXPECT_EQ(lire(d.chemin() + "b"), "A");
+    EXPECT_EQ(inode(d.chemin() + "a"), inode(d.chemin() + "b"));
+    EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
+    // A leftover under this process's name for moves: the slower way, the same result.
+    const QString reste = d.chemin() + QStringLiteral(".voltiplume-l%1.tmp").arg(::getpid());
+    ecrire(reste, "reste");
+    ecrire(d.chemin() + "c", "C");
+    dossier.lier("c", "b");
+    EXPECT_EQ(lire(d.chemin() + "b"), "C");
+    EXPECT_EQ(lire(reste), "reste");
+    EXPECT_THROW(dossier.lier("absent", "x"), Erreur);
+    EXPECT_THROW(DossierOuvert(d.chemin() + "absent"), Erreur);
+}
+
 TEST(FichiersSurs, NettoyageDesTemporairesLaissesParUneInterruption) {
     test::DossierTest d;
     ecrire(d.chemin() + ".voltiplume-abc.tmp", "reste");
     ecrire(d.chemin() + "image_00000.bmp", "garde");
+    // A swap without atomic exchange killed after its second step: both names hold B, A waits.
+    ecrire(d.chemin() + "image_00001.bmp", "B");
+    ecrire(d.chemin() + "image_00002.bmp", "B");
+    ecrire(d.chemin() + ".voltiplume-echange-image_00001.bmp", "A");
     nettoyerTemporaires(d.chemin());
     EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
     EXPECT_TRUE(QFile::exists(d.chemin() + "image_00000.bmp"));
+    EXPECT_EQ(lire(d.chemin() + "image_00001.bmp"), "A");
+    EXPECT_EQ(lire(d.chemin() + "image_00002.bmp"), "B");
 }
 
 TEST(Bitmap, Fichier24BitsAvecLignesAlignees) {
@@ -134,4 +164,36 @@ TEST(Bitmap, Fichier24BitsAvecLignesAlignees) {
     EXPECT_EQ(static_cast<uchar>(o[54 + 3 * 1 + 1]), 239);      // green of pixel (1, 239)
     EXPECT_EQ(chargerImage(f).convertToFormat(QImage::Format_RGB888), image);
     EXPECT_THROW(chargerImage(d.chemin() + "absent.bmp"), Erreur);
+}
+
+TEST(Bitmap, BitmapAbimeRefuseLesAutresFormatsLus) {
+    test::DossierTest d;
+    const QImage image = test::imageLettre('A', 7, 5).convertToFormat(QImage::Format_RGB888);
+    const QByteArray o = bitmap24(image);
+    // Pixel data shorter than the header says: an error, never a picture of other bytes.
+    const QString court = d.chemin() + "court.bmp";
+    test::ecrireFichier(court, o.left(o.size() - 10));
+    EXPECT_EQ(test::messageErreur([&] { chargerImage(court); }),
+              ("Impossible de lire l'image « " + court + " », le fichier est abîmé").toStdString());
+    // Sizes that cannot be: no picture, and no overflow on the way.
+    for (qint32 hauteur : {INT_MIN, 0, 40000, -40000}) {
+        QByteArray faux = o;
+        qToLittleEndian(hauteur, faux.data() + 22);
+        EXPECT_TRUE(lireImage(faux).isNull()) << hauteur;
+    }
+    // Rows from the top down (a negative height) read in their order.
+    QByteArray descendant = o;
+    qToLittleEndian<qint32>(-5, descendant.data() + 22);
+    EXPECT_EQ(lireImage(descendant).convertToFormat(QImage::Format_RGB888),
+              image.mirrored(false, true));
+    // Pictures dropped in by hand: PNG, and bitmaps of other depths, through the toolkit.
+    for (const auto& [format, genre] :
+         {std::pair{QImage::Format_RGB888, "PNG"}, std::pair{QImage::Format_Indexed8, "BMP"},
+          std::pair{QImage::Format_ARGB32, "BMP"}}) {
+        QByteArray octets;
+        QBuffer tampon(&octets);
+        tampon.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.convertToFormat(format).save(&tampon, genre)) << genre;
+        EXPECT_EQ(lireImage(octets).convertToFormat(QImage::Format_RGB888), image) << genre;
+    }
 }

@@ -13,7 +13,7 @@ int identiteFichier(const QString& chemin) {
     QFile f(chemin);
     if (!f.open(QIODevice::ReadOnly)) return -1;
     const QByteArray o = f.readAll();
-    const QByteArray attendu = bitmap24(imageIdentite(0));
+    static const QByteArray attendu = bitmap24(imageIdentite(0));
     if (o.size() != attendu.size() || o.left(54) != attendu.left(54)) return -1;
     const auto* p = reinterpret_cast<const uchar*>(o.constData()) + 54;
     const int id = p[2] | (p[1] << 8);  // blue, green, red

@@ -1,9 +1,18 @@
-// The child of the crash test: opens the project as the program does, then runs random editing
-// commands and takes pictures on it until it is killed. Before each command it writes to the
-// journal the film as it stands and the command; after it, "ok".
+// The child of the crash test. It waits for orders on its standard input, one line each,
+// "<seed> <command> <K>", and for each forks a worker that opens the project as the program
+// opens it, then runs that kind of frame command over and over on it, with random frames and
+// selections, until it is killed. Before each command the worker writes to the journal the
+// command and the film as it stands; after it, "ok". With a step number K other than 0 the
+// worker kills itself right after the K-th change of a file name, so that the parent can stop
+// it at every instant of a command, whatever the machine's load. On its standard output the
+// child writes "pret <pid>" once a worker may be killed, and "fin <status>" once it is dead.
+// (One child started once and forking its workers costs far less than a program started for
+// each kill.)
 //
-//   enfant_crash <projects folder> <project folder name> <journal> <seed>
+//   enfant_crash <projects folder> <project folder name> <journal>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -11,6 +20,7 @@
 #include <QRandomGenerator>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "Identites.h"
 #include "VueFactice.h"
@@ -21,19 +31,21 @@
 
 using namespace vp;
 
-int main(int argc, char** argv) {
-    if (argc != 5) return 2;
-    installerDialogues(std::make_unique<test::DialoguesScriptes>());  // nothing may wait for a user
-    ProjetCourant p;
-    p.repProjets = QString::fromLocal8Bit(argv[1]);
-    p.nomDossier = QString::fromLocal8Bit(argv[2]);
-    p.titreProjet = QStringLiteral("Crash");
-    std::FILE* journal = std::fopen(argv[3], "a");
-    if (!journal) return 2;
-    const int graine = std::atoi(argv[4]);
-    QRandomGenerator hasard(static_cast<quint32>(graine));
-    const int prefere = graine % 7;
+namespace {
 
+const char* const kNoms[] = {"photo",       "doubler",    "supprimer",   "copierSel",
+                             "inverserSel", "doublerSel", "supprimerSel"};
+
+void dire(const std::string& ligne) {
+    const std::string texte = ligne + "\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, texte.data(), texte.size());
+}
+
+[[noreturn]] void travailler(ProjetCourant p, const char* cheminJournal, quint32 graine,
+                             int demandee, long pasFatal) {
+    std::FILE* journal = std::fopen(cheminJournal, "w");
+    if (!journal) ::_exit(2);
+    QRandomGenerator hasard(graine);
     // Opening the project.
     nettoyerTemporaires(p.dossierProjet());
     p.nbImages = compterImages(p);
@@ -42,39 +54,45 @@ int main(int argc, char** argv) {
     for (qint32 i = 0; i < p.nbImages; ++i)
         prochaineId = std::max(prochaineId, test::identiteFichier(cheminImage(p, i)) + 1);
     test::VueFactice vue;
+    long pas = 0;
+    if (pasFatal > 0)
+        observerChangements([&pas, pasFatal] {
+            if (++pas == pasFatal) ::raise(SIGKILL);
+        });
     // The parent may kill from now on.
-    [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, "p", 1);
+    dire("pret " + std::to_string(::getpid()));
 
-    const char* noms[] = {"photo",       "doubler",    "supprimer",   "copierSel",
-                          "inverserSel", "doublerSel", "supprimerSel"};
     for (;;) {
         if (p.nbImages > 0) p.imageCourante = static_cast<qint32>(hasard.bounded(p.nbImages));
         // A selection of one to four frames, sometimes reaching past the end of the film.
         p.selDebut = p.nbImages > 0 ? static_cast<qint32>(hasard.bounded(p.nbImages)) : 0;
         p.selFin = p.selDebut + static_cast<qint32>(hasard.bounded(4));
         if (hasard.bounded(5) == 0) p.selFin += 3;
-        // Each child repeats one command (so that every command gets killed often), the film
-        // kept between 4 and 40 frames.
-        int commande = prefere;
-        if (p.nbImages > 40 && (commande == 0 || commande == 1 || commande == 3 || commande == 5))
+        // The film stays between 4 and 24 frames.
+        int commande = demandee;
+        if (p.nbImages > 24 && (commande == 0 || commande == 1 || commande == 3 || commande == 5))
             commande = 6;
         if (p.nbImages < 4 && (commande == 2 || commande == 6)) commande = 0;
+        // A copy onto itself is refused: the current frame goes before the selection.
+        if (commande == 3 && p.selDebut <= p.imageCourante &&
+            p.imageCourante < std::min(p.selFin, p.nbImages - 1))
+            p.imageCourante = p.selDebut - 1 < 0 ? p.nbImages - 1 : p.selDebut - 1;
 
         QString film;
         for (qint32 i = 0; i < p.nbImages; ++i)
             film += (i ? QStringLiteral(",") : QString()) +
                     QString::number(test::identiteRapide(cheminImage(p, i)));
-        std::fprintf(journal, "cmd %s %d %d %d %s\n", noms[commande], p.imageCourante, p.selDebut,
-                     p.selFin, qPrintable(film.isEmpty() ? QStringLiteral("-") : film));
+        const int id = prochaineId++;
+        std::fprintf(journal, "cmd %s %d %d %d %d %s\n", kNoms[commande], p.imageCourante,
+                     p.selDebut, p.selFin, id,
+                     qPrintable(film.isEmpty() ? QStringLiteral("-") : film));
         std::fflush(journal);
         switch (commande) {
-            case 0: {
-                const int id = prochaineId++;
+            case 0:
                 insererImage(p, vue, [id](const QString& chemin) {
                     ecrireBitmap24(test::imageIdentite(id), chemin);
                 });
                 break;
-            }
             case 1:
                 dupliquerImageCourante(p, vue);
                 break;
@@ -97,4 +115,27 @@ int main(int argc, char** argv) {
         std::fprintf(journal, "ok\n");
         std::fflush(journal);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) return 2;
+    installerDialogues(std::make_unique<test::DialoguesScriptes>());  // nothing may wait for a user
+    ProjetCourant p;
+    p.repProjets = QString::fromLocal8Bit(argv[1]);
+    p.nomDossier = QString::fromLocal8Bit(argv[2]);
+    p.titreProjet = QStringLiteral("Crash");
+    unsigned graine = 0;
+    int commande = 0;
+    long pasFatal = 0;
+    while (std::scanf("%u %d %ld", &graine, &commande, &pasFatal) == 3) {
+        const pid_t travailleur = ::fork();
+        if (travailleur < 0) return 3;
+        if (travailleur == 0) travailler(p, argv[3], graine, commande, pasFatal);
+        int statut = 0;
+        ::waitpid(travailleur, &statut, 0);
+        dire("fin " + std::to_string(statut));
+    }
+    return 0;
 }

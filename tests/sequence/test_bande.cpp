@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
+#include <QWheelEvent>
+#include <functional>
+#include <vector>
 
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
+#include "platform/Bitmap.h"
 #include "platform/Erreur.h"
 #include "platform/ImageEtiree.h"
 #include "sequence/BandeFilm.h"
@@ -202,13 +208,87 @@ TEST(BandeFilm, MaximumAbaisseSousLaPositionGardeLImageCourante) {
     EXPECT_EQ(b.vues(), "-ABC-");
 }
 
-TEST(BandeFilm, ImageManquanteArreteLeRafraichissement) {
+TEST(BandeFilm, ImageIllisibleRemplaceeParLImageVideEtSignalee) {
     Bande b;
     b.film("ABCDE", 1);
     QFile::remove(cheminImage(b.p, 2));
     b.p.imageCourante = 2;
     EXPECT_THROW(b.bande.rafraichirBande(), Erreur);
-    // Slots before the missing frame are updated, its own label too; the rest is left.
-    EXPECT_EQ(b.numeros(), (QStringList{"0", "1", "2", "2", "3"}));
-    EXPECT_EQ(b.bande.barreDefilement->value(), 1);
+    // The rest of the strip is brought up to date all the same: the scroll bar never lets the
+    // current frame leave the film.
+    EXPECT_EQ(b.numeros(), (QStringList{"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(b.vues(), "AB-DE");
+    EXPECT_EQ(b.bande.barreDefilement->value(), 2);
+    EXPECT_EQ(b.etiquetteNombre.text(), "5 images");
+}
+
+TEST(BandeFilm, NavigationSurUneImageAbimeeMontreLErreur) {
+    // Each way of moving along the strip onto a damaged frame shows the error box and leaves
+    // the strip usable; no exception reaches the event loop.
+    test::Scenario s;
+    Bande b;
+    b.film("ABCDEFGHIJKLMNOPQRST", 0);
+    QByteArray abimee = bitmap24(test::imageLettre('K'));
+    abimee.chop(20);
+    test::ecrireFichier(cheminImage(b.p, 10), abimee);
+    QScrollBar* barre = b.bande.barreDefilement;
+    const std::vector<std::pair<const char*, std::function<void()>>> actions = {
+        {"glissement", [&] { barre->setValue(8); }},
+        {"flèche", [&] { barre->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+        {"vignette", [&] { emit b.bande.vignettes[4]->clique(); }},
+        {"molette",
+         [&] {
+             QWheelEvent molette(QPointF(5, 5), barre->mapToGlobal(QPointF(5, 5)), QPoint(),
+                                 QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                                 false);
+             QCoreApplication::sendEvent(barre, &molette);
+         }},
+    };
+    for (const auto& [nom, action] : actions) {
+        b.p.imageCourante = 7;  // frame 10 out of sight
+        b.bande.rafraichirBande();
+        s.dialogues().affichages.clear();
+        EXPECT_NO_THROW(action()) << nom;
+        const qint32 c = b.p.imageCourante;
+        EXPECT_GT(c, 7) << nom;
+        ASSERT_EQ(s.dialogues().messages().size(), 1) << nom;
+        EXPECT_TRUE(s.dialogues().messages()[0].endsWith("le fichier est abîmé.")) << nom;
+        EXPECT_EQ(barre->value(), c) << nom;
+        EXPECT_EQ(b.numeros()[2], QString::number(c)) << nom;
+        EXPECT_EQ(b.vues()[10 - c + 2], '-') << nom;
+    }
+}
+
+TEST(BandeFilm, LaBarrePrendLeFocusEtRepondAuClavier) {
+    Bande b;
+    b.film("ABCDEFGHIJKLMNOPQRST", 10);
+    QScrollBar* barre = b.bande.barreDefilement;
+    EXPECT_EQ(barre->focusPolicy(), Qt::StrongFocus);
+    auto touche = [&](Qt::Key t) {
+        QKeyEvent appui(QEvent::KeyPress, t, Qt::NoModifier);
+        QCoreApplication::sendEvent(barre, &appui);
+        return b.p.imageCourante;
+    };
+    EXPECT_EQ(touche(Qt::Key_Right), 11);
+    EXPECT_EQ(touche(Qt::Key_Left), 10);
+    EXPECT_EQ(touche(Qt::Key_PageDown), 15);
+    EXPECT_EQ(touche(Qt::Key_PageUp), 10);
+    EXPECT_EQ(touche(Qt::Key_End), 19);
+    EXPECT_EQ(b.numeros()[2], "19");
+    EXPECT_EQ(touche(Qt::Key_Home), 0);
+    EXPECT_EQ(b.vues(), "--ABC");
+}
+
+TEST(BandeFilm, EtiquetteDeSelectionRameneeAuFilm) {
+    // Single frames deleted since the selection was marked: the label shows the bounds the
+    // selection commands will use.
+    Bande b;
+    b.film("ABCDE", 0);
+    b.p.selDebut = 2;
+    b.p.selFin = 7;
+    b.bande.rafraichirBande();
+    EXPECT_EQ(b.etiquetteSelection.text(), "2 -> 4");
+    b.p.selDebut = 6;
+    b.bande.rafraichirBande();
+    EXPECT_EQ(b.etiquetteSelection.text(), "? -> ?");
 }

@@ -2,10 +2,13 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include "Ordre.h"
 #include "VueFactice.h"
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
+#include "platform/Bitmap.h"
 #include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
 #include "sequence/Edition.h"
 
 using namespace vp;
@@ -234,4 +237,62 @@ TEST_F(Edition, EchecEnCoursDeRouteNePerdRien) {
     EXPECT_EQ(p.nbImages, 2);
     EXPECT_LT(p.imageCourante, p.nbImages);
     EXPECT_GE(vue.rafraichissements, 1);
+}
+
+TEST_F(Edition, ChaqueEtatEnRouteGardeLOrdre) {
+    // The film is read after every change of a name: each of these states is one a kill may
+    // leave, and each must keep the frames in order.
+    struct Cas {
+        const char* nom;
+        qint32 courante, debut, fin;
+    };
+    const Cas cas[] = {
+        {"photo", 0, -1, -1},      {"photo", 3, -1, -1},      {"photo", 7, -1, -1},
+        {"doubler", 0, -1, -1},    {"doubler", 7, -1, -1},    {"supprimer", 0, -1, -1},
+        {"supprimer", 4, -1, -1},  {"supprimer", 7, -1, -1},  {"copierSel", 7, 1, 3},
+        {"copierSel", 0, 4, 6},    {"copierSel", 3, 1, 3},    {"copierSel", 2, 5, 9},
+        {"inverserSel", 0, 1, 6},  {"doublerSel", 0, 2, 4},   {"doublerSel", 0, 5, 7},
+        {"doublerSel", 6, 0, 7},   {"supprimerSel", 0, 1, 3}, {"supprimerSel", 5, 5, 7},
+        {"supprimerSel", 2, 0, 7},
+    };
+    auto nombres = [this] {
+        test::Film f;
+        for (QChar l : lettres())
+            f << l.unicode();
+        return f;
+    };
+    for (const Cas& c : cas) {
+        film("ABCDEFGH", c.courante, c.debut, c.fin);
+        const test::Film avant = nombres();
+        const test::Commande commande{c.nom, c.courante, c.debut, c.fin, 'X'};
+        int etats = 0;
+        observerChangements([&] {
+            ++etats;
+            const test::Film etat = nombres();
+            EXPECT_TRUE(test::etatPermis(avant, commande, etat))
+                << c.nom << " " << c.courante << " " << c.debut << ".." << c.fin << " : "
+                << test::texte(etat).toStdString();
+        });
+        const QString nom = c.nom;
+        if (nom == "photo")
+            insererImage(p, vue, [](const QString& chemin) {
+                ecrireBitmap24(test::imageLettre('X'), chemin);
+            });
+        else if (nom == "doubler")
+            dupliquerImageCourante(p, vue);
+        else if (nom == "supprimer")
+            supprimerImageCourante(p, vue);
+        else if (nom == "copierSel")
+            copierSelection(p, vue);
+        else if (nom == "inverserSel")
+            inverserSelection(p, vue);
+        else if (nom == "doublerSel")
+            doublerSelection(p, vue);
+        else
+            supprimerSelection(p, vue);
+        observerChangements({});
+        EXPECT_TRUE(test::memeFilm(nombres(), test::filmApres(avant, commande))) << c.nom;
+        EXPECT_GE(etats, 1) << c.nom;
+        verifierPropre();
+    }
 }

@@ -1,0 +1,18 @@
+#include "Application.h"
+
+#include "ErreurApplication.h"
+
+namespace vp {
+
+ApplicationVoltiplume::ApplicationVoltiplume(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool ApplicationVoltiplume::notify(QObject* destinataire, QEvent* evenement) {
+    try {
+        return QApplication::notify(destinataire, evenement);
+    } catch (...) {
+        montrerErreur(std::current_exception(), activeWindow());
+        return false;
+    }
+}
+
+}  // namespace vp

@@ -1,0 +1,104 @@
+#include "Ordre.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace vp::test {
+
+namespace {
+
+// Every frame of `a`, in order, is found in `b`.
+bool sousSuite(const Film& a, const Film& b) {
+    qsizetype j = 0;
+    for (int x : a) {
+        while (j < b.size() && b[j] != x)
+            ++j;
+        if (j == b.size()) return false;
+        ++j;
+    }
+    return true;
+}
+
+// The selection the commands act on: its end brought back within the film.
+bool selection(const Film& f, const Commande& c, int& debut, int& fin) {
+    debut = c.debut;
+    fin = std::min<int>(c.fin, static_cast<int>(f.size()) - 1);
+    return c.debut >= 0 && c.fin >= 0 && debut <= fin;
+}
+
+}  // namespace
+
+Film filmApres(const Film& avant, const Commande& c) {
+    Film f = avant;
+    int d = 0, fin = 0;
+    if (c.nom == "photo") {
+        f.insert(c.courante + 1, c.nouvelle);
+    } else if (avant.isEmpty()) {
+        return f;
+    } else if (c.nom == "doubler") {
+        f.insert(c.courante + 1, avant[c.courante]);
+    } else if (c.nom == "supprimer") {
+        f.removeAt(c.courante);
+    } else if (!selection(avant, c, d, fin)) {
+        return f;
+    } else if (c.nom == "copierSel") {
+        if (d <= c.courante && c.courante < fin) return f;
+        for (int j = fin; j >= d; --j)
+            f.insert(c.courante + 1, avant[j]);
+    } else if (c.nom == "inverserSel") {
+        std::reverse(f.begin() + d, f.begin() + fin + 1);
+    } else if (c.nom == "doublerSel") {
+        for (int k = fin; k >= d; --k)
+            f.insert(k + 1, avant[k]);
+    } else if (c.nom == "supprimerSel") {
+        f.remove(d, fin - d + 1);
+    }
+    return f;
+}
+
+bool etatPermis(const Film& avant, const Commande& c, const Film& etat) {
+    const Film apres = filmApres(avant, c);
+    if (memeFilm(etat, avant) || memeFilm(etat, apres)) return true;
+    if (c.nom == "inverserSel") {
+        // Pairs swap from the outside in: some outer pairs swapped, the others as they were.
+        if (etat.size() != avant.size()) return false;
+        qsizetype i = 0, j = avant.size() - 1;
+        while (i < j && avant[i] == apres[i])
+            ++i;
+        while (j > i && avant[j] == apres[j])
+            --j;
+        for (qsizetype k = 0; i + k <= j - k; ++k) {
+            Film attendu = avant;
+            for (qsizetype m = 0; m < k; ++m)
+                std::swap(attendu[i + m], attendu[j - m]);
+            if (memeFilm(etat, attendu)) return true;
+        }
+        return false;
+    }
+    const bool ajout = apres.size() >= avant.size();
+    const Film& court = ajout ? avant : apres;
+    const Film& long_ = ajout ? apres : avant;
+    auto entreLesDeux = [&](const Film& f) { return sousSuite(court, f) && sousSuite(f, long_); };
+    if (entreLesDeux(etat)) return true;
+    // The frame being moved may show once more, next to itself.
+    for (qsizetype i = 1; i < etat.size(); ++i)
+        if (etat[i] == etat[i - 1]) {
+            Film sans = etat;
+            sans.removeAt(i);
+            if (entreLesDeux(sans)) return true;
+        }
+    return false;
+}
+
+bool memeFilm(const Film& a, const Film& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+QString texte(const Film& film) {
+    QStringList nombres;
+    for (int x : film)
+        nombres << QString::number(x);
+    return nombres.join(QLatin1Char(' '));
+}
+
+}  // namespace vp::test
