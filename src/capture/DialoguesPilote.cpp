@@ -154,51 +154,51 @@ DialogueFormatImage::DialogueFormatImage(PiloteCapture& pilote, QWidget* parent)
     setWindowTitle(QStringLiteral("Format de l'image"));
     auto* principal = new QVBoxLayout(this);
     auto* formulaire = new QFormLayout;
-    Formats = new QComboBox;
-    Tailles = new QComboBox;
-    formulaire->addRow(QStringLiteral("Format des pixels :"), Formats);
-    formulaire->addRow(QStringLiteral("Taille de l'image :"), Tailles);
+    listeFormats = new QComboBox;
+    listeTailles = new QComboBox;
+    formulaire->addRow(QStringLiteral("Format des pixels :"), listeFormats);
+    formulaire->addRow(QStringLiteral("Taille de l'image :"), listeTailles);
     principal->addLayout(formulaire);
     auto* boutons = new QHBoxLayout;
-    bok = new QPushButton(QStringLiteral("OK"));
+    boutonOk = new QPushButton(QStringLiteral("OK"));
     boutonAnnuler = new QPushButton(QStringLiteral("Annuler"));
     boutons->addStretch();
-    boutons->addWidget(bok);
+    boutons->addWidget(boutonOk);
     boutons->addWidget(boutonAnnuler);
     principal->addLayout(boutons);
 
     QSize taille;
     const quint32 courant = pilote_.formatCourant(&taille);
     for (const FormatCamera& f : formats_)
-        Formats->addItem(f.description + QStringLiteral(" (") + texteFourcc(f.fourcc) +
-                         QLatin1Char(')'));
+        listeFormats->addItem(f.description + QStringLiteral(" (") + texteFourcc(f.fourcc) +
+                              QLatin1Char(')'));
     for (qsizetype i = 0; i < formats_.size(); ++i)
-        if (formats_[i].fourcc == courant) Formats->setCurrentIndex(static_cast<int>(i));
+        if (formats_[i].fourcc == courant) listeFormats->setCurrentIndex(static_cast<int>(i));
     remplirTailles();
-    const int t = Tailles->findData(taille);
-    if (t >= 0) Tailles->setCurrentIndex(t);
+    const int t = listeTailles->findData(taille);
+    if (t >= 0) listeTailles->setCurrentIndex(t);
 
-    connect(Formats, &QComboBox::currentIndexChanged, this, [this] { remplirTailles(); });
-    connect(bok, &QPushButton::clicked, this, [this] { bokClick(); });
+    connect(listeFormats, &QComboBox::currentIndexChanged, this, [this] { remplirTailles(); });
+    connect(boutonOk, &QPushButton::clicked, this, [this] { valider(); });
     connect(boutonAnnuler, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void DialogueFormatImage::remplirTailles() {
-    const QSize avant = Tailles->currentData().toSize();
-    Tailles->clear();
-    const int f = Formats->currentIndex();
+    const QSize avant = listeTailles->currentData().toSize();
+    listeTailles->clear();
+    const int f = listeFormats->currentIndex();
     if (f < 0) return;
     for (const QSize& t : formats_[f].tailles)
-        Tailles->addItem(QStringLiteral("%1 × %2").arg(t.width()).arg(t.height()), t);
-    const int garde = Tailles->findData(avant);
-    if (garde >= 0) Tailles->setCurrentIndex(garde);
+        listeTailles->addItem(QStringLiteral("%1 × %2").arg(t.width()).arg(t.height()), t);
+    const int garde = listeTailles->findData(avant);
+    if (garde >= 0) listeTailles->setCurrentIndex(garde);
 }
 
-void DialogueFormatImage::bokClick() {
-    const int f = Formats->currentIndex();
-    const int t = Tailles->currentIndex();
+void DialogueFormatImage::valider() {
+    const int f = listeFormats->currentIndex();
+    const int t = listeTailles->currentIndex();
     if (f < 0 || t < 0) return;
-    if (!pilote_.appliquerFormat(formats_[f].fourcc, Tailles->itemData(t).toSize())) {
+    if (!pilote_.appliquerFormat(formats_[f].fourcc, listeTailles->itemData(t).toSize())) {
         // A camera that took neither this format nor its old one has stopped answering: the
         // main window says so, and this dialog has nothing left to set.
         if (pilote_.perdue()) {

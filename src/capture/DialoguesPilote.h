@@ -49,12 +49,12 @@ class DialogueFormatImage : public QDialog {
 public:
     DialogueFormatImage(PiloteCapture& pilote, QWidget* parent);
 
-    QComboBox* Formats;
-    QComboBox* Tailles;
-    QPushButton* bok;
+    QComboBox* listeFormats;
+    QComboBox* listeTailles;
+    QPushButton* boutonOk;
     QPushButton* boutonAnnuler;
 
-    void bokClick();
+    void valider();
 
 private:
     void remplirTailles();

@@ -70,10 +70,10 @@ DialogueCompression::DialogueCompression(QWidget* parent)
     principal->addLayout(formulaire);
 
     auto* boutons = new QHBoxLayout;
-    bok = new QPushButton(QStringLiteral("OK"));
+    boutonOk = new QPushButton(QStringLiteral("OK"));
     boutonAnnuler = new QPushButton(QStringLiteral("Annuler"));
     boutons->addStretch();
-    boutons->addWidget(bok);
+    boutons->addWidget(boutonOk);
     boutons->addWidget(boutonAnnuler);
     principal->addLayout(boutons);
 
@@ -89,7 +89,7 @@ DialogueCompression::DialogueCompression(QWidget* parent)
     connect(Qualite, &QSlider::valueChanged, this, [this] { mettreAJour(); });
     connect(ImagesCles, &QCheckBox::toggled, this, [this] { mettreAJour(); });
     connect(Debit, &QCheckBox::toggled, this, [this] { mettreAJour(); });
-    connect(bok, &QPushButton::clicked, this, [this] {
+    connect(boutonOk, &QPushButton::clicked, this, [this] {
         retenir();
         accept();
     });
@@ -116,7 +116,7 @@ void DialogueCompression::mettreAJour() {
     Intervalle->setEnabled(c.imagesCles && ImagesCles->isChecked());
     Debit->setEnabled(c.debit);
     KoParSeconde->setEnabled(c.debit && Debit->isChecked());
-    bok->setEnabled(ok);
+    boutonOk->setEnabled(ok);
 }
 
 void DialogueCompression::remplir(AVICOMPRESSOPTIONS& options) const {

@@ -27,7 +27,7 @@ public:
     QSpinBox* Intervalle;
     QCheckBox* Debit;
     QSpinBox* KoParSeconde;
-    QPushButton* bok;
+    QPushButton* boutonOk;
     QPushButton* boutonAnnuler;
 
     // Selects the codec named by `fcc` in the list; false when it is not on offer.

@@ -58,7 +58,7 @@ protected:
                      [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
                  dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
                      c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-                     c.bok->click();
+                     c.boutonOk->click();
                  });
                  f->actionCreerVideo->trigger();
                  dialogues().modaux.clear();

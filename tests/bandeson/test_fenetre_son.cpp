@@ -47,7 +47,7 @@ TEST_F(FenetreSon, EnregistrementDUneVideoDeVingtCinqImagesA12ImagesParSeconde) 
     });
     dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
         c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-        c.bok->click();
+        c.boutonOk->click();
     });
     f->actionCreerVideo->trigger();
 

@@ -174,10 +174,10 @@ TEST_F(Webcam, DialoguesDuPilote) {
 
     scenario.dialogues().quandModal<DialogueFormatImage>([](DialogueFormatImage& d) {
         EXPECT_EQ(d.windowTitle(), "Format de l'image");
-        EXPECT_EQ(d.Tailles->count(), 3);
-        EXPECT_EQ(d.Tailles->currentText(), "640 × 480");
-        d.Tailles->setCurrentIndex(2);
-        d.bok->click();
+        EXPECT_EQ(d.listeTailles->count(), 3);
+        EXPECT_EQ(d.listeTailles->currentText(), "640 × 480");
+        d.listeTailles->setCurrentIndex(2);
+        d.boutonOk->click();
     });
     cam.DialogueFormat();
     QSize taille;

@@ -141,8 +141,8 @@ TEST_F(V4l2, CameraLaisseeEnH264OuSeulementEnMjpeg) {
     // The format dialog offers only what converts.
     scenario.dialogues().quandModal<DialogueFormatImage>([](DialogueFormatImage& f) {
         QStringList offerts;
-        for (int i = 0; i < f.Formats->count(); ++i)
-            offerts << f.Formats->itemText(i);
+        for (int i = 0; i < f.listeFormats->count(); ++i)
+            offerts << f.listeFormats->itemText(i);
         EXPECT_EQ(offerts.size(), 2) << offerts.join('|').toStdString();
         EXPECT_FALSE(offerts.join('|').contains("H264"));
         f.boutonAnnuler->click();
@@ -264,9 +264,9 @@ TEST_F(V4l2, ChangementsDeFormatEtImagesPerimees) {
     cam.setActif(true);
     const auto choisir = [&](const QString& format, const QString& taille) {
         scenario.dialogues().quandModal<DialogueFormatImage>([=](DialogueFormatImage& f) {
-            f.Formats->setCurrentIndex(f.Formats->findText(format, Qt::MatchContains));
-            f.Tailles->setCurrentIndex(f.Tailles->findText(taille));
-            f.bok->click();
+            f.listeFormats->setCurrentIndex(f.listeFormats->findText(format, Qt::MatchContains));
+            f.listeTailles->setCurrentIndex(f.listeTailles->findText(taille));
+            f.boutonOk->click();
         });
         cam.DialogueFormat();
     };

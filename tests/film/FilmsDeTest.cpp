@@ -53,7 +53,7 @@ QString creerVideoDeTest(const QString& dossier, uint32_t fcc, int images, int c
     auto& d = dynamic_cast<DialoguesScriptes&>(dialogues());
     d.quandModal<DialogueCompression>([fcc](DialogueCompression& c) {
         c.choisirCodec(fcc);
-        c.bok->click();
+        c.boutonOk->click();
     });
     TAVIRecorder enregistreur;
     VueMuette vue;

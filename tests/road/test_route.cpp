@@ -67,7 +67,7 @@ TEST_F(Programme, RouteDUnFilm) {
     });
     dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
         c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-        c.bok->click();
+        c.boutonOk->click();
     });
     f->actionCreerVideo->trigger();
     const QString video = f->projet.dossierProjet() + "/video.avi";

@@ -37,7 +37,7 @@ quint32 mot(const QByteArray& o, int position) {
 void choisirAuDialogue(test::DialoguesScriptes& d, uint32_t fcc) {
     d.quandModal<DialogueCompression>([fcc](DialogueCompression& c) {
         ASSERT_TRUE(c.choisirCodec(fcc));
-        c.bok->click();
+        c.boutonOk->click();
     });
 }
 
@@ -226,7 +226,7 @@ TEST(AVIRecorder, DebitLimiteEnH264) {
             c.Qualite->setValue(100);
             c.Debit->setChecked(debit);
             c.KoParSeconde->setValue(20);
-            c.bok->click();
+            c.boutonOk->click();
         });
         TAVIRecorder r;
         r.FPS = 15;
@@ -345,7 +345,7 @@ TEST(DialogueCompression, RetientLeDernierChoixEtAnnulerNeChangeRien) {
         EXPECT_EQ(c.windowTitle(), "Compression vidéo");
         ASSERT_TRUE(c.choisirCodec(mmioFOURCC('d', 'i', 'v', 'x')));
         c.Qualite->setValue(40);
-        c.bok->click();
+        c.boutonOk->click();
     });
     AVICOMPRESSOPTIONS o;
     EXPECT_TRUE(AVISaveOptions(o));

@@ -47,7 +47,7 @@ protected:
         if (compression)
             dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
                 c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-                c.bok->click();
+                c.boutonOk->click();
             });
         f->actionCreerVideo->trigger();
         EXPECT_TRUE(dialogues().modaux.empty());
@@ -173,7 +173,7 @@ TEST_F(CreerVideo, ImagesQuiNePeuventEtrePrepareesNiAgrandies) {
     for (const auto& charger : pannes) {
         dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
             c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-            c.bok->click();
+            c.boutonOk->click();
         });
         EXPECT_EQ(
             test::messageErreur([&] { ecrireVideo(f->projet, f->enregistreurVideo, *f, charger); }),
@@ -193,7 +193,7 @@ TEST_F(CreerVideo, LaFenetreNeSeFermePasPendantLaVideo) {
         f->close();  // the user closes the window while the video is being made
         f->actionNouveau->trigger();
         c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-        c.bok->click();
+        c.boutonOk->click();
     });
     f->actionCreerVideo->trigger();
     EXPECT_TRUE(f->isVisible());
