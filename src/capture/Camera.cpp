@@ -247,6 +247,10 @@ bool TCamera::changerCamera(int index) {
         return true;
     }
     g_cameraPrete = avant >= 0 && g_fenetre->connecterPilote(avant);
+    // Nor the one in use before: no camera is left, which the main window tells as for an
+    // unplugged one (the live view stops, and what to do next).
+    if (!g_cameraPrete && OnError)
+        OnError(this, poignee(g_fenetre), 1, "La web-cam ne répond plus.");
     return false;
 }
 

@@ -46,7 +46,8 @@ DialogueParametresWebcam::DialogueParametresWebcam(FenetreCapture& fenetre,
 
 void DialogueParametresWebcam::choisirCamera(int index) {
     if (index != fenetre_.indexPilote()) {
-        if (!changerCamera_ || !changerCamera_(index))
+        // Without any camera left, the loss has been told already.
+        if ((!changerCamera_ || !changerCamera_(index)) && fenetre_.pilote())
             dialogues().message(this, kCameraMuette, Icone::Avertissement);
         // The rows are those of the camera now connected.
         const QSignalBlocker bloque(listeCameras);

@@ -153,6 +153,10 @@ void abandonner(TAVIRecorder& enregistreur) {
 void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
                  std::function<QImage(qint32)> charger) {
     if (p.imagesParSeconde < 1 || p.imagesParSeconde > 255) throw Erreur(kCadenceImpossible);
+    // The size typed is judged, not the recorder's rounded one; and a size refused must not stay
+    // in the recorder, which keeps its size for a later run whose fields give none.
+    if (p.largeurVideo > kCoteVideoMax || p.hauteurVideo > kCoteVideoMax)
+        throw Erreur(kTailleVideoImpossible);
     if (!charger) charger = [&p](qint32 k) { return chargerImage(cheminImage(p, k)); };
     CurseurOccupe curseur;
     const QString chemin = p.dossierProjet() + QStringLiteral("/video.avi");

@@ -384,6 +384,17 @@ TEST(WebcamsV4l2, TroisCamerasEtLeChoixRetenu) {
         EXPECT_EQ(scenario.dialogues().messages(), QStringList{kCameraMuette});
         EXPECT_EQ(f->camera->fenetre()->indexPilote(), 0);
         EXPECT_TRUE(cameraPrete());
+        // Nor does the one in use come back: the user is told the camera is lost, once.
+        faux->regler(0, [](CameraFausse& c) {
+            c.sFmtEchecsAVenir = 100;
+            c.formats.clear();
+        });
+        scenario.dialogues().affichages.clear();
+        scenario.dialogues().quandModal<DialogueParametresWebcam>(
+            [](DialogueParametresWebcam& d) { d.choisirCamera(1); });
+        f->actionParametresWebcam->trigger();
+        EXPECT_EQ(scenario.dialogues().messages(), QStringList{kWebcamPerdue});
+        EXPECT_FALSE(cameraPrete());
     }
     QDir::setCurrent(ancien);
 }

@@ -146,7 +146,8 @@ TEST_F(CreerVideo, UneSeuleImageEtReglagesRefusesSansRienEcrire) {
           Cas{"x", "320", "240", kCadenceImpossible},
           Cas{"12", "40000", "40000", kTailleVideoImpossible},
           Cas{"12", "6400", "4800", kTailleVideoImpossible},
-          Cas{"12", "640", "4104", kTailleVideoImpossible}}) {
+          Cas{"12", "640", "4104", kTailleVideoImpossible},
+          Cas{"12", "4100", "480", kTailleVideoImpossible}}) {
         dialogues().affichages.clear();
         creer(c.ims, c.largeur, c.hauteur, false);
         EXPECT_EQ(dialogues().messages(), QStringList{texteBoiteErreur(c.message)})
@@ -155,6 +156,13 @@ TEST_F(CreerVideo, UneSeuleImageEtReglagesRefusesSansRienEcrire) {
         fenetreRendue();
     }
     EXPECT_EQ(scenario.bureau().documents.size(), 1);
+
+    // No width typed: the recorder's is the last one accepted, not one of those refused.
+    scenario.dialogues().reponses = {true};  // overwrite
+    dialogues().affichages.clear();
+    creer("12", "", "240");
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+    EXPECT_EQ(lireVideo(video).largeur, 320);
 }
 
 TEST_F(CreerVideo, ImagesQuiNePeuventEtrePrepareesNiAgrandies) {
