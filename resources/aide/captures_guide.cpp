@@ -20,9 +20,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -177,7 +179,7 @@ void montrerImage(FenetrePrincipale& f, int index) {
 
 int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& travail) {
     const QString titre = QStringLiteral("Le voyage de la fusée");
-    attendre(800);  // the camera's first pictures
+    attendre(400);  // the camera's first pictures
     capturer(f, QStringLiteral("demarrage"));
 
     d.nomProchaineBoite = QStringLiteral("sans-projet");
@@ -224,7 +226,7 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
 
     // Twelve pictures of the moving test pattern.
     for (int i = 0; i < 12; ++i) {
-        attendre(120);
+        attendre(70);
         f.actionPhoto->trigger();
     }
     if (f.projet.nbImages != 12) return 1;
@@ -246,9 +248,9 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     montrerImage(f, 0);
     survoler(f.boutonApercu);
     f.boutonApercu->click();
-    attendre(450);
+    attendre(300);
     capturer(f, QStringLiteral("apercu"));
-    attendre(1500);  // it stops at the last frame
+    f.boutonApercu->click();  // stops it
     montrerImage(f, 11);
 
     // The video.
@@ -272,9 +274,9 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
         bool fini = false;
         QObject::connect(&s, &DialogueEnregistrementSon::enregistrementTermine, &s,
                          [&fini] { fini = true; });
-        attendre(500);
+        attendre(300);
         s.boutonEnregistrer->click();
-        attendre(500);
+        attendre(400);
         capturer(s, QStringLiteral("enregistrement-son"));
         attendreQue([&] { return fini; }, 20000);
         s.boutonFermer->click();
@@ -384,6 +386,11 @@ int main(int argc, char* argv[]) {
     qputenv("VOLTIPLUME_MICRO", "simule");
 
     ApplicationVoltiplume application(argc, argv);
+    // Should a step wait for ever, the build stops with a message instead of hanging.
+    QTimer::singleShot(180000, [] {
+        std::fprintf(stderr, "captures_guide : trop long, abandon\n");
+        std::_Exit(1);
+    });
     QApplication::setApplicationName(kTitreApplication);
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     QTranslator traduction;
