@@ -8,7 +8,7 @@ VP_PAQUETS=(
     libv4l-dev libasound2-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xdg-utils clang-format xvfb xauth ffmpeg
-    qt6-svg-dev dpkg-dev desktop-file-utils file
+    qt6-svg-dev dpkg-dev desktop-file-utils file poppler-utils
     clang libclang-rt-14-dev
 )
 

@@ -8,23 +8,38 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include "BoitesQt.h"
+
 namespace vp {
 
 namespace {
+
+QMessageBox::Icon iconeMessage(Icone icone) {
+    switch (icone) {
+        case Icone::Information:
+            return QMessageBox::Information;
+        case Icone::Avertissement:
+            return QMessageBox::Warning;
+        case Icone::Arret:
+            return QMessageBox::Critical;
+        case Icone::Question:
+            return QMessageBox::Question;
+        case Icone::Aucune:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
 
 class DialoguesQt final : public IDialogues {
     static QWidget* proprietaire(QWidget* parent) { return parent ? parent : fenetreDesBoites(); }
 
 public:
     void message(QWidget* parent, const QString& texte, Icone icone) override {
-        QMessageBox boite(iconeQt(icone), kTitreApplication, texte, QMessageBox::Ok,
-                          proprietaire(parent));
-        boite.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-        boite.exec();
+        boiteMessage(proprietaire(parent), texte, icone)->exec();
     }
 
     bool question(QWidget* parent, const QString& texte, Icone icone) override {
-        QMessageBox boite(iconeQt(icone), kTitreApplication, texte,
+        QMessageBox boite(iconeMessage(icone), kTitreApplication, texte,
                           QMessageBox::Yes | QMessageBox::No, proprietaire(parent));
         boite.button(QMessageBox::Yes)->setText(QStringLiteral("Oui"));
         boite.button(QMessageBox::No)->setText(QStringLiteral("Non"));
@@ -42,15 +57,9 @@ public:
 
     QString enregistrerFichier(QWidget* parent, const QString& filtre,
                                const QString& extension) override {
-        QFileDialog d(proprietaire(parent), QStringLiteral("Enregistrer sous"), QString(),
-                      filtreQt(filtre));
-        d.setAcceptMode(QFileDialog::AcceptSave);
-        d.setFileMode(QFileDialog::AnyFile);
-        QString ext = extension;
-        if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
-        d.setDefaultSuffix(ext);
-        return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()
-                   ? d.selectedFiles().first()
+        const auto d = dialogueEnregistrer(proprietaire(parent), filtre, extension);
+        return d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty()
+                   ? d->selectedFiles().first()
                    : QString();
     }
 
@@ -60,23 +69,6 @@ public:
     }
 
     int executer(QDialog& dialogue) override { return dialogue.exec(); }
-
-private:
-    static QMessageBox::Icon iconeQt(Icone icone) {
-        switch (icone) {
-            case Icone::Information:
-                return QMessageBox::Information;
-            case Icone::Avertissement:
-                return QMessageBox::Warning;
-            case Icone::Arret:
-                return QMessageBox::Critical;
-            case Icone::Question:
-                return QMessageBox::Question;
-            case Icone::Aucune:
-                break;
-        }
-        return QMessageBox::NoIcon;
-    }
 };
 
 std::unique_ptr<IDialogues>& installes() {
@@ -101,6 +93,25 @@ std::unique_ptr<IDialogues> installerDialogues(std::unique_ptr<IDialogues> nouve
     std::unique_ptr<IDialogues> anciens = std::move(installes());
     installes() = std::move(nouveaux);
     return anciens;
+}
+
+std::unique_ptr<QMessageBox> boiteMessage(QWidget* parent, const QString& texte, Icone icone) {
+    auto boite = std::make_unique<QMessageBox>(iconeMessage(icone), kTitreApplication, texte,
+                                               QMessageBox::Ok, parent);
+    boite->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    return boite;
+}
+
+std::unique_ptr<QFileDialog> dialogueEnregistrer(QWidget* parent, const QString& filtre,
+                                                 const QString& extensionParDefaut) {
+    auto d = std::make_unique<QFileDialog>(parent, QStringLiteral("Enregistrer sous"), QString(),
+                                           filtreQt(filtre));
+    d->setAcceptMode(QFileDialog::AcceptSave);
+    d->setFileMode(QFileDialog::AnyFile);
+    QString ext = extensionParDefaut;
+    if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+    d->setDefaultSuffix(ext);
+    return d;
 }
 
 std::unique_ptr<IDialogues> dialoguesQt() {

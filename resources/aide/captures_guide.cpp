@@ -1,0 +1,424 @@
+// Takes the pictures of the guide at build time: the whole program runs on the offscreen
+// platform with the simulated camera and microphone, in a throw-away home and projects folder.
+// It makes a film from start to end, through the same commands a class uses, and grabs each
+// window and box as it appears into a PNG file named for its step.
+//
+// usage: captures_guide DOSSIER_IMAGES DOSSIER_PROGRAMME
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "FenetreEditeur.h"
+#include "app/DialogueDossierProjets.h"
+#include "app/DialogueNouveauProjet.h"
+#include "app/DialogueOuvrirProjet.h"
+#include "app/DialogueReglagesVideo.h"
+#include "app/FenetrePrincipale.h"
+#include "app/Programme.h"
+#include "audio/alsa/EntreeAlsa.h"
+#include "bandeson/DialogueEnregistrementSon.h"
+#include "capture/Camera.h"
+#include "film/CommandesFilm.h"
+#include "platform/Application.h"
+#include "platform/BoitesQt.h"
+#include "platform/Bureau.h"
+#include "platform/ErreurApplication.h"
+#include "sequence/BandeFilm.h"
+#include "video/DialogueCompression.h"
+
+namespace {
+
+using namespace vp;
+
+QString g_dossierImages;
+QStringList g_images;  // the pictures written, in order
+
+// Lets the program work (camera frames, timers, queued events) for `ms` milliseconds.
+void attendre(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+bool attendreQue(const std::function<bool()>& condition, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!condition() && t.elapsed() < ms)
+        attendre(10);
+    return condition();
+}
+
+void capturer(QWidget& w, const QString& nom) {
+    w.show();
+    attendre(60);
+    const QString fichier = g_dossierImages + QLatin1Char('/') + nom + QStringLiteral(".png");
+    if (w.grab().save(fichier))
+        g_images << nom;
+    else
+        std::fprintf(stderr, "captures_guide : impossible d'écrire %s\n", qPrintable(fichier));
+}
+
+// Moves the mouse over a control, so that the help line of the main window describes it.
+void survoler(QWidget* w) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(2, 2), w->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                  Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+}
+
+// The program's dialogs, shown without blocking: each modal dialog is handed to the next step
+// of the script, which fills it, takes its picture and closes it; the next message box is
+// pictured under the name set beforehand.
+class DialoguesGuide final : public IDialogues {
+public:
+    std::deque<std::function<int(QDialog&)>> etapes;
+    QString nomProchaineBoite;
+    QString fichierAEnregistrer;  // the answer of the next save dialog
+
+    void message(QWidget* parent, const QString& texte, Icone icone) override {
+        std::fprintf(stderr, "message : %s\n", qPrintable(texte));
+        if (nomProchaineBoite.isEmpty()) return;
+        const auto boite = boiteMessage(parent ? parent : fenetreDesBoites(), texte, icone);
+        capturer(*boite, std::exchange(nomProchaineBoite, QString()));
+        boite->close();
+    }
+    bool question(QWidget*, const QString& texte, Icone) override {
+        std::fprintf(stderr, "question : %s\n", qPrintable(texte));
+        return false;
+    }
+    QString ouvrirFichier(QWidget*, const QString&) override { return {}; }
+    QString enregistrerFichier(QWidget* parent, const QString& filtre,
+                               const QString& extension) override {
+        const auto d = dialogueEnregistrer(parent, filtre, extension);
+        const QFileInfo cible(std::exchange(fichierAEnregistrer, QString()));
+        d->setDirectory(cible.absolutePath());
+        d->selectFile(cible.fileName());
+        d->show();
+        attendre(400);  // the folder's contents are read in the background
+        if (!nomProchaineBoite.isEmpty()) capturer(*d, std::exchange(nomProchaineBoite, QString()));
+        d->close();
+        return cible.fileName().isEmpty() ? QString() : cible.absoluteFilePath();
+    }
+    QString choisirDossier(QWidget*, const QString&) override { return {}; }
+    int executer(QDialog& dialogue) override {
+        if (etapes.empty()) {
+            std::fprintf(stderr, "dialogue inattendu : %s\n", qPrintable(dialogue.windowTitle()));
+            return QDialog::Rejected;
+        }
+        const auto etape = std::move(etapes.front());
+        etapes.pop_front();
+        dialogue.show();
+        attendre(100);
+        const int resultat = etape(dialogue);
+        dialogue.hide();
+        return resultat;
+    }
+};
+
+// The desktop opens nothing (no player is started at build time), but the editor's batch runner
+// really runs: the film is mixed by the program folder's vdub.
+class BureauGuide final : public IBureau {
+public:
+    void ouvrirDocument(const QString& chemin) override {
+        std::fprintf(stderr, "document ouvert : %s\n", qPrintable(chemin));
+    }
+    bool lancer(const QString&, const QStringList&) override { return false; }
+    FinProgramme lancerEtAttendre(const QString& programme, const QStringList& arguments,
+                                  const std::function<void()>& pendantAttente) override {
+        return systeme_->lancerEtAttendre(programme, arguments, pendantAttente);
+    }
+
+private:
+    std::unique_ptr<IBureau> systeme_ = bureauSysteme();
+};
+
+// A sound card that plays nothing: the editor's window shows its sound track as it would on a
+// classroom computer.
+class SortieMuette final : public SortieSon {
+public:
+    void jouer(int64_t debut) override { position_ = debut; }
+    void arreter() override {}
+    int64_t position() override { return position_; }
+
+private:
+    int64_t position_ = 0;
+};
+
+template <typename D>
+std::function<int(QDialog&)> etape(std::function<int(D&)> script) {
+    return [script](QDialog& d) { return script(dynamic_cast<D&>(d)); };
+}
+
+void montrerImage(FenetrePrincipale& f, int index) {
+    f.projet.imageCourante = index;
+    f.rafraichirBande();
+}
+
+int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& travail) {
+    const QString titre = QStringLiteral("Le voyage de la fusée");
+    attendre(400);  // the camera's first pictures
+    capturer(f, QStringLiteral("demarrage"));
+
+    d.nomProchaineBoite = QStringLiteral("sans-projet");
+    f.actionCreerVideo->trigger();
+
+    // A new project; on the way, the projects-folder dialog of its folder button.
+    d.etapes.push_back(etape<DialogueNouveauProjet>([&](DialogueNouveauProjet& n) {
+        n.champTitre->setText(titre);
+        capturer(n, QStringLiteral("nouveau-projet"));
+        d.etapes.push_back(etape<DialogueDossierProjets>([](DialogueDossierProjets& r) {
+            attendre(300);
+            capturer(r, QStringLiteral("dossier-projets"));
+            r.reject();
+            return static_cast<int>(QDialog::Rejected);
+        }));
+        n.choisirDossierProjets();
+        n.boutonValider->click();
+        return n.result();
+    }));
+    f.actionNouveau->trigger();
+    if (f.projet.titreProjet != titre) return 1;
+
+    // The camera settings.
+    d.etapes.push_back(etape<QDialog>([](QDialog& r) {
+        attendre(200);
+        capturer(r, QStringLiteral("parametres-webcam"));
+        r.reject();
+        return r.result();
+    }));
+    f.actionParametresWebcam->trigger();
+    d.etapes.push_back(etape<QDialog>([](QDialog& r) {
+        capturer(r, QStringLiteral("format-image"));
+        r.reject();
+        return r.result();
+    }));
+    f.actionFormatImage->trigger();
+
+    // The Vidéo menu, with its keys.
+    QMenu* menuVideo = f.menuBar()->actions().at(1)->menu();
+    menuVideo->popup(f.mapToGlobal(QPoint(60, 20)));
+    attendre(100);
+    capturer(*menuVideo, QStringLiteral("menu-video"));
+    menuVideo->hide();
+
+    // Twelve pictures of the moving test pattern.
+    for (int i = 0; i < 12; ++i) {
+        attendre(70);
+        f.actionPhoto->trigger();
+    }
+    if (f.projet.nbImages != 12) return 1;
+    attendre(300);
+    survoler(f.boutonPhoto);
+    capturer(f, QStringLiteral("prise-de-vue"));
+
+    // A selection of frames 4 to 7, the help line on the reverse button.
+    montrerImage(f, 4);
+    f.boutonMarquerDebut->click();
+    montrerImage(f, 7);
+    f.boutonMarquerFin->click();
+    montrerImage(f, 6);
+    survoler(f.boutonInverserSelection);
+    capturer(f, QStringLiteral("selection"));
+    f.boutonAnnulerSelection->click();
+
+    // The preview, from the first frame.
+    montrerImage(f, 0);
+    survoler(f.boutonApercu);
+    f.boutonApercu->click();
+    attendre(300);
+    capturer(f, QStringLiteral("apercu"));
+    f.boutonApercu->click();  // stops it
+    montrerImage(f, 11);
+
+    // The video.
+    d.etapes.push_back(etape<DialogueReglagesVideo>([](DialogueReglagesVideo& r) {
+        r.champImagesParSeconde->setText(QStringLiteral("12"));
+        capturer(r, QStringLiteral("reglages-video"));
+        r.boutonValider->click();
+        return r.result();
+    }));
+    d.etapes.push_back(etape<DialogueCompression>([](DialogueCompression& c) {
+        capturer(c, QStringLiteral("compression"));
+        c.bok->click();
+        return c.result();
+    }));
+    f.actionCreerVideo->trigger();
+    const QString dossierProjet = f.projet.dossierProjet() + QLatin1Char('/');
+    if (!QFile::exists(dossierProjet + QStringLiteral("video.avi"))) return 1;
+
+    // The sound track, recorded while the frames play.
+    d.etapes.push_back(etape<DialogueEnregistrementSon>([](DialogueEnregistrementSon& s) {
+        bool fini = false;
+        QObject::connect(&s, &DialogueEnregistrementSon::enregistrementTermine, &s,
+                         [&fini] { fini = true; });
+        attendre(300);
+        s.boutonEnregistrer->click();
+        attendre(400);
+        capturer(s, QStringLiteral("enregistrement-son"));
+        attendreQue([&] { return fini; }, 20000);
+        s.boutonFermer->click();
+        return s.result();
+    }));
+    f.actionEnregistrerSon->trigger();
+    if (!QFile::exists(dossierProjet + QStringLiteral("audio.wav"))) return 1;
+
+    // Mixing, then the editor's window on the film.
+    f.actionMixer->trigger();
+    if (!QFile::exists(dossierProjet + QStringLiteral("film.avi"))) return 1;
+    {
+        FenetreEditeur editeur(
+            {QFile::encodeName(dossierProjet + QStringLiteral("video.avi")).toStdString(),
+             QFile::encodeName(dossierProjet + QStringLiteral("audio.wav")).toStdString(),
+             QFile::encodeName(dossierProjet + QStringLiteral("film.avi")).toStdString(), false},
+            [](const PisteSon&, std::string&) { return std::make_unique<SortieMuette>(); });
+        editeur.allerA(6);
+        capturer(editeur, QStringLiteral("editeur"));
+    }
+
+    // The copy for the parents, on a USB stick.
+    QDir().mkpath(travail + QStringLiteral("/CLE_USB"));
+    const QString copie = travail + QStringLiteral("/CLE_USB/") + titre + QStringLiteral(".avi");
+    d.fichierAEnregistrer = copie;
+    d.nomProchaineBoite = QStringLiteral("copier-film");
+    f.actionCopierFilm->trigger();
+    if (!QFile::exists(copie)) return 1;
+
+    // A copy of the project, then the Open project dialog listing both.
+    d.nomProchaineBoite = QStringLiteral("duplication");
+    f.actionDupliquerProjet->trigger();
+    d.etapes.push_back(etape<DialogueOuvrirProjet>([&](DialogueOuvrirProjet& o) {
+        const auto trouves = o.listeTitres->findItems(titre, Qt::MatchExactly);
+        if (!trouves.isEmpty()) o.listeTitres->setCurrentItem(trouves.first());
+        capturer(o, QStringLiteral("ouvrir-projet"));
+        o.boutonOuvrir->click();
+        return o.result();
+    }));
+    f.actionOuvrir->trigger();
+    return 0;
+}
+
+int quandCaNeMarchePas(FenetrePrincipale& f, DialoguesGuide& d) {
+    // No camera answers: the program is asked for a camera that is not there.
+    d.nomProchaineBoite = QStringLiteral("pas-de-webcam");
+    executerCommande(
+        [&] {
+            f.camera->setActif(false);
+            f.camera->setlmageDevice(5);
+            f.camera->setActif(true);
+        },
+        &f);
+    d.nomProchaineBoite.clear();
+    executerCommande(
+        [&] {
+            f.camera->setActif(false);
+            f.camera->setlmageDevice(0);
+            f.camera->setActif(true);
+        },
+        &f);
+
+    // No microphone: the sound card of the recording window is one that is not plugged in.
+    installerPiloteEntree(std::make_unique<PiloteAlsa>("pcm.default { type hw card 9 device 0 }",
+                                                       std::make_shared<AppelsPcm>()));
+    d.nomProchaineBoite = QStringLiteral("pas-de-micro");
+    d.etapes.push_back(etape<DialogueEnregistrementSon>([&](DialogueEnregistrementSon& s) {
+        attendreQue([&] { return d.nomProchaineBoite.isEmpty(); }, 3000);
+        s.boutonFermer->click();
+        return s.result();
+    }));
+    f.actionEnregistrerSon->trigger();
+
+    // No video player on the computer, nor the program's own viewer.
+    d.nomProchaineBoite = QStringLiteral("pas-de-lecteur");
+    ouvrirSansProgramme(f.projet.dossierProjet() + QStringLiteral("/video.avi"));
+
+    // A damaged frame.
+    {
+        QFile image(f.projet.dossierProjet() + QStringLiteral("/image_00003.bmp"));
+        if (!image.open(QIODevice::WriteOnly)) return 1;
+        image.write("BM\x10\x00 une image abimee");
+    }
+    d.nomProchaineBoite = QStringLiteral("image-abimee");
+    executerCommande([&] { montrerImage(f, 3); }, &f);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage : captures_guide DOSSIER_IMAGES DOSSIER_PROGRAMME\n");
+        return 2;
+    }
+    // A throw-away home: the program's start-up makes its documents folder there, and its
+    // settings stay there.
+    QTemporaryDir travail(QDir::tempPath() + QStringLiteral("/voltiplume-guide-XXXXXX"));
+    if (!travail.isValid()) return 1;
+    const QString maison = travail.path() + QStringLiteral("/classe");
+    const QString projets = maison + QStringLiteral("/Documents/voltiplume");
+    QDir().mkpath(projets);
+    qputenv("HOME", QFile::encodeName(maison));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(maison + QStringLiteral("/.config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(maison + QStringLiteral("/.local/share")));
+    qputenv("VOLTIPLUME_CAMERA", "mire");
+    qputenv("VOLTIPLUME_MICRO", "simule");
+
+    ApplicationVoltiplume application(argc, argv);
+    // Should a step wait for ever, the build stops with a message instead of hanging.
+    QTimer::singleShot(180000, [] {
+        std::fprintf(stderr, "captures_guide : trop long, abandon\n");
+        std::_Exit(1);
+    });
+    QApplication::setApplicationName(kTitreApplication);
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    QTranslator traduction;
+    if (traduction.load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&traduction);
+
+    g_dossierImages = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString programme = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + '/';
+    QDir().mkpath(g_dossierImages);
+    auto* dialogues = new DialoguesGuide;
+    installerDialogues(std::unique_ptr<IDialogues>(dialogues));
+    installerBureau(std::make_unique<BureauGuide>());
+
+    // Projects go into the documents folder "voltiplume", as when started from the launcher.
+    QDir::setCurrent(projets);
+    int statut = 0;
+    {
+        const std::unique_ptr<FenetrePrincipale> f = creerFenetres();
+        f->projet.repProgramme = programme;
+        definirVisionneuse(QString());
+        f->show();
+        statut = realiserLeFilm(*f, *dialogues, maison);
+        if (statut == 0) statut = quandCaNeMarchePas(*f, *dialogues);
+        f->close();
+    }
+    std::fprintf(stderr, "%lld images : %s\n", static_cast<long long>(g_images.size()),
+                 qPrintable(g_images.join(QLatin1Char(' '))));
+    if (statut != 0) std::fprintf(stderr, "captures_guide : le film n'a pas pu être fait\n");
+    return statut;
+}
