@@ -18,6 +18,12 @@ struct EnTeteOnde {
     uint32_t dwBytesRecorded = 0;
     uint32_t dwFlags = 0;
     EnTeteOnde* lpNext = nullptr;
+    // Sound the device lost just before this buffer's first byte (its reader came back too
+    // late and the device overran), counted in bytes of the stream's format, and how many
+    // overruns that was. The reader puts silence in its place so that what follows keeps its
+    // time.
+    uint64_t octetsPerdusAvant = 0;
+    uint32_t debordements = 0;
 };
 
 // PCM format of a capture.

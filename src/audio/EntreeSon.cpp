@@ -75,6 +75,9 @@ void TAudioIn::Init() {
     format_.nAvgBytesPerSec = format_.nSamplesPerSec * format_.nBlockAlign;
     recBytes_ = static_cast<int64_t>(bits / 8) * RecTime * canaux * frequence;
     sansReponse_ = false;
+    silenceARendre_ = 0;
+    debordements_ = 0;
+    silenceInseree_ = 0;
     Busy = true;
     {
         std::lock_guard verrou(verrouAudio());
@@ -117,7 +120,7 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
     for (TamponCapture* t : aDonner)
         peripherique_->ajouterTampon(&t->entete);
 
-    if (BufStart > BufEnd) {
+    if (BufStart > BufEnd && silenceARendre_ == 0) {
         BufStart = 1;
         const auto limite =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(delaiMaximalMs());
@@ -145,7 +148,25 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
         }
         BufEnd = static_cast<int>(std::min<uint32_t>(plein->dwBytesRecorded, kTailleTampon));
         std::memcpy(local_, plein->lpData, static_cast<size_t>(BufEnd));
+        // Sound lost before this buffer becomes as much silence, delivered first: each byte
+        // after it then sits at the time the microphone heard it.
+        const auto bloc = static_cast<uint64_t>(std::max<int>(1, format_.nBlockAlign));
+        const auto perdus = static_cast<int64_t>(plein->octetsPerdusAvant / bloc * bloc);
+        if (plein->debordements > 0 || perdus > 0) {
+            debordements_ += static_cast<int>(std::max<uint32_t>(1, plein->debordements));
+            silenceARendre_ += perdus;
+        }
         libres_.push_back(reinterpret_cast<TamponCapture*>(plein));
+    }
+    if (silenceARendre_ > 0) {
+        int64_t n = std::min<int64_t>(BufferSize, silenceARendre_);
+        if (recBytes_ >= 0) n = std::min<int64_t>(n, recBytes_ - Position);
+        // 8-bit samples are unsigned: their silence is the middle value.
+        std::memset(Buffer, format_.wBitsPerSample == 8 ? 0x80 : 0, static_cast<size_t>(n));
+        silenceARendre_ -= n;
+        silenceInseree_ += n;
+        Position += static_cast<int32_t>(n);
+        return static_cast<int>(n);
     }
     // Not a byte past the length asked for: the file's header then tells exactly what it holds.
     int n = std::min(BufferSize, BufEnd - BufStart + 1);

@@ -35,6 +35,10 @@ public:
     void Flush() override;
 
     int64_t RecBytes() const { return recBytes_; }
+    // Since Init: how many times the device overran (lost sound because the machine stalled),
+    // and the silence put in place of the lost sound, in bytes of the stream.
+    int Debordements() const { return debordements_; }
+    int64_t SilenceInseree() const { return silenceInseree_; }
 
 private:
     struct TamponCapture {
@@ -63,6 +67,10 @@ private:
     int enAttente_ = 0;
     std::vector<std::unique_ptr<TamponCapture>> reserve_;  // every buffer of this stream
     std::vector<TamponCapture*> libres_;
+    // Silence still to deliver before the local buffer's bytes.
+    int64_t silenceARendre_ = 0;
+    std::atomic<int> debordements_{0};
+    std::atomic<int64_t> silenceInseree_{0};
     char local_[kTailleTampon];
     int BufStart = 1;
     int BufEnd = 0;

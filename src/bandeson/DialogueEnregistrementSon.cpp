@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -48,6 +49,21 @@ QString texteErreur(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
 
+// The sound the microphone lost while the machine stalled, told calmly: silence took its
+// place, so the sound track stays in step with the pictures.
+QString texteCoupures(int coupures, int64_t octetsSilence) {
+    const double secondes = static_cast<double>(octetsSilence) / kOctetsParSeconde;
+    const QString duree = secondes < 0.05 ? QStringLiteral("moins de 0,1 s")
+                                          : QString::number(secondes, 'f', 1).replace('.', ',') +
+                                                QStringLiteral(" s");
+    const QString combien =
+        coupures == 1 ? QStringLiteral("1 coupure") : QStringLiteral("%1 coupures").arg(coupures);
+    return QStringLiteral(
+               "Son enregistré avec %1 (%2 de silence) : l'ordinateur a pris du "
+               "retard. Le son reste calé sur les images, le film peut servir.")
+        .arg(combien, duree);
+}
+
 }  // namespace
 
 DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWidget* parent)
@@ -55,7 +71,7 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
                           Qt::WindowStaysOnTopHint),
       p_(projet) {
     setWindowTitle(QStringLiteral("Enregistrement audio"));
-    setFixedSize(366, 308);
+    setFixedSize(366, 340);
 
     vueImage = new ImageEtiree(this);
     vueImage->setGeometry(8, 8, 320, 240);
@@ -76,6 +92,10 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
     boutonMelangeur->setIcon(QIcon(QStringLiteral(":/glyphes/melangeur.png")));
     boutonMelangeur->setIconSize(QSize(37, 37));
     boutonMelangeur->setToolTip(QStringLiteral("Régler le volume du micro"));
+    ligneEtat = new QLabel(this);
+    ligneEtat->setGeometry(8, 302, 350, 34);
+    ligneEtat->setWordWrap(true);
+    ligneEtat->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     minuterieNiveau = new QTimer(this);
     minuterieNiveau->setInterval(100);
@@ -145,6 +165,7 @@ void DialogueEnregistrementSon::showEvent(QShowEvent* e) {
 }
 
 void DialogueEnregistrementSon::preparerOuverture() {
+    ligneEtat->clear();
     afficherPremiereImage();
     demarrerSurveillance();
 
@@ -189,6 +210,7 @@ void DialogueEnregistrementSon::enregistrer() {
     if (!video_ || enregistreur.EnCours()) return;
     p_.posLecture = 0;
     boutonEnregistrer->setEnabled(false);
+    ligneEtat->clear();
     // Opens the microphone, then creates the file; a failure arrives as a queued end.
     enregistreur.Run();
     if (!enregistreur.EnCours()) return;
@@ -261,6 +283,10 @@ void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();
+    // Told once, here, not in a box: the recording is usable.
+    if (entreeEnregistrement.Debordements() > 0)
+        ligneEtat->setText(texteCoupures(entreeEnregistrement.Debordements(),
+                                         entreeEnregistrement.SilenceInseree()));
     if (!erreur.isEmpty())
         dialogues().message(isVisible() ? this : parentWidget(), erreur, Icone::Avertissement);
     emit enregistrementTermine(erreur);

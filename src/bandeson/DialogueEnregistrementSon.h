@@ -12,6 +12,7 @@
 #include "audio/SortieNulle.h"
 #include "sequence/Projet.h"
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -40,6 +41,8 @@ public:
     QPushButton* boutonEnregistrer;
     QPushButton* boutonFermer;
     QToolButton* boutonMelangeur;
+    // Under the buttons: what the last recording has to say (the sound lost to a stall).
+    QLabel* ligneEtat;
     QTimer* minuterieNiveau;  // every 100 ms, from creation
     QTimer* minuterieImages;  // single shot, set to the next frame's due time
 

@@ -162,6 +162,33 @@ LectureFfmpeg lireAvecFfmpeg(const std::string& fichier) {
     return l;
 }
 
+::testing::AssertionResult compteurEnPlace(const std::vector<int16_t>& echantillons, int canaux,
+                                           int64_t& debutSilence, int64_t& tramesSilence) {
+    const int64_t trames = static_cast<int64_t>(echantillons.size()) / canaux;
+    int64_t premier = -1, dernier = -1;
+    for (int64_t k = 0; k < trames; ++k) {
+        const auto attendu = static_cast<int16_t>(static_cast<uint16_t>(k));
+        for (int c = 0; c < canaux; ++c) {
+            const int16_t v = echantillons[static_cast<size_t>(k * canaux + c)];
+            if (v == attendu) continue;
+            if (v != 0)
+                return ::testing::AssertionFailure() << "trame " << k << " canal " << c << " : "
+                                                     << v << " au lieu de " << attendu;
+            if (premier < 0) premier = k;
+            dernier = k;
+        }
+    }
+    for (int64_t k = std::max<int64_t>(premier, 0); k <= dernier; ++k)
+        for (int c = 0; c < canaux; ++c)
+            if (echantillons[static_cast<size_t>(k * canaux + c)] != 0)
+                return ::testing::AssertionFailure()
+                       << "du son au milieu du silence, trame " << k << " (silence de " << premier
+                       << " à " << dernier << ")";
+    debutSilence = premier;
+    tramesSilence = premier < 0 ? 0 : dernier - premier + 1;
+    return ::testing::AssertionSuccess();
+}
+
 std::vector<unsigned char> lireFichier(const std::string& fichier) {
     std::ifstream f(fichier, std::ios::binary);
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};

@@ -3,6 +3,8 @@
 // Helpers of the audio tests, in plain C++: the audio framework and its tests build without
 // the toolkit (also under ThreadSanitizer).
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -72,6 +74,12 @@ struct LectureFfmpeg {
     std::vector<int16_t> echantillons;  // decoded, interleaved, 8-bit samples scaled to 16
 };
 LectureFfmpeg lireAvecFfmpeg(const std::string& fichier);
+
+// Checks a recorded counter (frame k holds k modulo 65536 in every channel) through which
+// silence was put in place of lost sound: every frame that is not silent holds its own index,
+// and the silent ones form one run, given back as its first frame and its length (0: none).
+::testing::AssertionResult compteurEnPlace(const std::vector<int16_t>& echantillons, int canaux,
+                                           int64_t& debutSilence, int64_t& tramesSilence);
 
 std::vector<unsigned char> lireFichier(const std::string& fichier);
 uint32_t lire32(const std::vector<unsigned char>& o, size_t position);

@@ -296,3 +296,59 @@ TEST_F(FenetreSon, MelangeurDuBureauSansAttendre) {
     EXPECT_EQ(b.detaches[1], (std::pair<QString, QStringList>{"gnome-control-center", {"sound"}}));
     EXPECT_TRUE(dialogues().messages().isEmpty());
 }
+
+TEST_F(FenetreSon, ApresUnHoquetLImageEtLeSonRestentEnsemble) {
+    // The machine stalls for a second during a 3-second recording: the microphone, which
+    // loses what it cannot hold, tells in each sample when it heard it.
+    auto& r = reglagesMicroSimule();
+    r.signal = ReglagesMicroSimule::Signal::Horloge;
+    r.pertes = true;
+    r.hoquetApresMs = 800;
+    r.hoquetDureeMs = 1000;
+    projet(36);  // 3 seconds at 83333 µs: a 3-second recording
+    QList<std::pair<int, std::chrono::steady_clock::time_point>> instants;
+    QObject local;
+    QObject::connect(&fenetre(), &DialogueEnregistrementSon::imageMontree, &local,
+                     [&](int k, qint64) {
+                         instants.append({k, std::chrono::steady_clock::now()});
+                     });
+    ouvrir([&](DialogueEnregistrementSon& w) {
+        EXPECT_EQ(w.entreeEnregistrement.RecTime, 3);
+        w.boutonEnregistrer->click();
+        ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }));
+        // Once, calmly, in the status line.
+        EXPECT_TRUE(w.ligneEtat->text().startsWith("Son enregistré avec 1 coupure ("))
+            << w.ligneEtat->text().toStdString();
+        EXPECT_TRUE(w.ligneEtat->text().contains("le film peut servir"));
+    });
+    EXPECT_EQ(fins, QStringList{""});
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+    dossier.conserver(son());
+
+    const auto l = test::lireAvecFfmpeg(son().toStdString());
+    ASSERT_EQ(l.trames, 3 * 44100);  // the film plus one second, the lost time included
+    const auto debut = fenetre().debutEnregistrement();
+    const auto ms = [](std::chrono::steady_clock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    };
+    // The sound recorded at the instant each frame went on screen was heard at that instant,
+    // within one frame period; after the stall as before it.
+    int apres = 0, silencieuses = 0;
+    for (const auto& [k, instant] : instants) {
+        const int64_t trame =
+            std::chrono::duration_cast<std::chrono::microseconds>(instant - debut).count() * 44100 /
+            1000000;
+        if (trame >= l.trames) continue;
+        const int16_t v = l.echantillons[static_cast<size_t>(2 * trame)];
+        if (v == 0) {
+            ++silencieuses;
+            continue;
+        }
+        const auto ecart =
+            static_cast<int16_t>(static_cast<uint16_t>(v) - static_cast<uint16_t>(ms(instant)));
+        EXPECT_LT(std::abs(ecart), 83) << "image " << k;
+        if (instant - debut > std::chrono::milliseconds(2000)) ++apres;
+    }
+    EXPECT_GE(silencieuses, 6);  // the stall's second
+    EXPECT_GE(apres, 8);
+}

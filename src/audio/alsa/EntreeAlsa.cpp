@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -68,6 +69,7 @@ public:
           pcm_(std::move(pcm)),
           nom_(std::move(nom)),
           octetsParTrame_(std::max(1, format.nBlockAlign + 0)),
+          frequence_(std::max<uint32_t>(1, format.nSamplesPerSec)),
           rappel_(std::move(rappel)),
           fil_([this] { boucle(); }) {}
 
@@ -90,6 +92,7 @@ public:
         if (r < 0)
             throw EACSException("Le micro « " + nom_ + " » ne démarre pas : " + raisonAlsa(r) +
                                 ".");
+        noterDemarrage();
         {
             std::lock_guard verrou(mutex_);
             demarre_ = true;
@@ -144,27 +147,83 @@ private:
                             : appels_->lire(pcm_.get(), t->lpData + t->dwBytesRecorded, reste);
             if (n == -EAGAIN) continue;
             if (n < 0) {
-                if (reprendre(static_cast<int>(n))) continue;
+                if (reprendre(static_cast<int>(n), t)) continue;
                 return;
             }
+            lusDepuisDemarrage_ += n;
             t->dwBytesRecorded += static_cast<uint32_t>(n) * static_cast<uint32_t>(octetsParTrame_);
-            if (t->dwBufferLength - t->dwBytesRecorded < static_cast<uint32_t>(octetsParTrame_)) {
-                {
-                    std::lock_guard verrou(mutex_);
-                    file_.pop_front();
-                }
-                rappel_(t);
-            }
+            if (t->dwBufferLength - t->dwBytesRecorded < static_cast<uint32_t>(octetsParTrame_))
+                rendre(t);
         }
+    }
+
+    // Gives back the buffer in front, with the sound lost just before its first byte.
+    void rendre(EnTeteOnde* t) {
+        t->octetsPerdusAvant = octetsPerdus_;
+        t->debordements = debordements_;
+        octetsPerdus_ = 0;
+        debordements_ = 0;
+        {
+            std::lock_guard verrou(mutex_);
+            file_.pop_front();
+        }
+        rappel_(t);
+    }
+
+    // Where the card's clock stood when it (re)started: the frames lost in an overrun are
+    // counted from there.
+    void noterDemarrage() {
+        HorlogePcm h;
+        debutSegment_ =
+            appels_->horloge(pcm_.get(), h) == 0 ? h.declenchement : std::chrono::nanoseconds{0};
+        lusDepuisDemarrage_ = 0;
+    }
+
+    // The frames the card captured and nobody read, from its clock: those it held when it
+    // overran (its hardware position past the reader's) plus those of the time it stood
+    // stopped, between the trigger stamps of the overrun and of the restart. Without an
+    // overrun stamp (a suspend, a plugin that keeps none), the time since the last start
+    // minus the frames read since. Never the reading thread's clock: it stalled too.
+    int64_t tramesPerdues(const HorlogePcm& arret, const HorlogePcm& reprise) const {
+        const auto trames = [this](std::chrono::nanoseconds d) {
+            return static_cast<int64_t>(
+                std::llround(static_cast<double>(d.count()) * frequence_ / 1e9));
+        };
+        const bool arretDate = arret.etat == SND_PCM_STATE_XRUN &&
+                               arret.declenchement.count() > 0 &&
+                               arret.declenchement >= debutSegment_;
+        int64_t perdues = 0;
+        if (reprise.declenchement.count() == 0)
+            perdues = arret.etat == SND_PCM_STATE_XRUN ? arret.disponibles : 0;
+        else if (arretDate)
+            perdues = arret.disponibles + trames(reprise.declenchement - arret.declenchement);
+        else if (debutSegment_.count() > 0)
+            perdues = trames(reprise.declenchement - debutSegment_) - lusDepuisDemarrage_;
+        return std::max<int64_t>(0, perdues);
     }
 
     // An overrun (the reader was late) or a suspend: snd_pcm_recover prepares the PCM again,
     // and a capture PCM then waits to be started. Anything else ends the capture; false then.
-    bool reprendre(int code) {
+    // The sound lost meanwhile is handed on with the next buffer; `t`, the buffer in front, is
+    // given back first when it already holds sound from before.
+    bool reprendre(int code, EnTeteOnde* t) {
+        HorlogePcm arret;
+        if (appels_->horloge(pcm_.get(), arret) < 0) arret = HorlogePcm{};
         int r = appels_->recuperer(pcm_.get(), code);
         if (r == 0 && appels_->etat(pcm_.get()) == SND_PCM_STATE_PREPARED)
             r = appels_->demarrer(pcm_.get());
-        if (r == 0) return true;
+        if (r == 0) {
+            HorlogePcm reprise;
+            if (appels_->horloge(pcm_.get(), reprise) < 0) reprise = HorlogePcm{};
+            const int64_t perdues = tramesPerdues(arret, reprise);
+            if (t->dwBytesRecorded > 0) rendre(t);
+            octetsPerdus_ +=
+                static_cast<uint64_t>(perdues) * static_cast<uint64_t>(octetsParTrame_);
+            ++debordements_;
+            debutSegment_ = reprise.declenchement;
+            lusDepuisDemarrage_ = 0;
+            return true;
+        }
         std::lock_guard verrou(mutex_);
         erreur_ = "Le micro « " + nom_ + " » ne répond plus : " + raisonAlsa(code) + ".";
         return false;
@@ -175,6 +234,7 @@ private:
     std::unique_ptr<snd_pcm_t, FermerPcm> pcm_;
     const std::string nom_;
     const int octetsParTrame_;
+    const uint32_t frequence_;
     const RappelOnde rappel_;
     mutable std::mutex mutex_;
     std::condition_variable reveil_;
@@ -182,10 +242,30 @@ private:
     bool demarre_ = false;
     bool arret_ = false;
     std::string erreur_;
+    // The capture thread's own: the last start's trigger stamp, the frames read since, and
+    // the sound lost not yet handed on with a buffer.
+    std::chrono::nanoseconds debutSegment_{0};
+    int64_t lusDepuisDemarrage_ = 0;
+    uint64_t octetsPerdus_ = 0;
+    uint32_t debordements_ = 0;
     std::thread fil_;  // last: started once everything else exists
 };
 
 }  // namespace
+
+int AppelsPcm::horloge(snd_pcm_t* pcm, HorlogePcm& h) {
+    snd_pcm_status_t* etat = nullptr;
+    snd_pcm_status_alloca(&etat);
+    const int r = snd_pcm_status(pcm, etat);
+    if (r < 0) return r;
+    h.etat = snd_pcm_status_get_state(etat);
+    h.disponibles = static_cast<int64_t>(snd_pcm_status_get_avail(etat));
+    snd_htimestamp_t instant{};
+    snd_pcm_status_get_trigger_htstamp(etat, &instant);
+    h.declenchement =
+        std::chrono::seconds(instant.tv_sec) + std::chrono::nanoseconds(instant.tv_nsec);
+    return 0;
+}
 
 PiloteAlsa::PiloteAlsa() : appels_(std::make_shared<AppelsPcm>()) {}
 
@@ -254,6 +334,13 @@ std::unique_ptr<PeripheriqueEntree> PiloteAlsa::ouvrir(int index, const FormatOn
     if (r < 0)
         throw EACSException("Le micro « " + nom + " » refuse le format demandé : " + raisonAlsa(r) +
                             ".");
+    // Trigger stamps on the monotonic clock, when the device allows it: a clock set by the
+    // network in the middle of a recording must not count as lost sound.
+    snd_pcm_sw_params_t* logiciel = nullptr;
+    snd_pcm_sw_params_alloca(&logiciel);
+    if (snd_pcm_sw_params_current(pcm.get(), logiciel) == 0 &&
+        snd_pcm_sw_params_set_tstamp_type(pcm.get(), logiciel, SND_PCM_TSTAMP_TYPE_MONOTONIC) == 0)
+        snd_pcm_sw_params(pcm.get(), logiciel);
     return std::make_unique<PeripheriqueAlsa>(std::move(pcm), nom, format, std::move(rappel),
                                               appels_, configuration_);
 }

@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,15 @@
 #include "audio/EntreeOnde.h"
 
 namespace vp {
+
+// What the sound card's own clock says at one moment (snd_pcm_status): its state, the frames
+// it has captured that the reader has not taken, and when it was last started or stopped
+// (the trigger time stamp; while overrun, the instant of the overrun). Zero: not known.
+struct HorlogePcm {
+    snd_pcm_state_t etat = SND_PCM_STATE_OPEN;
+    int64_t disponibles = 0;
+    std::chrono::nanoseconds declenchement{0};
+};
 
 // The calls the capture loop makes on its PCM. A test wraps them to play a sound card that
 // overruns or refuses to start, which ALSA's software devices never do.
@@ -23,6 +33,7 @@ public:
         return snd_pcm_readi(pcm, tampon, trames);
     }
     virtual int recuperer(snd_pcm_t* pcm, int erreur) { return snd_pcm_recover(pcm, erreur, 1); }
+    virtual int horloge(snd_pcm_t* pcm, HorlogePcm& h);
 };
 
 // The sound card through ALSA. Device 0 is "default" (the microphone the desktop's sound

@@ -43,6 +43,10 @@ public:
             demarre_ = true;
             debut_ = Horloge::now();
             livres_ = 0;
+            hoquetPasse_ = false;
+            avance_ = 0;
+            octetsPerdus_ = 0;
+            debordements_ = 0;
         }
         reveil_.notify_all();
     }
@@ -72,8 +76,21 @@ private:
                 reveil_.wait_for(verrou, std::chrono::milliseconds(10));
                 continue;
             }
+            const ReglagesMicroSimule& r = reglagesMicroSimule();
             const int64_t parSeconde = std::max<int64_t>(1, format_.nAvgBytesPerSec);
-            if (!reglagesMicroSimule().rapide) {
+            const int64_t bloc = std::max<int64_t>(1, format_.nBlockAlign);
+            const auto octets = [&](int64_t ms) { return ms * parSeconde / 1000 / bloc * bloc; };
+            if (!hoquetPasse_ && r.hoquetApresMs >= 0 && livres_ >= octets(r.hoquetApresMs)) {
+                hoquetPasse_ = true;
+                if (r.rapide) {
+                    avance_ = octets(r.hoquetDureeMs);
+                } else if (reveil_.wait_until(
+                               verrou, Horloge::now() + std::chrono::milliseconds(r.hoquetDureeMs),
+                               [this] { return arret_ || !demarre_; })) {
+                    continue;
+                }
+            }
+            if (!r.rapide) {
                 const auto echeance =
                     debut_ + std::chrono::microseconds((livres_ + file_.front()->dwBufferLength) *
                                                        1000000 / parSeconde);
@@ -81,8 +98,29 @@ private:
                     continue;
                 if (file_.empty()) continue;  // given back by a reset meanwhile
             }
+            if (r.pertes) {
+                // What the device has captured by now that its reader has not taken.
+                const int64_t longueur = file_.front()->dwBufferLength;
+                const int64_t capture = r.rapide
+                                            ? livres_ + (avance_ > 0 ? avance_ : longueur)
+                                            : std::chrono::duration_cast<std::chrono::microseconds>(
+                                                  Horloge::now() - debut_)
+                                                      .count() *
+                                                  parSeconde / 1000000 / bloc * bloc;
+                avance_ = 0;
+                if (capture - livres_ > std::max(longueur, octets(r.capaciteMs))) {
+                    octetsPerdus_ += static_cast<uint64_t>(capture - livres_);
+                    ++debordements_;
+                    livres_ = capture;
+                    continue;  // the buffer now starts at the present
+                }
+            }
             EnTeteOnde* t = file_.front();
             remplir(t);
+            t->octetsPerdusAvant = octetsPerdus_;
+            t->debordements = debordements_;
+            octetsPerdus_ = 0;
+            debordements_ = 0;
             livres_ += t->dwBufferLength;
             file_.pop_front();
             verrou.unlock();
@@ -117,6 +155,17 @@ private:
                 case ReglagesMicroSimule::Signal::Rampe:
                     valeur = static_cast<int16_t>(static_cast<uint16_t>(premier + i));
                     break;
+                case ReglagesMicroSimule::Signal::Horloge: {
+                    const auto entendu =
+                        debut_ +
+                        std::chrono::microseconds((premier + i) * 1000000 /
+                                                  std::max<uint32_t>(1, format_.nSamplesPerSec));
+                    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        entendu.time_since_epoch())
+                                        .count();
+                    valeur = static_cast<int16_t>(static_cast<uint16_t>(ms));
+                    break;
+                }
             }
             for (int c = 0; c < canaux; ++c) {
                 if (octetsEchantillon == 2) {
@@ -139,7 +188,12 @@ private:
     bool demarre_ = false;
     bool arret_ = false;
     Horloge::time_point debut_;
-    int64_t livres_ = 0;
+    int64_t livres_ = 0;  // the stream's bytes so far, those lost included
+    bool hoquetPasse_ = false;
+    int64_t avance_ = 0;  // fast mode: how far the clock jumped in a stall, in bytes
+    // Lost, not yet told with a buffer.
+    uint64_t octetsPerdus_ = 0;
+    uint32_t debordements_ = 0;
     std::thread fil_;  // last: started once everything else exists
 };
 

@@ -9,8 +9,10 @@ namespace vp {
 // What the simulated microphone delivers, and how tests make it misbehave.
 struct ReglagesMicroSimule {
     // Rampe: sample frame n holds n modulo 65536 (as a signed 16-bit value) in every channel,
-    // so that a reader can tell a lost, doubled or misplaced buffer.
-    enum class Signal { Sinus, Silence, Constante, Rampe };
+    // so that a reader can tell a lost, doubled or misplaced buffer. Horloge: sample frame n
+    // holds the millisecond of the steady clock at which the microphone heard it (modulo
+    // 65536), so that a reader can tell when each sound was heard.
+    enum class Signal { Sinus, Silence, Constante, Rampe, Horloge };
     std::atomic<Signal> signal{Signal::Sinus};
     std::atomic<int> frequence{440};   // Hz, for the tone
     std::atomic<int> amplitude{8000};  // of the tone, on the 16-bit scale
@@ -19,6 +21,17 @@ struct ReglagesMicroSimule {
     std::atomic<bool> refuserOuverture{false};
     std::atomic<bool> muet{false};  // stops giving buffers back
     std::atomic<int> peripheriques{1};
+    // Like a sound card: the device holds at most `capaciteMs` of sound its reader has not
+    // taken; a reader that comes back later finds all of it lost, and the device goes on from
+    // the present, telling with the next buffer how much it lost. Off, the device waits for
+    // its reader and never loses anything.
+    std::atomic<bool> pertes{false};
+    std::atomic<int> capaciteMs{500};
+    // The machine stalls once: when the device has captured `hoquetApresMs` of sound, its
+    // reader takes no buffer for `hoquetDureeMs` (in fast mode the device's clock jumps by
+    // that much instead). Negative: no stall.
+    std::atomic<int> hoquetApresMs{-1};
+    std::atomic<int> hoquetDureeMs{0};
     void reinitialiser() {
         signal = Signal::Sinus;
         frequence = 440;
@@ -28,12 +41,17 @@ struct ReglagesMicroSimule {
         refuserOuverture = false;
         muet = false;
         peripheriques = 1;
+        pertes = false;
+        capaciteMs = 500;
+        hoquetApresMs = -1;
+        hoquetDureeMs = 0;
     }
 };
 ReglagesMicroSimule& reglagesMicroSimule();
 
-// A simulated microphone: a tone, silence or a constant, in real time. Each buffer is due at an
-// absolute instant computed from the bytes delivered since the start, so the pace never drifts.
+// A simulated microphone: a tone, silence, a constant or a counter, in real time. Each buffer is
+// due at an absolute instant computed from the bytes delivered since the start, so the pace never
+// drifts.
 class PiloteMicroSimule final : public PiloteEntree {
 public:
     int nombrePeripheriques() override;
