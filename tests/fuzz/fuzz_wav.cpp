@@ -67,6 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille) {
     static const std::string fichier = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
                                        std::string("/voltiplume-fuzz-wav-") +
                                        std::to_string(::getpid()) + ".wav";
+    static const struct Menage {
+        ~Menage() { std::remove(fichier.c_str()); }
+    } menage;
     static Source source;
     static Sortie sortie;
     // Both formats the recording window may append in.

@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets with the program's own writers: frames as the
 // camera stores them, project files as the project commands write them, sound tracks as the
-// WAV writer makes them.
+// WAV writer makes them, videos as the video command makes them and films as the editor
+// mixes them, mixing scripts and the command line that runs the editor on one.
 //
 //   graines_fuzz <corpus folder>
 
@@ -12,9 +13,13 @@
 #include <thread>
 
 #include "audio/FichierWav.h"
+#include "film/EcritureFilm.h"
+#include "film/ScriptVcf.h"
 #include "platform/Bitmap.h"
+#include "platform/Bureau.h"
 #include "platform/FichiersSurs.h"
 #include "platform/Profil.h"
+#include "video/AVIRecorder.h"
 
 namespace {
 
@@ -65,12 +70,40 @@ void ecrireSon(const QString& chemin, int canaux, int frequence, vp::TWavType ty
     sortie.SetInput(nullptr);
 }
 
+// A short video of test patterns with the codec the recorder is given; false when the codec
+// is missing from the linked FFmpeg.
+bool ecrireVideo(const QString& chemin, vp::TAVICompressor codec, int images) {
+    vp::TAVIRecorder enregistreur;
+    enregistreur.Filename = chemin;
+    enregistreur.Compressor = codec;
+    enregistreur.FPS = 12;
+    enregistreur.SetWidth(16);
+    enregistreur.SetHeight(16);
+    try {
+        if (!enregistreur.OpenRecording()) return false;
+        for (int k = 0; k < images; ++k)
+            enregistreur.WriteFrame(
+                mire(16 + k, 16).copy(k, 0, 16, 16).convertToFormat(QImage::Format_BGR888));
+        enregistreur.CloseRecording(false);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s : %s\n", qPrintable(chemin), e.what());
+        return false;
+    }
+    return true;
+}
+
+QByteArray debut(const QString& chemin, qsizetype octets) {
+    QFile f(chemin);
+    return f.open(QIODevice::ReadOnly) ? f.read(octets) : QByteArray();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const QDir racine(QString::fromLocal8Bit(argv[1]));
-    for (const char* cible : {"fuzz_image", "fuzz_profil", "fuzz_wav"})
+    for (const char* cible : {"fuzz_image", "fuzz_profil", "fuzz_wav", "fuzz_entete_avi",
+                              "fuzz_script", "fuzz_ligne_commande", "fuzz_avi_film"})
         racine.mkpath(QLatin1String(cible));
     const QString images = racine.filePath("fuzz_image/");
     vp::ecrireBitmap24(mire(1, 1), images + "un_pixel.bmp");
@@ -89,5 +122,48 @@ int main(int argc, char** argv) {
     ecrireSon(sons + "stereo.wav", 2, 44100, vp::wtPCM);
     ecrireSon(sons + "mono.wav", 1, 22050, vp::wtPCM);
     ecrireSon(sons + "adpcm.wav", 2, 44100, vp::wtDVIADPCM);
+
+    // Videos as "Créer la vidéo" writes them, and a film with its sound track.
+    const QString films = racine.filePath("fuzz_avi_film/");
+    ecrireVideo(films + "msvc.avi", vp::acDefault, 3);
+    ecrireVideo(films + "divx.avi", vp::acDivX, 3);
+    ecrireSon(films + "son.wav", 1, 22050, vp::wtPCM);
+    try {
+        vp::ecrireFilm(QFile::encodeName(films + "msvc.avi").toStdString(),
+                       QFile::encodeName(films + "son.wav").toStdString(),
+                       QFile::encodeName(films + "film.avi").toStdString());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "film : %s\n", e.what());
+    }
+    QFile::remove(films + "son.wav");
+
+    // The recording window reads the head of the video: the whole video, and its 60 bytes.
+    const QString entetes = racine.filePath("fuzz_entete_avi/");
+    QFile::copy(films + "msvc.avi", entetes + "video.avi");
+    vp::ecrireAtomique(entetes + "entete.avi", debut(films + "msvc.avi", 60));
+
+    const QString scripts = racine.filePath("fuzz_script/");
+    const auto script = [](const char* video, const char* son, const char* film) {
+        return QByteArray::fromStdString(vp::ecrireScriptVcf({video, son, film}));
+    };
+    vp::ecrireAtomique(scripts + "dub.vcf", script("/home/élève/Films/Le château/video.avi",
+                                                   "/home/élève/Films/Le château/son.wav",
+                                                   "/home/élève/Films/Le château/film.avi"));
+    vp::ecrireAtomique(scripts + "revoir.vcf", script("video.avi", "", ""));
+    vp::ecrireAtomique(scripts + "guillemets.vcf",
+                       script(R"(C:\Films\"Nuit"\video.avi)", "", R"(C:\Films\film.avi)"));
+
+    // The line that runs the editor on its script; and, cut at null bytes, a program and its
+    // arguments as the round trip of the command-line target takes them.
+    const QString lignes = racine.filePath("fuzz_ligne_commande/");
+    const QString programme = QStringLiteral("/opt/voltiplume/virtualdub/vdub");
+    vp::ecrireAtomique(lignes + "vdub.txt",
+                       (QLatin1Char('"') + programme + QStringLiteral("\" /s ") +
+                        vp::citerArgument(QStringLiteral("/home/élève/Le \"château\"\\dub.vcf")))
+                           .toUtf8());
+    vp::ecrireAtomique(lignes + "arguments.bin",
+                       (programme + QChar(u'\0') + QStringLiteral("/s") + QChar(u'\0') +
+                        QStringLiteral(R"(C:\a b\"c"\)") + QChar(u'\0'))
+                           .toUtf8());
     return 0;
 }
