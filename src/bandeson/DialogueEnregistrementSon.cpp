@@ -128,14 +128,9 @@ void DialogueEnregistrementSon::brancherChaines() {
             this, [this, texte] { finEnregistrement(texte); }, Qt::QueuedConnection);
     };
     sortieSurveillance.OnThreadException = [this](TACSOutput*, const std::exception& e) {
-        const QString texte =
-            QStringLiteral("Le niveau du micro ne peut pas s'afficher.\n") + texteErreur(e);
+        const QString raison = texteErreur(e);
         QMetaObject::invokeMethod(
-            this,
-            [this, texte] {
-                if (isVisible()) dialogues().message(this, texte, Icone::Avertissement);
-            },
-            Qt::QueuedConnection);
+            this, [this, raison] { finSurveillance(raison); }, Qt::QueuedConnection);
     };
 }
 
@@ -145,6 +140,8 @@ void DialogueEnregistrementSon::showEvent(QShowEvent* e) {
 }
 
 void DialogueEnregistrementSon::preparerOuverture() {
+    panneNiveau_.clear();
+    derniereErreur_.clear();
     afficherPremiereImage();
     demarrerSurveillance();
 
@@ -261,9 +258,28 @@ void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();
-    if (!erreur.isEmpty())
+    // The meter's chain failed during the recording: said now, unless the recording's own
+    // message already tells the same failure of the microphone.
+    const QString panneNiveau = panneNiveau_;
+    panneNiveau_.clear();
+    if (!erreur.isEmpty()) {
         dialogues().message(isVisible() ? this : parentWidget(), erreur, Icone::Avertissement);
+        derniereErreur_ = erreur;
+    }
+    if (!panneNiveau.isEmpty()) finSurveillance(panneNiveau);
     emit enregistrementTermine(erreur);
+}
+
+void DialogueEnregistrementSon::finSurveillance(const QString& raison) {
+    if (!isVisible()) return;
+    if (enregistreur.EnCours()) {
+        panneNiveau_ = raison;
+        return;
+    }
+    if (derniereErreur_.endsWith(raison)) return;
+    dialogues().message(this,
+                        QStringLiteral("Le niveau du micro ne peut pas s'afficher.\n") + raison,
+                        Icone::Avertissement);
 }
 
 void DialogueEnregistrementSon::rafraichirNiveau() {
