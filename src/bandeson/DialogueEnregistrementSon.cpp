@@ -186,6 +186,7 @@ void DialogueEnregistrementSon::enregistrer() {
     if (!video_ || enregistreur.EnCours()) return;
     p_.posLecture = 0;
     boutonEnregistrer->setEnabled(false);
+    finAttendue_ = true;
     // Opens the microphone, then creates the file; a failure arrives as a queued end.
     enregistreur.Run();
     if (!enregistreur.EnCours()) return;
@@ -255,6 +256,7 @@ void DialogueEnregistrementSon::afficherPremiereImage() {
 
 void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
     if (enregistreur.EnCours()) return;  // a later recording already runs: this end is past
+    finAttendue_ = false;
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();
@@ -272,7 +274,8 @@ void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
 
 void DialogueEnregistrementSon::finSurveillance(const QString& raison) {
     if (!isVisible()) return;
-    if (enregistreur.EnCours()) {
+    // The recording chain may have failed already, its end still on its way here.
+    if (finAttendue_) {
         panneNiveau_ = raison;
         return;
     }

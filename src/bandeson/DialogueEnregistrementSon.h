@@ -100,8 +100,9 @@ private:
     std::chrono::steady_clock::time_point debut_;
     QImage imagePrete_;
     int indexPrete_ = -1;
-    QString panneNiveau_;     // the monitoring chain's failure, held during a recording
-    QString derniereErreur_;  // the last recording's failure in this opening
+    bool finAttendue_ = false;  // a recording was started and its end has not come here yet
+    QString panneNiveau_;       // the monitoring chain's failure, held during a recording
+    QString derniereErreur_;    // the last recording's failure in this opening
 };
 
 }  // namespace vp
