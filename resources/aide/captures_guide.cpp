@@ -262,7 +262,7 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     }));
     d.etapes.push_back(etape<DialogueCompression>([](DialogueCompression& c) {
         capturer(c, QStringLiteral("compression"));
-        c.bok->click();
+        c.boutonOk->click();
         return c.result();
     }));
     f.actionCreerVideo->trigger();

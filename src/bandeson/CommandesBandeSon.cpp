@@ -4,6 +4,8 @@
 #include <QFileInfo>
 
 #include "DialogueEnregistrementSon.h"
+#include "film/ErreurFilm.h"
+#include "film/SonWav.h"
 #include "platform/Bureau.h"
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
@@ -29,6 +31,17 @@ bool estUnWav(const QString& fichier) {
     if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray debut = f.read(12);
     return debut.size() == 12 && debut.startsWith("RIFF") && debut.mid(8, 4) == "WAVE";
+}
+
+// Why the mixing could not use the WAV file `fichier`, as the editor's runner would say it; empty
+// when it can.
+QString raisonInutilisable(const QString& fichier) {
+    try {
+        lireEnteteWav(QFile::encodeName(fichier).toStdString());
+    } catch (const ErreurFilm& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
 }
 
 }  // namespace
@@ -59,8 +72,15 @@ void importerBandeSon(const ProjetCourant& p, QWidget* parent) {
         return;
     // Written beside it, then renamed: a failed copy leaves the old sound track as it was.
     copierAtomique(source, cheminSon(p));
-    // Copied as it is; the user learns that the film will not be able to use it.
-    if (!estUnWav(cheminSon(p))) dialogues().message(parent, kPasUnWav, Icone::Avertissement);
+    // Copied as it is; the user learns when the film will not be able to use it, and why.
+    if (!estUnWav(cheminSon(p))) {
+        dialogues().message(parent, kPasUnWav, Icone::Avertissement);
+        return;
+    }
+    const QString raison = raisonInutilisable(cheminSon(p));
+    if (!raison.isEmpty())
+        dialogues().message(parent, kSonInutilisable + QLatin1Char('\n') + raison,
+                            Icone::Avertissement);
 }
 
 void copierBandeSon(const ProjetCourant& p, QWidget* parent) {

@@ -14,6 +14,8 @@ inline const QString kFiltreWav = QStringLiteral("Fichiers WAV|*.wav");
 inline const QString kPasUnWav = QStringLiteral(
     "Ce fichier n'est pas un son WAV : il est devenu la bande-son du projet, mais le film ne "
     "pourra pas l'utiliser. Enregistrez ou importez une vraie bande-son avant de mixer.");
+inline const QString kSonInutilisable =
+    QStringLiteral("Cette bande-son a été importée, mais le film ne pourra pas l'utiliser :");
 
 // The sound-track commands of the main window. The caller has made the program folder the
 // working directory and checked that a project is open. Failed copies raise Erreur.

@@ -148,14 +148,9 @@ void DialogueEnregistrementSon::brancherChaines() {
             this, [this, texte] { finEnregistrement(texte); }, Qt::QueuedConnection);
     };
     sortieSurveillance.OnThreadException = [this](TACSOutput*, const std::exception& e) {
-        const QString texte =
-            QStringLiteral("Le niveau du micro ne peut pas s'afficher.\n") + texteErreur(e);
+        const QString raison = texteErreur(e);
         QMetaObject::invokeMethod(
-            this,
-            [this, texte] {
-                if (isVisible()) dialogues().message(this, texte, Icone::Avertissement);
-            },
-            Qt::QueuedConnection);
+            this, [this, raison] { finSurveillance(raison); }, Qt::QueuedConnection);
     };
 }
 
@@ -166,6 +161,8 @@ void DialogueEnregistrementSon::showEvent(QShowEvent* e) {
 
 void DialogueEnregistrementSon::preparerOuverture() {
     ligneEtat->clear();
+    panneNiveau_.clear();
+    derniereErreur_.clear();
     afficherPremiereImage();
     demarrerSurveillance();
 
@@ -211,6 +208,7 @@ void DialogueEnregistrementSon::enregistrer() {
     p_.posLecture = 0;
     boutonEnregistrer->setEnabled(false);
     ligneEtat->clear();
+    finAttendue_ = true;
     // Opens the microphone, then creates the file; a failure arrives as a queued end.
     enregistreur.Run();
     if (!enregistreur.EnCours()) return;
@@ -280,6 +278,7 @@ void DialogueEnregistrementSon::afficherPremiereImage() {
 
 void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
     if (enregistreur.EnCours()) return;  // a later recording already runs: this end is past
+    finAttendue_ = false;
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();
@@ -287,9 +286,29 @@ void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
     if (entreeEnregistrement.Debordements() > 0)
         ligneEtat->setText(texteCoupures(entreeEnregistrement.Debordements(),
                                          entreeEnregistrement.SilenceInseree()));
-    if (!erreur.isEmpty())
+    // The meter's chain failed during the recording: said now, unless the recording's own
+    // message already tells the same failure of the microphone.
+    const QString panneNiveau = panneNiveau_;
+    panneNiveau_.clear();
+    if (!erreur.isEmpty()) {
         dialogues().message(isVisible() ? this : parentWidget(), erreur, Icone::Avertissement);
+        derniereErreur_ = erreur;
+    }
+    if (!panneNiveau.isEmpty()) finSurveillance(panneNiveau);
     emit enregistrementTermine(erreur);
+}
+
+void DialogueEnregistrementSon::finSurveillance(const QString& raison) {
+    if (!isVisible()) return;
+    // The recording chain may have failed already, its end still on its way here.
+    if (finAttendue_) {
+        panneNiveau_ = raison;
+        return;
+    }
+    if (derniereErreur_.endsWith(raison)) return;
+    dialogues().message(this,
+                        QStringLiteral("Le niveau du micro ne peut pas s'afficher.\n") + raison,
+                        Icone::Avertissement);
 }
 
 void DialogueEnregistrementSon::rafraichirNiveau() {

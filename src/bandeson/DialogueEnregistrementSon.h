@@ -94,12 +94,18 @@ private:
     void afficherPremiereImage();
     // The recording chain's end, on the window's thread; `erreur` empty for a normal end.
     void finEnregistrement(const QString& erreur);
+    // The monitoring chain failed for `raison`, on the window's thread. One failure of the
+    // microphone gives one message: during a recording, the recording's end speaks first.
+    void finSurveillance(const QString& raison);
 
     ProjetCourant& p_;
     std::optional<InfosVideo> video_;
     std::chrono::steady_clock::time_point debut_;
     QImage imagePrete_;
     int indexPrete_ = -1;
+    bool finAttendue_ = false;  // a recording was started and its end has not come here yet
+    QString panneNiveau_;       // the monitoring chain's failure, held during a recording
+    QString derniereErreur_;    // the last recording's failure in this opening
 };
 
 }  // namespace vp

@@ -90,7 +90,28 @@ TEST_F(CommandesSon, ImporterAvecOuSansAccord) {
     EXPECT_EQ(lire(son()), sonWav(7));
     EXPECT_TRUE(dialogues().messages().isEmpty());
 
+    // A WAV file the film cannot use, compressed or shorter than its header says: imported as
+    // it is too, and the user is told why.
+    QByteArray compresse = sonWav(2);
+    compresse[20] = 17;  // IMA ADPCM
+    const QByteArray tronque = sonWav(3).chopped(3);
+    const std::pair<QByteArray, QString> cas[] = {{compresse, "PCM"}, {tronque, "tronqué"}};
+    for (const auto& [wav, raison] : cas) {
+        test::ecrireFichier(dossier.chemin() + "inutilisable.wav", wav);
+        dialogues().affichages.clear();
+        dialogues().fichiers = {dossier.chemin() + "inutilisable.wav"};
+        dialogues().reponses = {true};
+        f->actionImporterSon->trigger();
+        EXPECT_EQ(lire(son()), wav);
+        ASSERT_EQ(dialogues().messages().size(), 1);
+        EXPECT_TRUE(dialogues().messages()[0].startsWith(kSonInutilisable))
+            << dialogues().messages()[0].toStdString();
+        EXPECT_TRUE(dialogues().messages()[0].contains(raison));
+        EXPECT_EQ(dialogues().affichages.back().icone, Icone::Avertissement);
+    }
+
     // Not a WAV file: imported as it is, and the user is told.
+    dialogues().affichages.clear();
     test::ecrireFichier(dossier.chemin() + "texte.wav", "pas du son");
     dialogues().fichiers = {dossier.chemin() + "texte.wav"};
     dialogues().reponses = {true};

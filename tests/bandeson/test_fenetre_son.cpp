@@ -214,10 +214,14 @@ TEST_F(FenetreSon, MicroQuiSeTaitEnCoursDEnregistrement) {
         EXPECT_EQ(montrees.size(), vues);
         EXPECT_LT(vues, 100);
         EXPECT_TRUE(w.boutonEnregistrer->isEnabled());
+        // The meter's chain fails on the same silence: its end is in too.
+        ASSERT_TRUE(attendreQue([&] { return w.sortieSurveillance.Status() == 2; }, 20000));
+        test::attendreEvenements(50);
     });
     ASSERT_EQ(fins.size(), 1);
     EXPECT_TRUE(fins[0].startsWith("L'enregistrement s'est arrêté avant la fin.\nLe micro"));
-    EXPECT_TRUE(dialogues().messages().contains(fins[0]));
+    // One failure of the microphone, one message.
+    EXPECT_EQ(dialogues().messages().join('|').toStdString(), fins[0].toStdString());
     reglagesMicroSimule().muet = false;
     dossier.conserver(son());
     enTeteJuste(son());
