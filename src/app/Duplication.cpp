@@ -82,6 +82,8 @@ int dupliquerProjet(const ProjetCourant& p, const std::function<void()>& apresCh
             ecrireProfil(
                 ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
                 titre + QStringLiteral(" (copie ") + QString::number(n) + QLatin1Char(')'));
+            // The copies were not flushed one by one: the whole copy goes to disk at once.
+            synchroniserArborescence(destination);
         } catch (...) {
             QDir(destination).removeRecursively();
             throw;

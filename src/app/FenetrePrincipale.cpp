@@ -504,6 +504,7 @@ void FenetrePrincipale::nouveauProjet() {
                          .arg(QDir::toNativeSeparators(chemin)));
     ecrireProfil(chemin + QStringLiteral("/projet.ini"), QStringLiteral("GENERAL"),
                  QStringLiteral("titre"), titre);
+    synchroniserDossier(projet.repProjets);  // the new project's folder in the projects folder
     // The project is taken over only once its file is written: on failure the previous one stays.
     if (apercu_->enLecture()) apercu_->arreter();
     projet.titreProjet = titre;

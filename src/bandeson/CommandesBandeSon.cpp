@@ -72,6 +72,7 @@ void importerBandeSon(const ProjetCourant& p, QWidget* parent) {
         return;
     // Written beside it, then renamed: a failed copy leaves the old sound track as it was.
     copierAtomique(source, cheminSon(p));
+    synchroniserDossier(p.dossierProjet());
     // Copied as it is; the user learns when the film will not be able to use it, and why.
     if (!estUnWav(cheminSon(p))) {
         dialogues().message(parent, kPasUnWav, Icone::Avertissement);
@@ -90,6 +91,7 @@ void copierBandeSon(const ProjetCourant& p, QWidget* parent) {
     const QString cible = dialogues().enregistrerFichier(parent, kFiltreWav, QStringLiteral("wav"));
     if (cible.isEmpty()) return;
     copierAtomique(cheminSon(p), QFileInfo(cible).absoluteFilePath());
+    synchroniserDossier(QFileInfo(cible).absolutePath());
 }
 
 }  // namespace vp

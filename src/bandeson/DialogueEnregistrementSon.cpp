@@ -276,9 +276,19 @@ void DialogueEnregistrementSon::afficherPremiereImage() {
     vueImage->repaint();
 }
 
-void DialogueEnregistrementSon::finEnregistrement(const QString& erreur) {
+void DialogueEnregistrementSon::finEnregistrement(const QString& erreurEnregistrement) {
     if (enregistreur.EnCours()) return;  // a later recording already runs: this end is past
     finAttendue_ = false;
+    QString erreur = erreurEnregistrement;
+    // The sound track just written stays through a power cut.
+    const QString son = p_.dossierProjet() + QStringLiteral("/audio.wav");
+    if (erreur.isEmpty() && QFile::exists(son)) {
+        try {
+            synchroniserFichier(son);
+        } catch (const Erreur& e) {
+            erreur = e.texte();
+        }
+    }
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();

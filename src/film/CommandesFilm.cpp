@@ -51,6 +51,7 @@ void copier(const QString& fichier, QWidget* fenetre) {
     if (choisi.isEmpty()) return;
     CurseurOccupe curseur;
     copierAtomique(fichier, QFileInfo(choisi).absoluteFilePath());
+    synchroniserDossier(QFileInfo(choisi).absolutePath());
 }
 
 }  // namespace
@@ -70,6 +71,7 @@ QString ecrireScript(const ProjetCourant& p, bool avecSon, bool avecFilm) {
     if (avecFilm) script.film = natif(film(p));
     const QString chemin = p.dossierProjet() + QStringLiteral("/dub.vcf");
     ecrireAtomique(chemin, QByteArray::fromStdString(ecrireScriptVcf(script)));
+    synchroniserDossier(p.dossierProjet());
     return chemin;
 }
 

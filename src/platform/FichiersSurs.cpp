@@ -36,6 +36,20 @@ void signaler() {
     if (observateur()) observateur()();
 }
 
+std::function<void(const OperationFichier&)>& enregistreur() {
+    static std::function<void(const OperationFichier&)> e;
+    return e;
+}
+
+bool enregistrement() {
+    return static_cast<bool>(enregistreur());
+}
+
+void noter(OperationFichier::Type type, const QString& chemin, const QString& cible = {},
+           const QByteArray& octets = {}) {
+    if (enregistrement()) enregistreur()(OperationFichier{type, chemin, cible, octets});
+}
+
 std::string natif(const QString& chemin) {
     return QFile::encodeName(chemin).toStdString();
 }
@@ -84,6 +98,7 @@ public:
                 ::open(natif(nom_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) {
                 fd_ = std::make_unique<Descripteur>(fd);
+                noter(OperationFichier::Creation, nom_);
                 signaler();
                 return;
             }
@@ -94,16 +109,22 @@ public:
         echec(QStringLiteral("Impossible de créer un fichier dans"), dossierDe(chemin), EEXIST);
     }
     ~Temporaire() {
-        if (!garde_) ::unlink(natif(nom_).c_str());
+        if (!garde_ && ::unlink(natif(nom_).c_str()) == 0)
+            noter(OperationFichier::Effacement, nom_);
     }
     int fd() const { return fd_->get(); }
+    const QString& nom() const { return nom_; }
     // Flushes (unless told not to), closes and renames the file over `destination`.
     void remplacer(const QString& destination, bool surDisque = true) {
-        if (surDisque && ::fdatasync(fd()) != 0)
-            echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+        if (surDisque) {
+            if (::fdatasync(fd()) != 0)
+                echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+            noter(OperationFichier::SynchroDonnees, nom_);
+        }
         if (fd_->fermer() != 0) echec(QStringLiteral("Impossible d'écrire"), destination, errno);
         if (::rename(natif(nom_).c_str(), natif(destination).c_str()) != 0)
             echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+        noter(OperationFichier::Renommage, nom_, destination);
         garde_ = true;
         signaler();
     }
@@ -178,6 +199,7 @@ QString raisonSysteme(int erreur) {
 void ecrireAtomique(const QString& chemin, const QByteArray& octets) {
     Temporaire t(chemin);
     toutEcrire(t.fd(), octets.constData(), static_cast<size_t>(octets.size()), chemin);
+    noter(OperationFichier::Ecriture, t.nom(), {}, octets);
     t.remplacer(chemin);
 }
 
@@ -186,6 +208,11 @@ void copierAtomique(const QString& source, const QString& destination, bool surD
     if (src.get() < 0) echec(QStringLiteral("Impossible de lire"), source, errno);
     Temporaire t(destination);
     copierContenu(src.get(), t.fd(), destination);
+    if (enregistrement()) {
+        QFile copie(source);
+        copie.open(QIODevice::ReadOnly);
+        noter(OperationFichier::Ecriture, t.nom(), {}, copie.readAll());
+    }
     t.remplacer(destination, surDisque);
 }
 
@@ -197,12 +224,14 @@ void lierAtomique(const QString& source, const QString& destination) {
             if (liensRefuses(errno)) return copierAtomique(source, destination);
             echec(QStringLiteral("Impossible de déplacer"), source, errno);
         }
+        noter(OperationFichier::Lien, source, tmp);
         signaler();
         const int r = ::rename(natif(tmp).c_str(), natif(destination).c_str());
         const int e = errno;
+        if (r == 0) noter(OperationFichier::Renommage, tmp, destination);
         // When the destination already was a name of the same file, rename does nothing and
         // leaves the temporary name: it goes here (after a real rename it no longer exists).
-        ::unlink(natif(tmp).c_str());
+        if (::unlink(natif(tmp).c_str()) == 0) noter(OperationFichier::Effacement, tmp);
         if (r != 0) echec(QStringLiteral("Impossible de déplacer vers"), destination, e);
         signaler();
         return;
@@ -229,11 +258,18 @@ void DossierOuvert::lier(const char* source, const char* destination) {
                                 chemin_ + QFile::decodeName(destination));
         echec(QStringLiteral("Impossible de déplacer"), chemin_ + QFile::decodeName(source), errno);
     }
+    if (enregistrement())
+        noter(OperationFichier::Lien, chemin_ + QFile::decodeName(source),
+              chemin_ + QFile::decodeName(temporaire_));
     signaler();
     const int r = ::renameat(fd_, temporaire_, fd_, destination);
     const int e = errno;
+    if (r == 0 && enregistrement())
+        noter(OperationFichier::Renommage, chemin_ + QFile::decodeName(temporaire_),
+              chemin_ + QFile::decodeName(destination));
     // Gone after a real rename; still there when the destination already named that file.
-    ::unlinkat(fd_, temporaire_, 0);
+    if (::unlinkat(fd_, temporaire_, 0) == 0 && enregistrement())
+        noter(OperationFichier::Effacement, chemin_ + QFile::decodeName(temporaire_));
     if (r != 0)
         echec(QStringLiteral("Impossible de déplacer vers"),
               chemin_ + QFile::decodeName(destination), e);
@@ -243,17 +279,22 @@ void DossierOuvert::lier(const char* source, const char* destination) {
 void renommer(const QString& source, const QString& destination) {
     if (::rename(natif(source).c_str(), natif(destination).c_str()) != 0)
         echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+    noter(OperationFichier::Renommage, source, destination);
     signaler();
 }
 
 void ajouterNom(const QString& source, const QString& destination) {
-    if (::link(natif(source).c_str(), natif(destination).c_str()) == 0) return signaler();
+    if (::link(natif(source).c_str(), natif(destination).c_str()) == 0) {
+        noter(OperationFichier::Lien, source, destination);
+        return signaler();
+    }
     if (errno == EEXIST || liensRefuses(errno)) return lierAtomique(source, destination);
     echec(QStringLiteral("Impossible de déplacer"), source, errno);
 }
 
 bool echangerSiPossible(const QString& a, const QString& b) {
     if (::renameat2(AT_FDCWD, natif(a).c_str(), AT_FDCWD, natif(b).c_str(), RENAME_EXCHANGE) == 0) {
+        noter(OperationFichier::Echange, a, b);
         signaler();
         return true;
     }
@@ -281,6 +322,7 @@ void echangerAtomique(const QString& a, const QString& b) {
         ::rename(natif(sauvegarde).c_str(), natif(a).c_str());  // a gets its own content back
         echec(QStringLiteral("Impossible d'échanger"), b, e);
     }
+    noter(OperationFichier::Renommage, sauvegarde, b);
 }
 
 void verifierEcriture(const QString& dossier) {
@@ -290,10 +332,14 @@ void verifierEcriture(const QString& dossier) {
 void creerDossier(const QString& chemin) {
     if (::mkdir(natif(chemin).c_str(), 0777) != 0)
         echec(QStringLiteral("Impossible de créer le dossier"), chemin, errno);
+    noter(OperationFichier::Creation, chemin);
 }
 
 void effacerFichier(const QString& chemin) {
-    if (::unlink(natif(chemin).c_str()) == 0) return signaler();
+    if (::unlink(natif(chemin).c_str()) == 0) {
+        noter(OperationFichier::Effacement, chemin);
+        return signaler();
+    }
     if (errno != ENOENT) echec(QStringLiteral("Impossible de supprimer"), chemin, errno);
 }
 
@@ -301,6 +347,38 @@ int nombreDeNoms(const QString& chemin) {
     struct stat s {};
     if (::stat(natif(chemin).c_str(), &s) != 0) return 0;
     return static_cast<int>(s.st_nlink);
+}
+
+void synchroniserDossier(const QString& dossier) {
+    Descripteur d(::open(natif(dossier).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (d.get() < 0) echec(QStringLiteral("Impossible d'ouvrir le dossier"), dossier, errno);
+    // A file system that keeps no list of names to flush (EINVAL) has nothing to lose.
+    if (::fsync(d.get()) != 0 && errno != EINVAL)
+        echec(QStringLiteral("Impossible d'écrire dans le dossier"), dossier, errno);
+    noter(OperationFichier::SynchroDossier, dossier);
+}
+
+void synchroniserArborescence(const QString& dossier) {
+    Descripteur d(::open(natif(dossier).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (d.get() < 0) echec(QStringLiteral("Impossible d'ouvrir le dossier"), dossier, errno);
+    if (::syncfs(d.get()) != 0)
+        echec(QStringLiteral("Impossible d'écrire dans le dossier"), dossier, errno);
+    noter(OperationFichier::SynchroDossier, dossier);
+}
+
+void synchroniserFichier(const QString& chemin) {
+    {
+        Descripteur f(::open(natif(chemin).c_str(), O_RDONLY | O_CLOEXEC));
+        if (f.get() < 0) echec(QStringLiteral("Impossible de lire"), chemin, errno);
+        if (::fdatasync(f.get()) != 0 && errno != EINVAL)
+            echec(QStringLiteral("Impossible d'écrire"), chemin, errno);
+    }
+    noter(OperationFichier::SynchroDonnees, chemin);
+    synchroniserDossier(dossierDe(chemin));
+}
+
+void enregistrerOperations(std::function<void(const OperationFichier&)> e) {
+    enregistreur() = std::move(e);
 }
 
 void observerChangements(std::function<void()> observateurDesTests) {

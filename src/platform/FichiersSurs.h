@@ -82,6 +82,42 @@ int nombreDeNoms(const QString& chemin);
 // back the file a swap cut short had set aside.
 void nettoyerTemporaires(const QString& dossier);
 
+// Flushes the folder's list of names to disk, so that the files created, renamed and deleted in
+// it so far survive a power cut. A command that changes a folder calls it before it reports
+// success (the frame files' data is already on disk by then).
+void synchroniserDossier(const QString& dossier);
+
+// Flushes everything written on the file system that holds `dossier` (data and names), for a
+// command that wrote many files without flushing each one.
+void synchroniserArborescence(const QString& dossier);
+
+// Flushes a file written in place (not through ecrireAtomique) to disk, then its folder.
+void synchroniserFichier(const QString& chemin);
+
+// One operation of the file system as a power cut sees it: names (creation, link, rename,
+// exchange, deletion) that stay in a folder only once it is flushed, and data that stays in a
+// file only once it is flushed.
+struct OperationFichier {
+    enum Type {
+        Creation,
+        Ecriture,
+        SynchroDonnees,
+        Lien,
+        Renommage,
+        Echange,
+        Effacement,
+        SynchroDossier
+    };
+    Type type;
+    QString chemin;     // the file; the source of a link or a rename; the folder flushed
+    QString cible;      // the new name of a link or a rename, the other name of an exchange
+    QByteArray octets;  // what a write adds at the end of the file
+};
+
+// Hands each operation made here from now on to `enregistreur` (an empty function stops);
+// off by default, for the tests that rebuild what a power cut could leave.
+void enregistrerOperations(std::function<void(const OperationFichier&)> enregistreur);
+
 // Runs `observateur` after each change of a name in a folder made here (a file created, renamed,
 // linked or deleted): the tests look at the film at each step a kill could stop after.
 void observerChangements(std::function<void()> observateur);

@@ -2,11 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
 
 #include "Erreur.h"
+#include "FichiersSurs.h"
 
 namespace vp {
 
@@ -152,6 +154,8 @@ void ecrireProfil(const QString& fichier, const QString& section, const QString&
         throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
     f.write(octets);
     if (!f.commit()) throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
+    // The new content, flushed by the commit, keeps its name through a power cut.
+    synchroniserDossier(QFileInfo(fichier).absolutePath());
 }
 
 }  // namespace vp

@@ -98,6 +98,7 @@ void supprimerImageCourante(ProjetCourant& p, VueSequence& vue) {
     if (!filmPret(p)) return;
     avecReprise(p, vue, [&] {
         fermerEspace(p, p.imageCourante + 1, 1);
+        synchroniserDossier(p.dossierProjet());
         p.nbImages -= 1;
         if (p.imageCourante >= p.nbImages) p.imageCourante = p.nbImages - 1;
         vue.rafraichirBande();
@@ -126,6 +127,7 @@ void copierSelection(ProjetCourant& p, VueSequence& vue) {
         }
         insererTout(
             p, copies, longueur, [&](qint32 j) { return courante + j; }, pas);
+        synchroniserDossier(p.dossierProjet());
         progression.completer();
         p.nbImages += longueur;
         p.selDebut = courante + 1;
@@ -143,6 +145,7 @@ void inverserSelection(ProjetCourant& p, VueSequence& vue) {
             echangerAtomique(cheminImage(p, i), cheminImage(p, j));
             progression.avancer();
         }
+        synchroniserDossier(p.dossierProjet());
         progression.completer();
         vue.rafraichirBande();
     });
@@ -169,6 +172,7 @@ void doublerSelection(ProjetCourant& p, VueSequence& vue) {
         // Frame debut + j stands at debut + 2j once the j frames before it are doubled.
         insererTout(
             p, copies, longueur, [&](qint32 j) { return debut + 2 * j; }, pas);
+        synchroniserDossier(p.dossierProjet());
         progression.completer();
         p.nbImages += longueur;
         p.selFin = 2 * fin - debut + 1;
@@ -181,6 +185,7 @@ void supprimerSelection(ProjetCourant& p, VueSequence& vue) {
     avecReprise(p, vue, [&] {
         const qint32 longueur = p.selFin - p.selDebut + 1;
         fermerEspace(p, p.selFin + 1, longueur);
+        synchroniserDossier(p.dossierProjet());
         p.nbImages -= longueur;
         p.imageCourante = p.nbImages == 0 ? -1 : std::max(p.selDebut - 1, 0);
         p.selDebut = -1;

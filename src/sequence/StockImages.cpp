@@ -69,10 +69,12 @@ void retirer(const ProjetCourant& p, qint32 i, qint32 nb, const Avancement& apre
 void ouvrirEspace(const ProjetCourant& p, qint32 position, const Avancement& apresChaque) {
     const qint32 nb = p.nbImages;
     if (position >= nb - 1) return;
-    // The last frame gets a new name past the end first, so that no hole ever opens.
+    // The last frame gets a new name past the end first, so that no hole ever opens; that
+    // name is on disk before any frame moves into the slot it frees.
     ajouterNom(cheminImage(p, nb - 1), cheminImage(p, nb));
     qint32 doublon = nb - 1;  // slots doublon and doublon + 1 name the same frame
     try {
+        synchroniserDossier(p.dossierProjet());
         if (apresChaque) apresChaque();
         Deplacements d(p);
         for (qint32 k = nb - 2; k > position; --k) {
@@ -132,6 +134,7 @@ void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecriv
     ImagesPreparees preparees(p);
     ecrivain(preparees.nouvelle());
     preparees.inserer(0, p.imageCourante, 0);
+    synchroniserDossier(p.dossierProjet());
     p.nbImages += 1;
     p.imageCourante += 1;
     vue.rafraichirBande();

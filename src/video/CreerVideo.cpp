@@ -184,6 +184,7 @@ void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
             }
         }
         enregistreur.CloseRecording(false);
+        synchroniserFichier(chemin);
     } catch (...) {
         // Nothing half-made stays: the partial file goes.
         abandonner(enregistreur);
