@@ -24,6 +24,9 @@ struct EnTeteOnde {
     // time.
     uint64_t octetsPerdusAvant = 0;
     uint32_t debordements = 0;
+    // The device could not measure that loss (its clock kept no stamp): the count is what it
+    // knew of, at least, and what follows may sit a little early.
+    bool perteIncertaine = false;
 };
 
 // PCM format of a capture.

@@ -77,6 +77,7 @@ void TAudioIn::Init() {
     sansReponse_ = false;
     silenceARendre_ = 0;
     debordements_ = 0;
+    perteIncertaine_ = false;
     silenceInseree_ = 0;
     Busy = true;
     {
@@ -156,6 +157,7 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
             debordements_ += static_cast<int>(std::max<uint32_t>(1, plein->debordements));
             silenceARendre_ += perdus;
         }
+        if (plein->perteIncertaine) perteIncertaine_ = true;
         libres_.push_back(reinterpret_cast<TamponCapture*>(plein));
     }
     if (silenceARendre_ > 0) {

@@ -39,6 +39,9 @@ public:
     // and the silence put in place of the lost sound, in bytes of the stream.
     int Debordements() const { return debordements_; }
     int64_t SilenceInseree() const { return silenceInseree_; }
+    // Whether the device could not measure some of that loss: the sound after it may then
+    // sit a little early.
+    bool PerteIncertaine() const { return perteIncertaine_; }
 
 private:
     struct TamponCapture {
@@ -70,6 +73,7 @@ private:
     // Silence still to deliver before the local buffer's bytes.
     int64_t silenceARendre_ = 0;
     std::atomic<int> debordements_{0};
+    std::atomic<bool> perteIncertaine_{false};
     std::atomic<int64_t> silenceInseree_{0};
     char local_[kTailleTampon];
     int BufStart = 1;

@@ -49,22 +49,28 @@ QString texteErreur(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
 
+}  // namespace
+
 // The sound the microphone lost while the machine stalled, told calmly: silence took its
-// place, so the sound track stays in step with the pictures.
-QString texteCoupures(int coupures, int64_t octetsSilence) {
+// place, so the sound track stays in step with the pictures; unless the microphone could not
+// tell how much it lost.
+QString texteCoupures(int coupures, int64_t octetsSilence, bool incertaine) {
+    const QString combien =
+        coupures == 1 ? QStringLiteral("1 coupure") : QStringLiteral("%1 coupures").arg(coupures);
+    if (incertaine)
+        return QStringLiteral(
+                   "Son enregistré avec %1 : un peu de son manque peut-être, la suite peut être "
+                   "un peu décalée.")
+            .arg(combien);
     const double secondes = static_cast<double>(octetsSilence) / kOctetsParSeconde;
     const QString duree = secondes < 0.05 ? QStringLiteral("moins de 0,1 s")
                                           : QString::number(secondes, 'f', 1).replace('.', ',') +
                                                 QStringLiteral(" s");
-    const QString combien =
-        coupures == 1 ? QStringLiteral("1 coupure") : QStringLiteral("%1 coupures").arg(coupures);
     return QStringLiteral(
-               "Son enregistré avec %1 (%2 de silence) : l'ordinateur a pris du "
-               "retard. Le son reste calé sur les images, le film peut servir.")
+               "Son enregistré avec %1 (%2 de silence) : le son reste calé sur les "
+               "images.")
         .arg(combien, duree);
 }
-
-}  // namespace
 
 DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -93,7 +99,7 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
     boutonMelangeur->setIconSize(QSize(37, 37));
     boutonMelangeur->setToolTip(QStringLiteral("Régler le volume du micro"));
     ligneEtat = new QLabel(this);
-    ligneEtat->setGeometry(8, 302, 350, 34);
+    ligneEtat->setGeometry(8, 300, 350, 38);
     ligneEtat->setWordWrap(true);
     ligneEtat->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -292,10 +298,12 @@ void DialogueEnregistrementSon::finEnregistrement(const QString& erreurEnregistr
     minuterieImages->stop();
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();
-    // Told once, here, not in a box: the recording is usable.
-    if (entreeEnregistrement.Debordements() > 0)
+    // Told once, here, not in a box: the recording is usable. Not next to the box of a
+    // recording that failed, which says otherwise.
+    if (erreur.isEmpty() && entreeEnregistrement.Debordements() > 0)
         ligneEtat->setText(texteCoupures(entreeEnregistrement.Debordements(),
-                                         entreeEnregistrement.SilenceInseree()));
+                                         entreeEnregistrement.SilenceInseree(),
+                                         entreeEnregistrement.PerteIncertaine()));
     // The meter's chain failed during the recording: said now, unless the recording's own
     // message already tells the same failure of the microphone.
     const QString panneNiveau = panneNiveau_;

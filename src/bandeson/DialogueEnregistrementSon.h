@@ -22,6 +22,10 @@ namespace vp {
 
 class ImageEtiree;
 
+// The status line's report of the cuts in a recording: how many, the silence put in place of
+// the lost sound, and whether the microphone could not measure some of it.
+QString texteCoupures(int coupures, int64_t octetsSilence, bool incertaine);
+
 // The window "Enregistrement audio": the project's frames play at the video's rate while the
 // microphone records "audio.wav" for the video's length plus one second. A level meter shows
 // the microphone all the time the window is open. Created once; each opening is modal.

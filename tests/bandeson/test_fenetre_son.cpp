@@ -202,10 +202,16 @@ TEST_F(FenetreSon, BandeSonImpossibleAEcrire) {
 }
 
 TEST_F(FenetreSon, MicroQuiSeTaitEnCoursDEnregistrement) {
+    // A stall first, that cost some sound: the failure that follows is all the window tells.
+    auto& r = reglagesMicroSimule();
+    r.pertes = true;
+    r.hoquetApresMs = 100;
+    r.hoquetDureeMs = 800;
     projet(100);
     ouvrir([&](DialogueEnregistrementSon& w) {
         w.boutonEnregistrer->click();
-        ASSERT_TRUE(attendreQue([&] { return montrees.size() >= 3; }));
+        ASSERT_TRUE(attendreQue(
+            [&] { return montrees.size() >= 3 && w.entreeEnregistrement.Debordements() == 1; }));
         reglagesMicroSimule().muet = true;
         ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }, 20000));
         // The pictures stop with the sound.
@@ -217,6 +223,7 @@ TEST_F(FenetreSon, MicroQuiSeTaitEnCoursDEnregistrement) {
         // The meter's chain fails on the same silence: its end is in too.
         ASSERT_TRUE(attendreQue([&] { return w.sortieSurveillance.Status() == 2; }, 20000));
         test::attendreEvenements(50);
+        EXPECT_TRUE(w.ligneEtat->text().isEmpty()) << w.ligneEtat->text().toStdString();
     });
     ASSERT_EQ(fins.size(), 1);
     EXPECT_TRUE(fins[0].startsWith("L'enregistrement s'est arrêté avant la fin.\nLe micro"));
@@ -323,7 +330,13 @@ TEST_F(FenetreSon, ApresUnHoquetLImageEtLeSonRestentEnsemble) {
         // Once, calmly, in the status line.
         EXPECT_TRUE(w.ligneEtat->text().startsWith("Son enregistré avec 1 coupure ("))
             << w.ligneEtat->text().toStdString();
-        EXPECT_TRUE(w.ligneEtat->text().contains("le film peut servir"));
+        EXPECT_TRUE(w.ligneEtat->text().endsWith("le son reste calé sur les images."));
+        // Each report, at its longest, shows whole in its line.
+        for (const bool incertaine : {false, true}) {
+            w.ligneEtat->setText(texteCoupures(12, 99 * 44100 * 4, incertaine));
+            EXPECT_LE(w.ligneEtat->heightForWidth(w.ligneEtat->width()), w.ligneEtat->height())
+                << w.ligneEtat->text().toStdString();
+        }
     });
     EXPECT_EQ(fins, QStringList{""});
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();

@@ -161,8 +161,10 @@ private:
     void rendre(EnTeteOnde* t) {
         t->octetsPerdusAvant = octetsPerdus_;
         t->debordements = debordements_;
+        t->perteIncertaine = perteIncertaine_;
         octetsPerdus_ = 0;
         debordements_ = 0;
+        perteIncertaine_ = false;
         {
             std::lock_guard verrou(mutex_);
             file_.pop_front();
@@ -181,45 +183,60 @@ private:
 
     // The frames the card captured and nobody read, from its clock: those it held when it
     // overran (its hardware position past the reader's) plus those of the time it stood
-    // stopped, between the trigger stamps of the overrun and of the restart. Without an
-    // overrun stamp (a suspend, a plugin that keeps none), the time since the last start
-    // minus the frames read since. Never the reading thread's clock: it stalled too.
-    int64_t tramesPerdues(const HorlogePcm& arret, const HorlogePcm& reprise) const {
+    // stopped, between the trigger stamps of the overrun and of the restart. A card that
+    // keeps no overrun stamp leaves there its last start's (a sound server's plugin) or none
+    // (a suspend): then the time since the last start minus the frames read since. Never the
+    // reading thread's clock: it stalled too. Not measured when the stamps are missing; the
+    // count is then the frames the card said it held, at least.
+    struct Perte {
+        int64_t trames = 0;
+        bool mesuree = false;
+    };
+    Perte tramesPerdues(const HorlogePcm& arret, const HorlogePcm& reprise) const {
         const auto trames = [this](std::chrono::nanoseconds d) {
             return static_cast<int64_t>(
                 std::llround(static_cast<double>(d.count()) * frequence_ / 1e9));
         };
-        const bool arretDate = arret.etat == SND_PCM_STATE_XRUN &&
-                               arret.declenchement.count() > 0 &&
-                               arret.declenchement >= debutSegment_;
-        int64_t perdues = 0;
+        const bool deborde = arret.etat == SND_PCM_STATE_XRUN;
+        const bool arretDate =
+            deborde && arret.declenchement > debutSegment_ && arret.declenchement.count() > 0;
+        Perte p;
         if (reprise.declenchement.count() == 0)
-            perdues = arret.etat == SND_PCM_STATE_XRUN ? arret.disponibles : 0;
+            p.trames = deborde ? arret.disponibles : 0;
         else if (arretDate)
-            perdues = arret.disponibles + trames(reprise.declenchement - arret.declenchement);
+            p = {arret.disponibles + trames(reprise.declenchement - arret.declenchement), true};
         else if (debutSegment_.count() > 0)
-            perdues = trames(reprise.declenchement - debutSegment_) - lusDepuisDemarrage_;
-        return std::max<int64_t>(0, perdues);
+            p = {trames(reprise.declenchement - debutSegment_) - lusDepuisDemarrage_, true};
+        else
+            p.trames = deborde ? arret.disponibles : 0;
+        p.trames = std::max<int64_t>(0, p.trames);
+        return p;
     }
 
     // An overrun (the reader was late) or a suspend: snd_pcm_recover prepares the PCM again,
     // and a capture PCM then waits to be started. Anything else ends the capture; false then.
-    // The sound lost meanwhile is handed on with the next buffer; `t`, the buffer in front, is
-    // given back first when it already holds sound from before.
+    // Only a real restart counts as a cut: the sound lost meanwhile is handed on with the next
+    // buffer; `t`, the buffer in front, is given back first when it already holds sound from
+    // before.
     bool reprendre(int code, EnTeteOnde* t) {
         HorlogePcm arret;
         if (appels_->horloge(pcm_.get(), arret) < 0) arret = HorlogePcm{};
         int r = appels_->recuperer(pcm_.get(), code);
-        if (r == 0 && appels_->etat(pcm_.get()) == SND_PCM_STATE_PREPARED)
+        bool redemarre = false;
+        if (r == 0 && appels_->etat(pcm_.get()) == SND_PCM_STATE_PREPARED) {
             r = appels_->demarrer(pcm_.get());
+            redemarre = r == 0;
+        }
         if (r == 0) {
+            if (!redemarre) return true;  // still running: nothing was lost
             HorlogePcm reprise;
             if (appels_->horloge(pcm_.get(), reprise) < 0) reprise = HorlogePcm{};
-            const int64_t perdues = tramesPerdues(arret, reprise);
+            const Perte perte = tramesPerdues(arret, reprise);
             if (t->dwBytesRecorded > 0) rendre(t);
             octetsPerdus_ +=
-                static_cast<uint64_t>(perdues) * static_cast<uint64_t>(octetsParTrame_);
+                static_cast<uint64_t>(perte.trames) * static_cast<uint64_t>(octetsParTrame_);
             ++debordements_;
+            perteIncertaine_ = perteIncertaine_ || !perte.mesuree;
             debutSegment_ = reprise.declenchement;
             lusDepuisDemarrage_ = 0;
             return true;
@@ -242,12 +259,14 @@ private:
     bool demarre_ = false;
     bool arret_ = false;
     std::string erreur_;
-    // The capture thread's own: the last start's trigger stamp, the frames read since, and
-    // the sound lost not yet handed on with a buffer.
+    // The capture thread's own once `demarre_` is set under `mutex_` (demarrer() writes the
+    // first two before, on the caller's thread): the last start's trigger stamp, the frames
+    // read since, and the sound lost not yet handed on with a buffer.
     std::chrono::nanoseconds debutSegment_{0};
     int64_t lusDepuisDemarrage_ = 0;
     uint64_t octetsPerdus_ = 0;
     uint32_t debordements_ = 0;
+    bool perteIncertaine_ = false;
     std::thread fil_;  // last: started once everything else exists
 };
 

@@ -13,7 +13,8 @@ namespace vp {
 
 // What the sound card's own clock says at one moment (snd_pcm_status): its state, the frames
 // it has captured that the reader has not taken, and when it was last started or stopped
-// (the trigger time stamp; while overrun, the instant of the overrun). Zero: not known.
+// (the trigger time stamp; while overrun, the instant of the overrun on a kernel device, the
+// last start's on a sound server's plugin). Zero: not known.
 struct HorlogePcm {
     snd_pcm_state_t etat = SND_PCM_STATE_OPEN;
     int64_t disponibles = 0;
