@@ -97,6 +97,8 @@ void mixerFilm(const ProjetCourant& p, QWidget* fenetre,
             (fin.erreurs.isEmpty()
                  ? QStringLiteral("Le programme de mixage s'est arrêté sans écrire le film.")
                  : fin.erreurs));
+    // The film's new name stays through a power cut before it is shown as done.
+    synchroniserDossier(p.dossierProjet());
     bureau().ouvrirDocument(film(p));
 }
 

@@ -134,10 +134,12 @@ void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecriv
     ImagesPreparees preparees(p);
     ecrivain(preparees.nouvelle());
     preparees.inserer(0, p.imageCourante, 0);
-    synchroniserDossier(p.dossierProjet());
+    // The record follows the disk first: a failed flush must not leave the count one short,
+    // or the next picture would replace this one.
     p.nbImages += 1;
     p.imageCourante += 1;
     vue.rafraichirBande();
+    synchroniserDossier(p.dossierProjet());
 }
 
 void resynchroniser(ProjetCourant& p) {

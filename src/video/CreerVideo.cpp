@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <array>
 #include <condition_variable>
 #include <functional>
@@ -186,8 +187,10 @@ void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
         enregistreur.CloseRecording(false);
         synchroniserFichier(chemin);
     } catch (...) {
-        // Nothing half-made stays: the partial file goes.
+        // Nothing half-made stays: the partial file goes, and so does a finished one the
+        // disk could not confirm.
         abandonner(enregistreur);
+        QFile::remove(chemin);
         throw;
     }
     bureau().ouvrirDocument(chemin);

@@ -134,6 +134,25 @@ TEST(StockImages, EcritureRateeRefermeLEspace) {
     EXPECT_EQ(vue.rafraichissements, 0);
 }
 
+TEST(StockImages, PhotoDontLeDossierNePeutEtreConfirmeResteCompteeAvecLeDisque) {
+    // The frame is in place when the folder's flush fails: the record must count it, or the
+    // next picture would write over it.
+    test::VueFactice vue;
+    Film f("ABC", 2);
+    enregistrerOperations([](const OperationFichier& o) {
+        if (o.type == OperationFichier::SynchroDossier) throw Erreur("panne du disque");
+    });
+    EXPECT_THROW(
+        insererImage(f.p, vue, [](const QString& c) { ecrireBitmap24(test::imageLettre('X'), c); }),
+        Erreur);
+    enregistrerOperations({});
+    EXPECT_EQ(f.film(), "ABCX");
+    EXPECT_EQ(f.p.nbImages, 4);
+    EXPECT_EQ(f.p.imageCourante, 3);
+    insererImage(f.p, vue, [](const QString& c) { ecrireBitmap24(test::imageLettre('Y'), c); });
+    EXPECT_EQ(f.film(), "ABCXY");
+}
+
 TEST(StockImages, ResynchronisationApresUnEchec) {
     Film f("ABCDEFG", 6);
     f.p.selDebut = 4;

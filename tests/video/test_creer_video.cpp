@@ -7,7 +7,9 @@
 #include "app/DialogueReglagesVideo.h"
 #include "app/Fixture.h"
 #include "platform/Bitmap.h"
+#include "platform/Erreur.h"
 #include "platform/ErreurApplication.h"
+#include "platform/FichiersSurs.h"
 #include "sequence/StockImages.h"
 #include "video/AVIRecorder.h"
 #include "video/CreerVideo.h"
@@ -226,6 +228,20 @@ TEST_F(CreerVideo, DisquePleinALaFinPasDeFichierNiDeLecteur) {
     EXPECT_FALSE(QFile::exists(video));
     EXPECT_TRUE(scenario.bureau().documents.isEmpty());
     EXPECT_FALSE(f->enregistreurVideo.enregistre());
+    fenetreRendue();
+}
+
+TEST_F(CreerVideo, VideoQueLeDisqueNePeutConfirmerEffacee) {
+    // The disk fails to confirm the finished file: it is reported as not made, and it goes.
+    projet(3);
+    enregistrerOperations([](const OperationFichier& o) {
+        if (o.type == OperationFichier::SynchroDonnees) throw Erreur("panne du disque");
+    });
+    creer("12", "320", "240");
+    enregistrerOperations({});
+    EXPECT_EQ(dialogues().messages(), QStringList{texteBoiteErreur("panne du disque")});
+    EXPECT_FALSE(QFile::exists(video));
+    EXPECT_TRUE(scenario.bureau().documents.isEmpty());
     fenetreRendue();
 }
 
