@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 
 #include "platform/Bitmap.h"
+#include "platform/Bureau.h"
 #include "platform/FichiersSurs.h"
+#include "sequence/BandeFilm.h"
 #include "sequence/StockImages.h"
 
 namespace vp::bench {
@@ -19,6 +21,31 @@ public:
     void avancerProgression() override {}
     void completerProgression() override {}
     void masquerProgression() override {}
+};
+
+// The film strip refreshed as the main window refreshes it after a picture.
+class VueBande final : public VueSequence {
+public:
+    explicit VueBande(BandeFilm& bande) : bande_(bande) {}
+    void rafraichirBande() override { bande_.rafraichirBande(); }
+    void montrerProgression(int) override {}
+    void avancerProgression() override {}
+    void completerProgression() override {}
+    void masquerProgression() override {}
+
+private:
+    BandeFilm& bande_;
+};
+
+// Nothing is played or started: the benchmarks measure our own work.
+class BureauMuet final : public IBureau {
+public:
+    void ouvrirDocument(const QString&) override {}
+    bool lancer(const QString&, const QStringList&) override { return true; }
+    FinProgramme lancerEtAttendre(const QString&, const QStringList&,
+                                  const std::function<void()>&) override {
+        return {true, 0, {}};
+    }
 };
 
 struct FilmBanc {

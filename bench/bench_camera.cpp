@@ -166,20 +166,6 @@ void conversionMjpeg(benchmark::State& etat) {
     pilote.deconnecter();
 }
 
-// The film strip refreshed as the main window refreshes it.
-class VueBande final : public vp::VueSequence {
-public:
-    explicit VueBande(vp::BandeFilm& bande) : bande_(bande) {}
-    void rafraichirBande() override { bande_.rafraichirBande(); }
-    void montrerProgression(int) override {}
-    void avancerProgression() override {}
-    void completerProgression() override {}
-    void masquerProgression() override {}
-
-private:
-    vp::BandeFilm& bande_;
-};
-
 // A picture taken after frame `apres` of a 500-frame film: at the end, where a film is shot,
 // or in the middle, where the frames after it move up by one.
 void photo(benchmark::State& etat, int apres) {
@@ -188,7 +174,7 @@ void photo(benchmark::State& etat, int apres) {
     film.p.imageCourante = apres;
     QWidget fenetre;
     vp::BandeFilm bande(film.p, &fenetre);
-    VueBande vue(bande);
+    vp::bench::VueBande vue(bande);
     vp::TCamera cam(&fenetre);
     cam.setActif(true);
     vp::ImageEtiree vueCamera(&fenetre), melange(&fenetre);

@@ -64,31 +64,6 @@ private:
     vp::AVICOMPRESSOPTIONS options_;
 };
 
-// The video is not played at the end.
-class BureauMuet final : public vp::IBureau {
-public:
-    void ouvrirDocument(const QString&) override {}
-    bool lancer(const QString&, const QStringList&) override { return true; }
-    vp::FinProgramme lancerEtAttendre(const QString&, const QStringList&,
-                                      const std::function<void()>&) override {
-        return {true, 0, {}};
-    }
-};
-
-// The film strip refreshed as the main window refreshes it after a picture.
-class VueBande final : public vp::VueSequence {
-public:
-    explicit VueBande(vp::BandeFilm& bande) : bande_(bande) {}
-    void rafraichirBande() override { bande_.rafraichirBande(); }
-    void montrerProgression(int) override {}
-    void avancerProgression() override {}
-    void completerProgression() override {}
-    void masquerProgression() override {}
-
-private:
-    vp::BandeFilm& bande_;
-};
-
 // Resident memory in MB; `partagee` gets the part that maps files (libraries' code, fonts).
 double residentMo(double* partagee = nullptr) {
     long pages = 0, residentes = 0, partagees = 0;
@@ -115,7 +90,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const long images = argc > 1 ? std::max(std::atol(argv[1]), kDebut) : kImagesParDefaut;
     vp::installerDialogues(std::make_unique<ReponsesJournee>());
-    vp::installerBureau(std::make_unique<BureauMuet>());
+    vp::installerBureau(std::make_unique<vp::bench::BureauMuet>());
     vp::installerFournisseurPilotes(vp::fournisseurSelonEnvironnement());
 
     QTemporaryDir dossier;
@@ -132,7 +107,7 @@ int main(int argc, char** argv) {
 
     QWidget fenetre;
     vp::BandeFilm bande(p, &fenetre);
-    VueBande vue(bande);
+    vp::bench::VueBande vue(bande);
     vp::TCamera camera(&fenetre);
     camera.setActif(true);
     vp::ImageEtiree vueCamera(&fenetre), vueOignon(&fenetre);

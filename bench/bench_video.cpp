@@ -64,16 +64,6 @@ public:
     vp::AVICOMPRESSOPTIONS options;
 };
 
-class BureauMuet final : public vp::IBureau {
-public:
-    void ouvrirDocument(const QString&) override {}
-    bool lancer(const QString&, const QStringList&) override { return true; }
-    vp::FinProgramme lancerEtAttendre(const QString&, const QStringList&,
-                                      const std::function<void()>&) override {
-        return {true, 0, {}};
-    }
-};
-
 struct Film {
     QTemporaryDir dossier;
     vp::ProjetCourant p;
@@ -133,7 +123,7 @@ int main(int argc, char** argv) {
     auto reponses = std::make_unique<ReponsesBanc>();
     g_reponses = reponses.get();
     vp::installerDialogues(std::move(reponses));
-    vp::installerBureau(std::make_unique<BureauMuet>());
+    vp::installerBureau(std::make_unique<vp::bench::BureauMuet>());
     Film film;
     g_film = &film;
     for (const Essai& e : kEssais) {
