@@ -76,14 +76,16 @@ int dupliquerProjet(const ProjetCourant& p, const std::function<void()>& apresCh
                     QStringLiteral("La copie du projet n'a pas pu être faite : « %1 » "
                                    "n'a pas été copié (%2). Aucune copie n'a été créée.")
                         .arg(QDir::toNativeSeparators(rapport.premierEchec), rapport.raison));
+            // The copies were not flushed one by one: their data goes to disk at once, before
+            // the title's change flushes the folder's names.
+            synchroniserArborescence(destination);
             const QString ini = destination + QStringLiteral("/projet.ini");
             const QString titre =
                 lireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"), QString());
             ecrireProfil(
                 ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
                 titre + QStringLiteral(" (copie ") + QString::number(n) + QLatin1Char(')'));
-            // The copies were not flushed one by one: the whole copy goes to disk at once.
-            synchroniserArborescence(destination);
+            synchroniserDossier(p.repProjets);
         } catch (...) {
             QDir(destination).removeRecursively();
             throw;
