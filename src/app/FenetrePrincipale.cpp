@@ -52,6 +52,9 @@ QToolButton* boutonPlat(QWidget* parent, int x, int y, int cote, const QString& 
     auto* b = new QToolButton(parent);
     b->setGeometry(x, y, cote, cote);
     b->setAutoRaise(true);
+    // The keyboard belongs to the picture: a button left with the focus after a dialog closes
+    // would take Space and Enter for itself.
+    b->setFocusPolicy(Qt::NoFocus);
     b->setCursor(Qt::PointingHandCursor);
     b->setIcon(QIcon(QStringLiteral(":/glyphes/%1.png").arg(glyphe)));
     b->setIconSize(QSize(coteIcone ? coteIcone : cote - 4, coteIcone ? coteIcone : cote - 4));

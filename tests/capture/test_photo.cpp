@@ -111,8 +111,16 @@ TEST_F(Photo, AuClavierEtALaTelecommande) {
     film("AB", 1);
     f->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+    // No command button takes the keyboard, whatever Tab or a closing dialog gives the focus
+    // to: Space or Enter on it would run its command instead of taking the picture.
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : f.get(),
+                        Qt::Key_Tab);
+        ASSERT_EQ(qobject_cast<QToolButton*>(QApplication::focusWidget()), nullptr)
+            << QApplication::focusWidget()->objectName().toStdString();
+    }
     // Space, Enter and Page Down (a wireless presenter) each take one picture, even when a
-    // button has the focus.
+    // button was given the focus.
     f->boutonSupprimerImage->setFocus();
     for (const Qt::Key touche : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_PageDown})
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : f.get(),
