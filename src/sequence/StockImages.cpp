@@ -134,12 +134,17 @@ void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecriv
     ImagesPreparees preparees(p);
     ecrivain(preparees.nouvelle());
     preparees.inserer(0, p.imageCourante, 0);
-    // The record follows the disk first: a failed flush must not leave the count one short,
-    // or the next picture would replace this one.
+    // The record follows the disk even when the flush fails: a count left one short would let
+    // the next picture replace this one. The strip shows the picture once it is durable.
     p.nbImages += 1;
     p.imageCourante += 1;
+    try {
+        synchroniserDossier(p.dossierProjet());
+    } catch (...) {
+        vue.rafraichirBande();
+        throw;
+    }
     vue.rafraichirBande();
-    synchroniserDossier(p.dossierProjet());
 }
 
 void resynchroniser(ProjetCourant& p) {
