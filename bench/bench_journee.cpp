@@ -21,6 +21,7 @@
 
 #include "FilmBanc.h"
 #include "Rapport.h"
+#include "ReponsesCodec.h"
 #include "capture/AviCaptura.h"
 #include "capture/Camera.h"
 #include "capture/VueDirecte.h"
@@ -38,31 +39,6 @@ constexpr long kImagesParDefaut = 100000;
 constexpr long kImagesParPhoto = 100;
 constexpr long kImagesParVideo = 20000;
 constexpr long kDebut = 1000;  // the memory grows freely while the first frames settle in
-
-// The codec dialog answered (Motion JPEG), every question answered yes, no message waited for.
-class ReponsesJournee final : public vp::IDialogues {
-public:
-    void message(QWidget*, const QString& texte, vp::Icone) override {
-        std::fprintf(stderr, "message : %s\n", qPrintable(texte));
-    }
-    bool question(QWidget*, const QString&, vp::Icone) override { return true; }
-    QString ouvrirFichier(QWidget*, const QString&) override { return {}; }
-    QString enregistrerFichier(QWidget*, const QString&, const QString&) override { return {}; }
-    QString choisirDossier(QWidget*, const QString&) override { return {}; }
-    int executer(QDialog& d) override {
-        if (auto* c = dynamic_cast<vp::DialogueCompression*>(&d)) {
-            c->choisirCodec(vp::mmioFOURCC('M', 'J', 'P', 'G'));
-            c->Qualite->setValue(85);
-            c->remplir(options_);
-            c->accept();
-            return QDialog::Accepted;
-        }
-        return QDialog::Rejected;
-    }
-
-private:
-    vp::AVICOMPRESSOPTIONS options_;
-};
 
 // Resident memory in MB; `partagee` gets the part that maps files (libraries' code, fonts).
 double residentMo(double* partagee = nullptr) {
@@ -89,7 +65,7 @@ int main(int argc, char** argv) {
     qputenv("VOLTIPLUME_CAMERA", "mire");
     QApplication application(argc, argv);
     const long images = argc > 1 ? std::max(std::atol(argv[1]), kDebut) : kImagesParDefaut;
-    vp::installerDialogues(std::make_unique<ReponsesJournee>());
+    vp::installerDialogues(std::make_unique<vp::bench::ReponsesCodec>());
     vp::installerBureau(std::make_unique<vp::bench::BureauMuet>());
     vp::installerFournisseurPilotes(vp::fournisseurSelonEnvironnement());
 

@@ -14,6 +14,7 @@
 
 #include "FilmBanc.h"
 #include "Rapport.h"
+#include "ReponsesCodec.h"
 #include "capture/mire/PiloteMire.h"
 #include "platform/Bitmap.h"
 #include "platform/Bureau.h"
@@ -40,30 +41,6 @@ const Essai kEssais[] = {
     {"h264", vp::mmioFOURCC('H', '2', '6', '4'), 55, "-c:v libx264 -pix_fmt yuv420p -crf 22.95"},
 };
 
-// The codec dialog answered by the benchmark, no player launched.
-class ReponsesBanc final : public vp::IDialogues {
-public:
-    const Essai* essai = nullptr;
-    void message(QWidget*, const QString& texte, vp::Icone) override {
-        std::fprintf(stderr, "message : %s\n", qPrintable(texte));
-    }
-    bool question(QWidget*, const QString&, vp::Icone) override { return true; }
-    QString ouvrirFichier(QWidget*, const QString&) override { return {}; }
-    QString enregistrerFichier(QWidget*, const QString&, const QString&) override { return {}; }
-    QString choisirDossier(QWidget*, const QString&) override { return {}; }
-    int executer(QDialog& d) override {
-        if (auto* c = dynamic_cast<vp::DialogueCompression*>(&d)) {
-            c->choisirCodec(essai->fcc);
-            c->Qualite->setValue(essai->qualite);
-            c->remplir(options);
-            c->accept();
-            return QDialog::Accepted;
-        }
-        return QDialog::Rejected;
-    }
-    vp::AVICOMPRESSOPTIONS options;
-};
-
 struct Film {
     QTemporaryDir dossier;
     vp::ProjetCourant p;
@@ -84,10 +61,11 @@ struct Film {
 };
 
 Film* g_film = nullptr;
-ReponsesBanc* g_reponses = nullptr;
+vp::bench::ReponsesCodec* g_reponses = nullptr;
 
 void nous(benchmark::State& etat, const Essai* essai) {
-    g_reponses->essai = essai;
+    g_reponses->fcc = essai->fcc;
+    g_reponses->qualite = essai->qualite;
     vp::bench::VueMuette vue;
     for (auto _ : etat) {
         QFile::remove(g_film->p.dossierProjet() + "/video.avi");
@@ -120,7 +98,7 @@ void ffmpeg(benchmark::State& etat, const Essai* essai) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    auto reponses = std::make_unique<ReponsesBanc>();
+    auto reponses = std::make_unique<vp::bench::ReponsesCodec>();
     g_reponses = reponses.get();
     vp::installerDialogues(std::move(reponses));
     vp::installerBureau(std::make_unique<vp::bench::BureauMuet>());
