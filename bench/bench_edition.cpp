@@ -1,9 +1,13 @@
-// Editing a 500-frame film of 640 x 480 bitmaps: reversing the whole film and deleting its first
-// ten frames with the editing commands (names swapped or moved, no byte copied; the later frames
-// move down one slot per frame deleted, so that a kill never leaves them out of order) against
-// plain file copies (the reversal through a scratch file, as a naive program does it).
+// Editing films of 640 x 480 bitmaps with the editing commands, each a step of the project's
+// history (frames moved by name, once each, never copied to move them):
+// - reversing a whole 500-frame film and deleting its first ten frames, against plain file copies
+//   (the reversal through a scratch file, as a naive program does it);
+// - on a 2000-frame film: deleting 1000 frames and undoing it, and copying 500 frames after the
+//   first one, beside the time the 500 copies' data alone takes to write and flush.
 
 #include <benchmark/benchmark.h>
+
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -14,6 +18,7 @@
 namespace {
 
 constexpr int kImages = 500;
+constexpr int kGrandFilm = 2000;
 namespace fs = std::filesystem;
 
 void copier(const std::string& a, const std::string& b) {
@@ -23,6 +28,7 @@ void copier(const std::string& a, const std::string& b) {
 void inversionEdition(benchmark::State& etat) {
     vp::bench::FilmBanc film("edition", kImages);
     vp::bench::VueMuette vue;
+    vp::historiqueDe(film.p);
     for (auto _ : etat) {
         film.p.selDebut = 0;
         film.p.selFin = kImages - 1;
@@ -41,26 +47,16 @@ void inversionCopies(benchmark::State& etat) {
         }
 }
 
-// Ten frames put back at the start, outside the timing.
-void remettreDixImages(vp::bench::FilmBanc& film) {
-    film.p.nbImages = kImages - 10;
-    vp::ImagesPreparees nouvelles(film.p);
-    for (int i = 0; i < 10; ++i)
-        vp::ecrireAtomique(nouvelles.nouvelle(), film.nouvelle);
-    for (int i = 0; i < 10; ++i)
-        nouvelles.inserer(i, i - 1, i);
-    film.p.nbImages = kImages;
-}
-
 void suppressionEdition(benchmark::State& etat) {
     vp::bench::FilmBanc film("edition", kImages);
     vp::bench::VueMuette vue;
+    vp::historiqueDe(film.p);
     for (auto _ : etat) {
         film.p.selDebut = 0;
         film.p.selFin = 9;
         vp::supprimerSelection(film.p, vue);
         etat.PauseTiming();
-        remettreDixImages(film);
+        vp::annulerCommande(film.p, vue);  // the ten frames come back
         etat.ResumeTiming();
     }
 }
@@ -73,8 +69,89 @@ void suppressionCopies(benchmark::State& etat) {
         for (int d = 1; d <= 10; ++d)
             fs::remove(film.chemin(kImages - d));
         etat.PauseTiming();
-        film.p.nbImages = kImages - 10;
-        remettreDixImages(film);
+        for (int k = kImages - 11; k >= 0; --k)
+            fs::rename(film.chemin(k), film.chemin(k + 10));
+        for (int k = 0; k < 10; ++k)
+            vp::ecrireAtomique(QString::fromStdString(film.chemin(k)), film.nouvelle);
+        etat.ResumeTiming();
+    }
+}
+
+// One 2000-frame film for the benchmarks below, made once (1.8 GB) and put to disk.
+vp::bench::FilmBanc& grandFilm() {
+    static vp::bench::FilmBanc film("grand", kGrandFilm);
+    static const bool pret = [] {
+        ::sync();
+        vp::historiqueDe(film.p);
+        return true;
+    }();
+    (void)pret;
+    return film;
+}
+
+void suppressionMille(benchmark::State& etat) {
+    vp::bench::FilmBanc& film = grandFilm();
+    vp::bench::VueMuette vue;
+    for (auto _ : etat) {
+        film.p.selDebut = 500;
+        film.p.selFin = 1499;
+        vp::supprimerSelection(film.p, vue);
+        etat.PauseTiming();
+        vp::annulerCommande(film.p, vue);
+        ::sync();
+        etat.ResumeTiming();
+    }
+}
+
+void annulationSuppressionMille(benchmark::State& etat) {
+    vp::bench::FilmBanc& film = grandFilm();
+    vp::bench::VueMuette vue;
+    for (auto _ : etat) {
+        etat.PauseTiming();
+        film.p.selDebut = 500;
+        film.p.selFin = 1499;
+        vp::supprimerSelection(film.p, vue);
+        ::sync();
+        etat.ResumeTiming();
+        vp::annulerCommande(film.p, vue);
+    }
+}
+
+void copieCinqCents(benchmark::State& etat) {
+    vp::bench::FilmBanc& film = grandFilm();
+    vp::bench::VueMuette vue;
+    for (auto _ : etat) {
+        film.p.imageCourante = 0;
+        film.p.selDebut = 1000;
+        film.p.selFin = 1499;
+        vp::copierSelection(film.p, vue);
+        etat.PauseTiming();
+        vp::annulerCommande(film.p, vue);
+        // The copies wait for a redo; the next command drops them, outside the timing too (two
+        // reversals that leave the film as it is).
+        for (int fois = 0; fois < 2; ++fois) {
+            film.p.selDebut = 0;
+            film.p.selFin = 1;
+            vp::inverserSelection(film.p, vue);
+        }
+        ::sync();
+        etat.ResumeTiming();
+    }
+}
+
+// The same 500 frames copied and flushed, nothing else: what the copies cost whatever the rest.
+void donneesCinqCents(benchmark::State& etat) {
+    vp::bench::FilmBanc& film = grandFilm();
+    const QString dossier = film.p.dossierProjet() + QStringLiteral("/copies/");
+    QDir().mkpath(dossier);
+    for (auto _ : etat) {
+        for (int i = 0; i < 500; ++i)
+            vp::copierAtomique(vp::cheminImage(film.p, 1000 + i),
+                               dossier + QString::number(i) + QStringLiteral(".bmp"));
+        etat.PauseTiming();
+        QDir(dossier).removeRecursively();
+        QDir().mkpath(dossier);
+        ::sync();
         etat.ResumeTiming();
     }
 }
@@ -83,6 +160,10 @@ BENCHMARK(inversionEdition)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 BENCHMARK(inversionCopies)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(suppressionEdition)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
 BENCHMARK(suppressionCopies)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(suppressionMille)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(annulationSuppressionMille)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(copieCinqCents)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(donneesCinqCents)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 }  // namespace
 
@@ -95,5 +176,11 @@ int main(int argc, char** argv) {
     vp::bench::afficherMesure("inversion de 500 images", temps.at("inversionEdition") * 1000, "ms");
     vp::bench::afficherMesure("suppression de 10 images sur 500",
                               temps.at("suppressionEdition") * 1000, "ms");
+    vp::bench::afficherMesure("suppression 1000 sur 2000", temps.at("suppressionMille") * 1000,
+                              "ms");
+    vp::bench::afficherMesure("annulation suppression 1000 sur 2000",
+                              temps.at("annulationSuppressionMille") * 1000, "ms");
+    vp::bench::afficherMesure("copie 500 sur 2000", temps.at("copieCinqCents") * 1000, "ms");
+    vp::bench::afficherMesure("donnees de 500 images", temps.at("donneesCinqCents") * 1000, "ms");
     return 0;
 }

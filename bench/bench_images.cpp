@@ -1,5 +1,6 @@
 // Inserting one frame at the start of a 500-frame film of 640 x 480 bitmaps: the frame store
-// (moves as new names) against plain file copies of every later frame.
+// (each later frame renamed once, the command written in the project's journal first) against
+// plain file copies of every later frame.
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +11,7 @@
 
 #include "FilmBanc.h"
 #include "Rapport.h"
+#include "sequence/Edition.h"
 
 namespace {
 
@@ -18,15 +20,15 @@ constexpr int kImages = 500;
 void insertionMagasin(benchmark::State& etat) {
     vp::bench::FilmBanc film("magasin", kImages);
     vp::bench::VueMuette vue;
+    vp::historiqueDe(film.p);
     ::sync();
     for (auto _ : etat) {
         film.p.imageCourante = -1;
         vp::insererImage(film.p, vue,
                          [&](const QString& chemin) { vp::ecrireAtomique(chemin, film.nouvelle); });
         etat.PauseTiming();
-        vp::fermerEspace(film.p, 1, 1);  // back to 500 frames
-        film.p.nbImages -= 1;
-        ::sync();  // each run starts with nothing left to write back
+        vp::annulerCommande(film.p, vue);  // back to 500 frames
+        ::sync();                          // each run starts with nothing left to write back
         etat.ResumeTiming();
     }
 }

@@ -251,6 +251,18 @@ def deux(t):
 faire("doubler_selection", 17, 17, deux)
 faire("supprimer_selection", 17, 17, lambda t: (t.trait(3, 3, 14, 14, 3.2, ROUGE), t.trait(14, 3, 3, 14, 3.2, ROUGE)))
 
+
+# Undo and redo: an arrow that turns back, and the same the other way.
+def retour(t, miroir):
+    x = (lambda v: 17 - v) if miroir else (lambda v: v)
+    t.anneau(x(9), 9.5, 6, 2.4, VERT, 90 if miroir else -90, 270 if miroir else 90)
+    t.rect(min(x(4), x(9)), 13.1, 5, 2.4, VERT)
+    t.polygone([(x(1.5), 4.7), (x(7.5), 0.3), (x(7.5), 9.1)], VERT)
+
+
+faire("annuler", 17, 17, lambda t: retour(t, False))
+faire("retablir", 17, 17, lambda t: retour(t, True))
+
 # Volume mixer button of the recording window, 41 x 41: three faders.
 def melangeur(t):
     for i, niveau in enumerate((0.35, 0.7, 0.5)):

@@ -41,6 +41,7 @@
 #include "sequence/Apercu.h"
 #include "sequence/BandeFilm.h"
 #include "sequence/Edition.h"
+#include "sequence/Historique.h"
 #include "video/CreerVideo.h"
 
 namespace vp {
@@ -94,6 +95,7 @@ FenetrePrincipale::FenetrePrincipale(QWidget* parent) : QMainWindow(parent) {
     construireControles();
     construireMenus();
     relierCommandes();
+    mettreAJourHistorique();
     resize(865, 603);
     preparerDemarrage();
 }
@@ -232,8 +234,10 @@ void FenetrePrincipale::construireControles() {
     etiquetteSelection =
         etiquette(barreSelection, QStringLiteral("->"), 176, 4, 129, 17, Qt::AlignHCenter,
                   QStringLiteral("color: red; background: white; font-weight: bold;"));
+    boutonAnnuler = boutonPlat(barreSelection, 312, 1, 23, QStringLiteral("annuler"), 17);
+    boutonRetablir = boutonPlat(barreSelection, 336, 1, 23, QStringLiteral("retablir"), 17);
     barreProgression = new QProgressBar(barreSelection);
-    barreProgression->setGeometry(312, 4, 201, 17);
+    barreProgression->setGeometry(366, 4, 147, 17);
     barreProgression->setTextVisible(false);
     barreProgression->hide();
 
@@ -274,7 +278,7 @@ void FenetrePrincipale::construireControles() {
         {boutonEditeur, " Ouvrir le film avec VirtualDub."},
         {boutonPhoto, " Ajouter/insérer l'image de la caméra."},
         {boutonDoublerImage, " Doubler l'image sélectionnée."},
-        {boutonSupprimerImage, " Supprimer l'image sélectionnée (action irréversible)."},
+        {boutonSupprimerImage, " Supprimer l'image sélectionnée."},
         {boutonApercu, " Aperçu de la vidéo."},
         {bandeFilm->vignettes[0], " Cliquer pour centrer l'image."},
         {bandeFilm->vignettes[1], " Cliquer pour centrer l'image."},
@@ -283,7 +287,9 @@ void FenetrePrincipale::construireControles() {
         {bandeFilm->vignettes[4], " Cliquer pour centrer l'image."},
         {boutonMarquerDebut, " Marquer le départ de la sélection."},
         {boutonMarquerFin, " Marquer la fin de la sélection."},
-        {boutonSupprimerSelection, " Supprimer la sélection (action irréversible)."},
+        {boutonSupprimerSelection, " Supprimer la sélection."},
+        {boutonAnnuler, " Annuler la dernière commande sur les images (Ctrl+Z)."},
+        {boutonRetablir, " Rétablir la commande annulée (Ctrl+Y)."},
         {boutonAnnulerSelection, " Annuler la sélection."},
         {boutonCopierSelection, " Copier la sélection après l'image."},
         {boutonInverserSelection, " Inverser la sélection."},
@@ -344,6 +350,12 @@ void FenetrePrincipale::construireMenus() {
     projets->addSeparator();
     actionQuitter = article(projets, QStringLiteral("Quitter"), "actionQuitter");
     QMenu* video = barre->addMenu(QStringLiteral("Vidéo"));
+    actionAnnuler = article(video, QStringLiteral("Annuler"), "actionAnnuler");
+    actionAnnuler->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    actionRetablir = article(video, QStringLiteral("Rétablir"), "actionRetablir");
+    actionRetablir->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    video->addSeparator();
     actionPhoto =
         article(video, QStringLiteral("Ajouter/Insérer l'image de la webcam"), "actionPhoto");
     // The pupil behind the stand shoots from the keyboard or a wireless presenter (which sends
@@ -396,6 +408,8 @@ void FenetrePrincipale::relierCommandes() {
         {actionOuvrir, boutonOuvrir, &FenetrePrincipale::ouvrirProjet},
         {actionDupliquerProjet, boutonDupliquerProjet, &FenetrePrincipale::dupliquerProjetCourant},
         {actionQuitter, nullptr, &FenetrePrincipale::quitter},
+        {actionAnnuler, boutonAnnuler, &FenetrePrincipale::annuler},
+        {actionRetablir, boutonRetablir, &FenetrePrincipale::retablir},
         {actionPhoto, boutonPhoto, &FenetrePrincipale::prendrePhoto},
         {actionDoublerImage, boutonDoublerImage, &FenetrePrincipale::doublerImage},
         {actionSupprimerImage, boutonSupprimerImage, &FenetrePrincipale::supprimerImage},
@@ -512,6 +526,7 @@ void FenetrePrincipale::nouveauProjet() {
     if (apercu_->enLecture()) apercu_->arreter();
     projet.titreProjet = titre;
     projet.nomDossier = dossier;
+    projet.historique.reset();
     projet.nbImages = 0;
     setWindowTitle(kTitreApplication + QStringLiteral(" : ") + titre);
     vueApercu->setImage(imageVide->image());
@@ -534,13 +549,50 @@ void FenetrePrincipale::ouvrirProjet() {
     projet.titreProjet = dialogueOuvrir->listeTitres->item(i)->text();
     projet.nomDossier = dialogueOuvrir->listeDossiers->item(i)->text();
     setWindowTitle(kTitreApplication + QStringLiteral(" : ") + projet.titreProjet);
-    nettoyerTemporaires(projet.dossierProjet());  // left by an interrupted command
-    projet.nbImages = compterImages(projet);
+    ouvrirHistorique();
     vueApercu->setImage(imageVide->image());
     projet.imageCourante = projet.nbImages - 1;
     projet.selDebut = -1;
     projet.selFin = -1;
     rafraichirBande();
+}
+
+void FenetrePrincipale::ouvrirHistorique() {
+    // A command a kill or a power cut stopped is finished (or undone) before the film is shown.
+    projet.historique = std::make_shared<Historique>(projet.dossierProjet());
+    QString raison;
+    Historique::Reprise reprise = Historique::Reprise::Aucune;
+    try {
+        reprise = projet.historique->ouvrir(&raison);
+    } catch (const std::exception& e) {
+        reprise = Historique::Reprise::Impossible;
+        raison = QString::fromUtf8(e.what());
+    }
+    projet.nbImages = compterImages(projet);
+    switch (reprise) {
+        case Historique::Reprise::Aucune:
+            ligneAide->clear();
+            break;
+        case Historique::Reprise::Terminee:
+            ligneAide->setText(
+                QStringLiteral(" La dernière commande sur les images avait été interrompue : elle "
+                               "a été terminée."));
+            break;
+        case Historique::Reprise::Annulee:
+            ligneAide->setText(
+                QStringLiteral(" La dernière commande sur les images avait été "
+                               "interrompue : elle a été annulée."));
+            break;
+        case Historique::Reprise::Impossible:
+            dialogues().message(
+                this,
+                QStringLiteral("La dernière commande sur les images de ce projet avait été "
+                               "interrompue, et elle n'a pas pu être reprise : %1.\nLes images "
+                               "sont montrées telles que le disque les garde.")
+                    .arg(raison),
+                Icone::Avertissement);
+            break;
+    }
 }
 
 void FenetrePrincipale::dupliquerProjetCourant() {
@@ -588,6 +640,30 @@ void FenetrePrincipale::commandeAVenir() {
 
 // --- Frames ---
 
+void FenetrePrincipale::annuler() {
+    const QString texte = annulerCommande(projet, *this);
+    if (!texte.isEmpty()) ligneAide->setText(QLatin1Char(' ') + texte);
+}
+void FenetrePrincipale::retablir() {
+    const QString texte = retablirCommande(projet, *this);
+    if (!texte.isEmpty()) ligneAide->setText(QLatin1Char(' ') + texte);
+}
+
+void FenetrePrincipale::mettreAJourHistorique() {
+    const QUndoStack* pile =
+        projet.historique && !projet.titreProjet.isEmpty() ? &projet.historique->pile() : nullptr;
+    const bool annulable = pile && pile->canUndo();
+    const bool retablissable = pile && pile->canRedo();
+    actionAnnuler->setEnabled(annulable);
+    actionRetablir->setEnabled(retablissable);
+    boutonAnnuler->setEnabled(annulable);
+    boutonRetablir->setEnabled(retablissable);
+    actionAnnuler->setText(annulable ? QStringLiteral("Annuler : ") + pile->undoText()
+                                     : QStringLiteral("Annuler"));
+    actionRetablir->setText(retablissable ? QStringLiteral("Rétablir : ") + pile->redoText()
+                                          : QStringLiteral("Rétablir"));
+}
+
 void FenetrePrincipale::prendrePhoto() {
     vueDirecte_->prendrePhoto(*this);
 }
@@ -629,6 +705,7 @@ void FenetrePrincipale::changerCadenceApercu() {
 }
 
 void FenetrePrincipale::rafraichirBande() {
+    mettreAJourHistorique();
     bandeFilm->rafraichirBande();
 }
 void FenetrePrincipale::afficherNombreImages() {

@@ -79,6 +79,7 @@ public:
     QToolButton *boutonMarquerDebut, *boutonMarquerFin, *boutonAnnulerSelection,
         *boutonCopierSelection, *boutonInverserSelection, *boutonDoublerSelection,
         *boutonSupprimerSelection;
+    QToolButton *boutonAnnuler, *boutonRetablir;
     QLabel* etiquetteSelection;
     QProgressBar* barreProgression;
     BandeFilm* bandeFilm;
@@ -88,6 +89,7 @@ public:
 
     // Menu items.
     QAction *actionNouveau, *actionOuvrir, *actionDupliquerProjet, *actionQuitter;
+    QAction *actionAnnuler, *actionRetablir;
     QAction *actionPhoto, *actionDoublerImage, *actionSupprimerImage, *actionCreerVideo,
         *actionRevoirVideo, *actionCopierVideo;
     QAction *actionEnregistrerSon, *actionEcouterSon, *actionImporterSon, *actionCopierSon;
@@ -100,6 +102,8 @@ public:
     void ouvrirProjet();
     void dupliquerProjetCourant();
     void quitter();
+    void annuler();
+    void retablir();
     void prendrePhoto();
     void doublerImage();
     void supprimerImage();
@@ -156,6 +160,10 @@ protected:
 private:
     void construireControles();
     void centrerSurLEcran();
+    // The undo and redo items say what they would undo or redo, or are greyed.
+    void mettreAJourHistorique();
+    // The project's frame history (undo, redo) and its film, as the project folder holds them.
+    void ouvrirHistorique();
     void construireMenus();
     void relierCommandes();
     void enregistrerAide(QWidget* controle, Aide effet, const QString& texte = {});

@@ -59,13 +59,13 @@ void VueDirecte::prendrePhoto(VueSequence& vue) {
     }
     const QImage image = c_.camera->imageSaisie();
     c_.camera->setFichierImage(cheminImage(p_, p_.imageCourante + 1));
-    insererImage(p_, vue, [&](const QString& chemin) {
-        try {
-            ecrireBitmap24(image, chemin);
-        } catch (const Erreur& e) {
-            throw Erreur(QStringLiteral("La photo n'a pas été enregistrée. ") + e.texte());
-        }
-    });
+    const qint32 avant = p_.nbImages;
+    try {
+        insererImage(p_, vue, [&](const QString& chemin) { ecrireBitmap24(image, chemin); });
+    } catch (const Erreur& e) {
+        if (p_.nbImages != avant) throw;  // in the film already: only the disk's flush failed
+        throw Erreur(QStringLiteral("La photo n'a pas été enregistrée. ") + e.texte());
+    }
 }
 
 }  // namespace vp

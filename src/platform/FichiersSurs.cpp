@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -147,8 +148,13 @@ void toutEcrire(int fd, const char* donnees, size_t taille, const QString& desti
     }
 }
 
+bool& simulationFat() {
+    static bool oui = false;
+    return oui;
+}
+
 void copierContenu(int source, int cible, const QString& destination) {
-    if (::ioctl(cible, FICLONE, source) == 0) return;
+    if (!simulationFat() && ::ioctl(cible, FICLONE, source) == 0) return;
     bool enNoyau = true;
     for (;;) {
         const ssize_t n = ::copy_file_range(source, nullptr, cible, nullptr, 1 << 30, 0);
@@ -174,11 +180,6 @@ void copierContenu(int source, int cible, const QString& destination) {
             toutEcrire(cible, tampon.data(), static_cast<size_t>(n), destination);
         }
     }
-}
-
-bool liensRefuses(int erreur) {
-    return erreur == EPERM || erreur == EOPNOTSUPP || erreur == ENOSYS || erreur == EMLINK ||
-           erreur == EXDEV;
 }
 
 }  // namespace
@@ -216,64 +217,93 @@ void copierAtomique(const QString& source, const QString& destination, bool surD
     t.remplacer(destination, surDisque);
 }
 
-void lierAtomique(const QString& source, const QString& destination) {
-    for (int essai = 0; essai < 100; ++essai) {
-        const QString tmp = nomTemporaire(destination);
-        if (::link(natif(source).c_str(), natif(tmp).c_str()) != 0) {
-            if (errno == EEXIST) continue;
-            if (liensRefuses(errno)) return copierAtomique(source, destination);
-            echec(QStringLiteral("Impossible de déplacer"), source, errno);
-        }
-        noter(OperationFichier::Lien, source, tmp);
-        signaler();
-        const int r = ::rename(natif(tmp).c_str(), natif(destination).c_str());
-        const int e = errno;
-        if (r == 0) noter(OperationFichier::Renommage, tmp, destination);
-        // When the destination already was a name of the same file, rename does nothing and
-        // leaves the temporary name: it goes here (after a real rename it no longer exists).
-        if (::unlink(natif(tmp).c_str()) == 0) noter(OperationFichier::Effacement, tmp);
-        if (r != 0) echec(QStringLiteral("Impossible de déplacer vers"), destination, e);
-        signaler();
-        return;
-    }
-    echec(QStringLiteral("Impossible de déplacer"), source, EEXIST);
-}
-
-DossierOuvert::DossierOuvert(const QString& chemin) : chemin_(avecSeparateur(chemin)) {
+Dossier::Dossier(const QString& chemin) : chemin_(avecSeparateur(chemin)) {
     fd_ = ::open(natif(chemin_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) echec(QStringLiteral("Impossible d'ouvrir le dossier"), chemin_, errno);
-    // One hidden name for this process's moves; another process's leftover takes the slow way.
-    std::snprintf(temporaire_, sizeof temporaire_, "%sl%ld.tmp", kPrefixeTemporaire,
-                  static_cast<long>(::getpid()));
 }
 
-DossierOuvert::~DossierOuvert() {
+Dossier::~Dossier() {
     ::close(fd_);
 }
 
-void DossierOuvert::lier(const char* source, const char* destination) {
-    if (::linkat(fd_, source, fd_, temporaire_, 0) != 0) {
-        if (errno == EEXIST || liensRefuses(errno))
-            return lierAtomique(chemin_ + QFile::decodeName(source),
-                                chemin_ + QFile::decodeName(destination));
-        echec(QStringLiteral("Impossible de déplacer"), chemin_ + QFile::decodeName(source), errno);
+void Dossier::deplacer(const char* source, const char* destination) {
+    int r = ::renameat2(fd_, source, fd_, destination, RENAME_NOREPLACE);
+    if (r != 0 && errno == EINVAL) {
+        // A file system that cannot refuse to replace (some network shares, user-space
+        // drivers): the free name is checked first, which nothing else changes meanwhile.
+        struct stat s {};
+        if (::fstatat(fd_, destination, &s, AT_SYMLINK_NOFOLLOW) == 0) {
+            errno = EEXIST;
+        } else {
+            r = ::renameat(fd_, source, fd_, destination);
+        }
+    }
+    if (r != 0) {
+        const int e = errno;
+        echec(QStringLiteral("Impossible de déplacer"), chemin_ + QFile::decodeName(source), e);
     }
     if (enregistrement())
-        noter(OperationFichier::Lien, chemin_ + QFile::decodeName(source),
-              chemin_ + QFile::decodeName(temporaire_));
-    signaler();
-    const int r = ::renameat(fd_, temporaire_, fd_, destination);
-    const int e = errno;
-    if (r == 0 && enregistrement())
-        noter(OperationFichier::Renommage, chemin_ + QFile::decodeName(temporaire_),
+        noter(OperationFichier::Renommage, chemin_ + QFile::decodeName(source),
               chemin_ + QFile::decodeName(destination));
-    // Gone after a real rename; still there when the destination already named that file.
-    if (::unlinkat(fd_, temporaire_, 0) == 0 && enregistrement())
-        noter(OperationFichier::Effacement, chemin_ + QFile::decodeName(temporaire_));
-    if (r != 0)
-        echec(QStringLiteral("Impossible de déplacer vers"),
-              chemin_ + QFile::decodeName(destination), e);
     signaler();
+}
+
+bool Dossier::existe(const char* nom) const {
+    struct stat s {};
+    return ::fstatat(fd_, nom, &s, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+qint64 Dossier::taille(const char* nom) const {
+    struct stat s {};
+    if (::fstatat(fd_, nom, &s, AT_SYMLINK_NOFOLLOW) != 0) return -1;
+    return static_cast<qint64>(s.st_size);
+}
+
+void Dossier::marquer(const char* nom) {
+    const int fd = ::openat(fd_, nom, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == EEXIST) return;
+        echec(QStringLiteral("Impossible de créer un fichier dans"), chemin_, errno);
+    }
+    ::close(fd);
+    if (enregistrement()) noter(OperationFichier::Creation, chemin_ + QFile::decodeName(nom));
+    signaler();
+}
+
+void Dossier::effacer(const char* nom) {
+    if (::unlinkat(fd_, nom, 0) == 0) {
+        if (enregistrement()) noter(OperationFichier::Effacement, chemin_ + QFile::decodeName(nom));
+        return signaler();
+    }
+    if (errno != ENOENT)
+        echec(QStringLiteral("Impossible de supprimer"), chemin_ + QFile::decodeName(nom), errno);
+}
+
+void Dossier::synchroniserFichier(const char* nom) {
+    Descripteur f(::openat(fd_, nom, O_RDONLY | O_CLOEXEC));
+    if (f.get() < 0)
+        echec(QStringLiteral("Impossible de lire"), chemin_ + QFile::decodeName(nom), errno);
+    if (::fsync(f.get()) != 0 && errno != EINVAL)
+        echec(QStringLiteral("Impossible d'écrire"), chemin_ + QFile::decodeName(nom), errno);
+    if (enregistrement()) noter(OperationFichier::SynchroDonnees, chemin_ + QFile::decodeName(nom));
+}
+
+bool disqueFat(const QString& dossier) {
+    if (simulationFat()) return true;
+    struct statfs s {};
+    if (::statfs(natif(dossier).c_str(), &s) != 0) return false;
+    switch (static_cast<unsigned long>(s.f_type)) {
+        case 0x4d44UL:      // FAT12/16/32 (vfat, msdos)
+        case 0x2011bab0UL:  // exFAT
+        case 0x65735546UL:  // FUSE: fusefat, exfat-fuse and others
+            return true;
+        default:
+            return false;
+    }
+}
+
+void simulerDisqueFat(bool oui) {
+    simulationFat() = oui;
 }
 
 void renommer(const QString& source, const QString& destination) {
@@ -281,48 +311,6 @@ void renommer(const QString& source, const QString& destination) {
         echec(QStringLiteral("Impossible d'écrire"), destination, errno);
     noter(OperationFichier::Renommage, source, destination);
     signaler();
-}
-
-void ajouterNom(const QString& source, const QString& destination) {
-    if (::link(natif(source).c_str(), natif(destination).c_str()) == 0) {
-        noter(OperationFichier::Lien, source, destination);
-        return signaler();
-    }
-    if (errno == EEXIST || liensRefuses(errno)) return lierAtomique(source, destination);
-    echec(QStringLiteral("Impossible de déplacer"), source, errno);
-}
-
-bool echangerSiPossible(const QString& a, const QString& b) {
-    if (::renameat2(AT_FDCWD, natif(a).c_str(), AT_FDCWD, natif(b).c_str(), RENAME_EXCHANGE) == 0) {
-        noter(OperationFichier::Echange, a, b);
-        signaler();
-        return true;
-    }
-    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return false;
-    echec(QStringLiteral("Impossible d'échanger"), a, errno);
-}
-
-void echangerAtomique(const QString& a, const QString& b) {
-    if (echangerSiPossible(a, b)) return;
-    // No atomic exchange here (FAT sticks): a's content waits under a name that the next
-    // opening of the folder puts back (nettoyerTemporaires), so that an interruption leaves
-    // the pair as it was or swapped, never a lost file.
-    const qsizetype i = a.lastIndexOf(QLatin1Char('/'));
-    const QString sauvegarde =
-        dossierDe(a) + QLatin1String(kPrefixeEchange) + (i < 0 ? a : a.mid(i + 1));
-    lierAtomique(a, sauvegarde);
-    try {
-        lierAtomique(b, a);
-    } catch (...) {
-        ::unlink(natif(sauvegarde).c_str());
-        throw;
-    }
-    if (::rename(natif(sauvegarde).c_str(), natif(b).c_str()) != 0) {
-        const int e = errno;
-        ::rename(natif(sauvegarde).c_str(), natif(a).c_str());  // a gets its own content back
-        echec(QStringLiteral("Impossible d'échanger"), b, e);
-    }
-    noter(OperationFichier::Renommage, sauvegarde, b);
 }
 
 void verifierEcriture(const QString& dossier) {

@@ -12,7 +12,8 @@ namespace vp {
 // one of its files. Each operation raises Erreur with the reason when it fails.
 
 inline constexpr char kPrefixeTemporaire[] = ".voltiplume-";
-// Where a swap without an atomic exchange keeps the first file's content meanwhile.
+// Where the swaps of earlier versions, on disks without the atomic exchange, kept the first
+// file's content meanwhile; nettoyerTemporaires still puts such a file back.
 inline constexpr char kPrefixeEchange[] = ".voltiplume-echange-";
 
 // Writes `octets` into a temporary file, flushes it to disk, then renames it over `chemin`.
@@ -23,30 +24,6 @@ void ecrireAtomique(const QString& chemin, const QByteArray& octets);
 // `surDisque` false skips the flush to disk, for bulk copies whose source stays anyway.
 void copierAtomique(const QString& source, const QString& destination, bool surDisque = true);
 
-// Gives `source`'s file the further name `destination` (hard link to a temporary name, then
-// rename over the destination): no byte is copied and the source name stays. Where the file
-// system refuses hard links, a real copy is made instead.
-void lierAtomique(const QString& source, const QString& destination);
-
-// A folder whose files are linked by their bare names, for the long runs of moves of the frame
-// commands: no path to walk and no name to make for each move.
-class DossierOuvert {
-public:
-    // Raises Erreur with the reason when the folder cannot be opened.
-    explicit DossierOuvert(const QString& chemin);
-    ~DossierOuvert();
-    DossierOuvert(const DossierOuvert&) = delete;
-    DossierOuvert& operator=(const DossierOuvert&) = delete;
-
-    // lierAtomique between two names of this folder.
-    void lier(const char* source, const char* destination);
-
-private:
-    QString chemin_;  // with its trailing separator, for the messages
-    int fd_ = -1;
-    char temporaire_[48];
-};
-
 // Renames `source` over `destination` in one atomic step.
 void renommer(const QString& source, const QString& destination);
 
@@ -54,17 +31,45 @@ void renommer(const QString& source, const QString& destination);
 // temporary names nettoyerTemporaires removes.
 QString nomTemporaire(const QString& chemin);
 
-// Gives `source`'s file the name `destination`, which does not exist yet (one link, or the
-// same as lierAtomique when it does exist after all).
-void ajouterNom(const QString& source, const QString& destination);
+// A folder whose files the frame commands rename by their names relative to it (a frame, or a
+// file of one of its subfolders): no path to walk for each of the thousands of moves of a long
+// film, and no file ever replaced by a move.
+class Dossier {
+public:
+    // Raises Erreur with the reason when the folder cannot be opened.
+    explicit Dossier(const QString& chemin);
+    ~Dossier();
+    Dossier(const Dossier&) = delete;
+    Dossier& operator=(const Dossier&) = delete;
 
-// Swaps the files of two names in one atomic step; false, with nothing changed, where the file
-// system cannot (FAT sticks).
-bool echangerSiPossible(const QString& a, const QString& b);
+    const QString& chemin() const { return chemin_; }  // with its trailing separator
+    // Gives the file `source` the name `destination`, which must be free: a move onto an
+    // existing name is refused (Erreur), never a file lost.
+    void deplacer(const char* source, const char* destination);
+    bool existe(const char* nom) const;
+    // Size of the file in bytes, -1 when there is none.
+    qint64 taille(const char* nom) const;
+    // An empty file that marks a step of a command; nothing when it is there already.
+    void marquer(const char* nom);
+    // Deletes the file; one that is already gone is not an error.
+    void effacer(const char* nom);
+    // Flushes the file itself: on a FAT disk its size and first cluster live in its entry of
+    // the folder, which only the file's own flush writes after a rename.
+    void synchroniserFichier(const char* nom);
 
-// Swaps the contents of two names in one atomic step where the file system can; otherwise
-// through a temporary name in the same folder.
-void echangerAtomique(const QString& a, const QString& b);
+private:
+    QString chemin_;
+    int fd_ = -1;
+};
+
+// True when the folder lies on a disk that keeps a renamed file's size in the file's folder entry,
+// so that a renamed file must be flushed itself before its folder: FAT and exFAT sticks, and
+// disks served by a user-space driver, which may be one of them.
+bool disqueFat(const QString& dossier);
+
+// For the tests: every folder is taken for one on a FAT stick (no shared copy, a renamed file
+// flushed itself before its folder).
+void simulerDisqueFat(bool oui);
 
 // Raises Erreur with the reason when no file can be created in the folder `dossier`.
 void verifierEcriture(const QString& dossier);

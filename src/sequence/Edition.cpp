@@ -1,6 +1,7 @@
 #include "Edition.h"
 
 #include <QApplication>
+#include <optional>
 
 #include "platform/Curseur.h"
 #include "platform/Dialogues.h"
@@ -45,29 +46,6 @@ private:
     qint64 maximum_, travail_, fait_ = 0, pas_ = 0;
 };
 
-// Inserts the n prepared frames in order, frame j after position(j) of the film as it then
-// stands. When one fails, those already inserted are taken out again, the highest first.
-template <typename Position>
-void insererTout(const ProjetCourant& p, ImagesPreparees& preparees, qint32 n, Position&& position,
-                 ProgressionEtalee& pas) {
-    qint32 j = 0;
-    try {
-        for (; j < n; ++j)
-            preparees.inserer(j, position(j), j, [&] { pas(); });
-    } catch (...) {
-        ProjetCourant film = p;
-        for (film.nbImages = p.nbImages + j; j > 0; --film.nbImages) {
-            --j;
-            try {
-                fermerEspace(film, position(j) + 2, 1);
-            } catch (...) {
-                break;  // the first error is the one to report; the film stays in order
-            }
-        }
-        throw;
-    }
-}
-
 template <typename Travail>
 void avecReprise(ProjetCourant& p, VueSequence& vue, Travail&& travail) {
     CurseurOccupe curseur;
@@ -84,24 +62,78 @@ void avecReprise(ProjetCourant& p, VueSequence& vue, Travail&& travail) {
     }
 }
 
+// Runs the command `e` as a step of the project's history, with a progress bar of `maximum`
+// steps spread over its work (none when 0), then refreshes the strip.
+void executerEtape(ProjetCourant& p, VueSequence& vue, const Etape& e,
+                   const Historique::Ecrivain& ecrire, int maximum) {
+    std::optional<Progression> progression;
+    std::optional<ProgressionEtalee> pas;
+    if (maximum > 0) {
+        progression.emplace(vue, maximum);
+        pas.emplace(*progression, maximum, Historique::travail(e));
+    }
+    historiqueDe(p).executer(e, ecrire,
+                             pas ? Historique::Pas([&] { (*pas)(); }) : Historique::Pas(),
+                             [&](const EtatFilm& f) { appliquerEtat(p, f); });
+    if (progression) progression->completer();
+    vue.rafraichirBande();
+}
+
+Etape etape(const ProjetCourant& p, TypeCommande type) {
+    Etape e;
+    e.type = type;
+    e.avant = etatDe(p);
+    e.apres = e.avant;
+    return e;
+}
+
+Historique::Ecrivain copiesDe(const ProjetCourant& p, qint32 premiere) {
+    return [&p, premiere](qint32 k, const QString& chemin) {
+        copierAtomique(cheminImage(p, premiere + k), chemin);
+    };
+}
+
+QString rejouer(ProjetCourant& p, VueSequence& vue, bool defaire) {
+    if (!verifierProjet(p)) return {};
+    Historique& h = historiqueDe(p);
+    if (defaire ? !h.peutAnnuler() : !h.peutRetablir()) return {};
+    QString texte;
+    avecReprise(p, vue, [&] {
+        const Etape& suivante = defaire ? h.aAnnuler() : h.aRetablir();
+        constexpr int kPas = 100;
+        Progression progression(vue, kPas);
+        ProgressionEtalee pas(progression, kPas, Historique::travail(suivante));
+        const auto appliquer = [&](const EtatFilm& f) { appliquerEtat(p, f); };
+        const Etape e =
+            defaire ? h.annuler([&] { pas(); }, appliquer) : h.retablir([&] { pas(); }, appliquer);
+        progression.completer();
+        texte = libelle(e) + (defaire ? QStringLiteral(" annulée.") : QStringLiteral(" rétablie."));
+        vue.rafraichirBande();
+    });
+    return texte;
+}
+
 }  // namespace
 
 void dupliquerImageCourante(ProjetCourant& p, VueSequence& vue) {
     if (!filmPret(p)) return;
     avecReprise(p, vue, [&] {
-        const QString source = cheminImage(p, p.imageCourante);
-        insererImage(p, vue, [&](const QString& chemin) { copierAtomique(source, chemin); });
+        Etape e = etape(p, TypeCommande::CopieImage);
+        e.position = p.imageCourante;
+        e.apres.nbImages += 1;
+        e.apres.imageCourante += 1;
+        executerEtape(p, vue, e, copiesDe(p, p.imageCourante), 0);
     });
 }
 
 void supprimerImageCourante(ProjetCourant& p, VueSequence& vue) {
     if (!filmPret(p)) return;
     avecReprise(p, vue, [&] {
-        fermerEspace(p, p.imageCourante + 1, 1);
-        synchroniserDossier(p.dossierProjet());
-        p.nbImages -= 1;
-        if (p.imageCourante >= p.nbImages) p.imageCourante = p.nbImages - 1;
-        vue.rafraichirBande();
+        Etape e = etape(p, TypeCommande::SuppressionImage);
+        e.debut = e.fin = p.imageCourante;
+        e.apres.nbImages -= 1;
+        e.apres.imageCourante = std::min(p.imageCourante, e.apres.nbImages - 1);
+        executerEtape(p, vue, e, {}, 0);
     });
 }
 
@@ -112,27 +144,17 @@ void copierSelection(ProjetCourant& p, VueSequence& vue) {
         return;
     }
     avecReprise(p, vue, [&] {
-        const qint32 courante = p.imageCourante;
         const qint32 longueur = p.selFin - p.selDebut + 1;
-        const qint32 apres = p.nbImages - 1 - courante;
-        Progression progression(vue, apres + longueur);
-        // The bar shows the copies and the moves of the frames after the current one, which
-        // make room for the copies one slot at a time.
-        ProgressionEtalee pas(progression, apres + longueur,
-                              longueur + static_cast<qint64>(longueur) * apres);
-        ImagesPreparees copies(p);
-        for (qint32 j = 0; j < longueur; ++j) {
-            copierAtomique(cheminImage(p, p.selDebut + j), copies.nouvelle());
-            pas();
-        }
-        insererTout(
-            p, copies, longueur, [&](qint32 j) { return courante + j; }, pas);
-        synchroniserDossier(p.dossierProjet());
-        progression.completer();
-        p.nbImages += longueur;
-        p.selDebut = courante + 1;
-        p.selFin = courante + longueur;
-        vue.rafraichirBande();
+        Etape e = etape(p, TypeCommande::CopieSelection);
+        e.position = p.imageCourante;
+        e.debut = p.selDebut;
+        e.fin = p.selFin;
+        e.apres.nbImages += longueur;
+        e.apres.selDebut = p.imageCourante + 1;
+        e.apres.selFin = p.imageCourante + longueur;
+        // One step of the bar per frame after the current one and per copy.
+        executerEtape(p, vue, e, copiesDe(p, p.selDebut),
+                      (p.nbImages - 1 - p.imageCourante) + longueur);
     });
 }
 
@@ -140,43 +162,23 @@ void inverserSelection(ProjetCourant& p, VueSequence& vue) {
     if (!filmPret(p) || !selectionPrete(p, vue)) return;
     if (p.selDebut == p.selFin) return;
     avecReprise(p, vue, [&] {
-        Progression progression(vue, (p.selFin - p.selDebut + 1) / 2);
-        for (qint32 i = p.selDebut, j = p.selFin; j > i; ++i, --j) {
-            echangerAtomique(cheminImage(p, i), cheminImage(p, j));
-            progression.avancer();
-        }
-        synchroniserDossier(p.dossierProjet());
-        progression.completer();
-        vue.rafraichirBande();
+        Etape e = etape(p, TypeCommande::InversionSelection);
+        e.debut = p.selDebut;
+        e.fin = p.selFin;
+        executerEtape(p, vue, e, {}, (p.selFin - p.selDebut + 1) / 2);
     });
 }
 
 void doublerSelection(ProjetCourant& p, VueSequence& vue) {
     if (!filmPret(p) || !selectionPrete(p, vue)) return;
     avecReprise(p, vue, [&] {
-        const qint32 debut = p.selDebut;
-        const qint32 fin = p.selFin;
-        const qint32 longueur = fin - debut + 1;
-        Progression progression(vue, longueur);
-        // Each copy goes right after its frame, from the first frame of the selection up: the
-        // frames after it move up one slot each time.
-        qint64 deplacements = 0;
-        for (qint32 j = 0; j < longueur; ++j)
-            deplacements += p.nbImages - 1 - (debut + j);
-        ProgressionEtalee pas(progression, longueur, longueur + deplacements);
-        ImagesPreparees copies(p);
-        for (qint32 j = 0; j < longueur; ++j) {
-            copierAtomique(cheminImage(p, debut + j), copies.nouvelle());
-            pas();
-        }
-        // Frame debut + j stands at debut + 2j once the j frames before it are doubled.
-        insererTout(
-            p, copies, longueur, [&](qint32 j) { return debut + 2 * j; }, pas);
-        synchroniserDossier(p.dossierProjet());
-        progression.completer();
-        p.nbImages += longueur;
-        p.selFin = 2 * fin - debut + 1;
-        vue.rafraichirBande();
+        const qint32 longueur = p.selFin - p.selDebut + 1;
+        Etape e = etape(p, TypeCommande::DuplicationSelection);
+        e.debut = p.selDebut;
+        e.fin = p.selFin;
+        e.apres.nbImages += longueur;
+        e.apres.selFin = 2 * p.selFin - p.selDebut + 1;
+        executerEtape(p, vue, e, copiesDe(p, p.selDebut), longueur);
     });
 }
 
@@ -184,14 +186,23 @@ void supprimerSelection(ProjetCourant& p, VueSequence& vue) {
     if (!filmPret(p) || !selectionPrete(p, vue)) return;
     avecReprise(p, vue, [&] {
         const qint32 longueur = p.selFin - p.selDebut + 1;
-        fermerEspace(p, p.selFin + 1, longueur);
-        synchroniserDossier(p.dossierProjet());
-        p.nbImages -= longueur;
-        p.imageCourante = p.nbImages == 0 ? -1 : std::max(p.selDebut - 1, 0);
-        p.selDebut = -1;
-        p.selFin = -1;
-        vue.rafraichirBande();
+        Etape e = etape(p, TypeCommande::SuppressionSelection);
+        e.debut = p.selDebut;
+        e.fin = p.selFin;
+        e.apres.nbImages -= longueur;
+        e.apres.imageCourante = e.apres.nbImages == 0 ? -1 : std::max(p.selDebut - 1, 0);
+        e.apres.selDebut = -1;
+        e.apres.selFin = -1;
+        executerEtape(p, vue, e, {}, 0);
     });
+}
+
+QString annulerCommande(ProjetCourant& p, VueSequence& vue) {
+    return rejouer(p, vue, true);
+}
+
+QString retablirCommande(ProjetCourant& p, VueSequence& vue) {
+    return rejouer(p, vue, false);
 }
 
 }  // namespace vp

@@ -4,9 +4,12 @@
 #include <QString>
 #include <QtGlobal>
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 namespace vp {
+
+class Historique;
 
 // The current project: one record owned by the main window, read and written by the commands.
 struct ProjetCourant {
@@ -25,6 +28,8 @@ struct ProjetCourant {
     bool dialogueOk = false;
     QImage bmpTravail1;  // the current frame at 320 x 240, for the onion skin
     QImage bmpTravail2;  // the last camera picture at 320 x 240
+    // The history of the project's frame commands (Historique.h); null until it is opened.
+    std::shared_ptr<Historique> historique;
 
     // The project folder, without a trailing separator.
     QString dossierProjet() const { return repProjets + nomDossier; }

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "Historique.h"
 #include "Projet.h"
 
 namespace vp {
@@ -42,55 +43,22 @@ QString cheminImage(const ProjetCourant& p, qint32 i);
 // Number of consecutive frame files from index 0.
 qint32 compterImages(const ProjetCourant& p);
 
-// Frame a copied onto frame b: a real copy, written atomically.
-void copierImage(const ProjetCourant& p, qint32 a, qint32 b);
-// Slot b becomes a new name of frame a's file in one atomic step (link, then rename over b); no
-// byte is copied and slot a keeps its name until the caller replaces or deletes it.
-void deplacerImage(const ProjetCourant& p, qint32 a, qint32 b);
-void effacerImage(const ProjetCourant& p, qint32 i);
-
 using Avancement = std::function<void()>;
 
-// The moves below go one slot at a time, so that a kill at any instant leaves the film in order:
-// as it was, as it will be, or in between with at most one frame shown twice in a row.
+// The project's history of frame commands, opened (and an interrupted command finished) the first
+// time a command needs it, and again when the record names another project folder.
+Historique& historiqueDe(ProjetCourant& p);
 
-// Frames position+1 .. nbImages-1 move up by one slot, highest first; slot position+1 is then a
-// second name of the frame above it, for the caller to replace. Nothing moves when position is
-// the last frame. `apresChaque` runs after each frame moved. When a move fails, the frames
-// already moved go back down before the error is raised.
-void ouvrirEspace(const ProjetCourant& p, qint32 position, const Avancement& apresChaque = {});
-
-// Removes frames q-n .. q-1, the highest first: for each, the frames after it move down by one
-// slot (lowest first) and the last name goes. The caller subtracts n from nbImages.
-void fermerEspace(const ProjetCourant& p, qint32 q, qint32 n, const Avancement& apresChaque = {});
-
-// Frames written ahead of their insertion, under hidden names of the project folder: a command
-// that cannot write them all has not changed the film. Those not inserted are removed with it.
-class ImagesPreparees {
-public:
-    explicit ImagesPreparees(const ProjetCourant& p) : p_(p) {}
-    ~ImagesPreparees();
-    ImagesPreparees(const ImagesPreparees&) = delete;
-    ImagesPreparees& operator=(const ImagesPreparees&) = delete;
-
-    // A new hidden name, for a frame about to be written.
-    QString nouvelle();
-    // Prepared frame j (in the order of nouvelle()) becomes frame position+1 of a film that
-    // counts p.nbImages + `dejaInserees` frames: the later frames move up by one slot, then
-    // the prepared file is renamed into the slot freed.
-    void inserer(qint32 j, qint32 position, qint32 dejaInserees,
-                 const Avancement& apresChaque = {});
-
-private:
-    const ProjetCourant& p_;
-    QStringList noms_;
-};
+// The part of the record a frame command changes, and the record set from it.
+EtatFilm etatDe(const ProjetCourant& p);
+void appliquerEtat(ProjetCourant& p, const EtatFilm& f);
 
 // Writes one frame file at the path it is given; raises Erreur when it cannot.
 using EcrivainImage = std::function<void(const QString& chemin)>;
 
 // One new frame after the current frame, which it becomes; count and strip updated. The writer
-// stores the frame under a hidden name first: when it fails, no frame has moved.
+// stores the frame under a hidden name first: when it fails, no frame has moved. The picture is
+// a step of the history, which can undo it.
 void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecrivain);
 
 // After a command failed part-way: the count is taken again from the disk and the current

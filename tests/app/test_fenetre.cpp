@@ -27,7 +27,8 @@ TEST_F(Programme, BarreDeMenusAvecSesLibelles) {
         lignes,
         (QStringList{
             "Projets | Nouveau | Ouvrir | Dupliquer | Quitter",
-            "Vidéo | Ajouter/Insérer l'image de la webcam | Dupliquer l'image sélectionnée | "
+            "Vidéo | Annuler | Rétablir | Ajouter/Insérer l'image de la webcam | "
+            "Dupliquer l'image sélectionnée | "
             "Supprimer l'image sélectionnée | Créer la vidéo | Revoir la vidéo | Copier la vidéo",
             "Audio | Enregistrer la bande-son | Ré-écouter la bande-son | Importer la bande-son | "
             "Copier la bande-son",
@@ -84,13 +85,15 @@ TEST_F(Programme, LigneDAide) {
         {f->boutonEditeur, " Ouvrir le film avec VirtualDub."},
         {f->boutonPhoto, " Ajouter/insérer l'image de la caméra."},
         {f->boutonDoublerImage, " Doubler l'image sélectionnée."},
-        {f->boutonSupprimerImage, " Supprimer l'image sélectionnée (action irréversible)."},
+        {f->boutonSupprimerImage, " Supprimer l'image sélectionnée."},
         {f->boutonApercu, " Aperçu de la vidéo."},
         {f->bandeFilm->vignettes[0], " Cliquer pour centrer l'image."},
         {f->bandeFilm->vignettes[4], " Cliquer pour centrer l'image."},
         {f->boutonMarquerDebut, " Marquer le départ de la sélection."},
         {f->boutonMarquerFin, " Marquer la fin de la sélection."},
-        {f->boutonSupprimerSelection, " Supprimer la sélection (action irréversible)."},
+        {f->boutonSupprimerSelection, " Supprimer la sélection."},
+        {f->boutonAnnuler, " Annuler la dernière commande sur les images (Ctrl+Z)."},
+        {f->boutonRetablir, " Rétablir la commande annulée (Ctrl+Y)."},
         {f->boutonAnnulerSelection, " Annuler la sélection."},
         {f->boutonCopierSelection, " Copier la sélection après l'image."},
         {f->boutonInverserSelection, " Inverser la sélection."},

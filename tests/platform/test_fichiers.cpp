@@ -59,7 +59,7 @@ TEST(BoiteErreur, PointFinalSelonLeDernierCaractere) {
     EXPECT_EQ(texteBoiteErreur(""), "");
 }
 
-TEST(FichiersSurs, EcritureCopieLienEchange) {
+TEST(FichiersSurs, EcritureCopieDeplacement) {
     test::DossierTest d;
     const QString a = d.chemin() + "a", b = d.chemin() + "b", c = d.chemin() + "c";
     ecrireAtomique(a, "AAAA");
@@ -75,18 +75,17 @@ TEST(FichiersSurs, EcritureCopieLienEchange) {
     EXPECT_EQ(nombreDeNoms(a), 1);
     EXPECT_EQ(nombreDeNoms(c), 1);
 
-    // A move by link gives the file a second name and copies nothing.
-    const ino_t ancienC = inode(c);
-    lierAtomique(b, c);
-    EXPECT_EQ(lire(c), "BB");
-    EXPECT_EQ(inode(b), inode(c));
-    EXPECT_EQ(nombreDeNoms(b), 2);
-    EXPECT_NE(inode(c), ancienC);
-
-    // The exchange swaps the two names' contents.
-    echangerAtomique(a, b);
-    EXPECT_EQ(lire(a), "BB");
-    EXPECT_EQ(lire(b), "AAAA");
+    // A move gives the file its new name and copies nothing; it never takes a name in use, which
+    // would lose that file.
+    Dossier dossier(d.chemin());
+    const ino_t ancienB = inode(b);
+    dossier.deplacer("b", "d");
+    EXPECT_EQ(inode(d.chemin() + "d"), ancienB);
+    EXPECT_FALSE(QFile::exists(b));
+    EXPECT_THROW(dossier.deplacer("d", "c"), Erreur);
+    EXPECT_EQ(lire(c), "AAAA");
+    EXPECT_EQ(lire(d.chemin() + "d"), "BB");
+    EXPECT_THROW(dossier.deplacer("absent", "x"), Erreur);
     EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
 
     effacerFichier(a);
@@ -98,7 +97,6 @@ TEST(FichiersSurs, EcritureCopieLienEchange) {
 TEST(FichiersSurs, EchecsNommentLeFichierEtNeLaissentRien) {
     test::DossierTest d;
     EXPECT_THROW(copierAtomique(d.chemin() + "absent", d.chemin() + "x"), Erreur);
-    EXPECT_THROW(lierAtomique(d.chemin() + "absent", d.chemin() + "x"), Erreur);
     try {
         ecrireAtomique(d.chemin() + "pas/la", "x");
         FAIL();
@@ -110,31 +108,11 @@ TEST(FichiersSurs, EchecsNommentLeFichierEtNeLaissentRien) {
     EXPECT_EQ(raisonSysteme(ENOSPC), QStringLiteral("le disque est plein"));
 }
 
-TEST(FichiersSurs, DeplacementsParLesNomsDuDossier) {
-    test::DossierTest d;
-    ecrire(d.chemin() + "a", "A");
-    ecrire(d.chemin() + "b", "B");
-    DossierOuvert dossier(d.chemin());
-    dossier.lier("a", "b");
-    EXPECT_EQ(lire(d.chemin() + "b"), "A");
-    EXPECT_EQ(inode(d.chemin() + "a"), inode(d.chemin() + "b"));
-    EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
-    // A leftover under this process's name for moves: the slower way, the same result.
-    const QString reste = d.chemin() + QStringLiteral(".voltiplume-l%1.tmp").arg(::getpid());
-    ecrire(reste, "reste");
-    ecrire(d.chemin() + "c", "C");
-    dossier.lier("c", "b");
-    EXPECT_EQ(lire(d.chemin() + "b"), "C");
-    EXPECT_EQ(lire(reste), "reste");
-    EXPECT_THROW(dossier.lier("absent", "x"), Erreur);
-    EXPECT_THROW(DossierOuvert(d.chemin() + "absent"), Erreur);
-}
-
 TEST(FichiersSurs, NettoyageDesTemporairesLaissesParUneInterruption) {
     test::DossierTest d;
     ecrire(d.chemin() + ".voltiplume-abc.tmp", "reste");
     ecrire(d.chemin() + "image_00000.bmp", "garde");
-    // A swap without atomic exchange killed after its second step: both names hold B, A waits.
+    // A swap of an earlier version, killed after its second step: both names hold B, A waits.
     ecrire(d.chemin() + "image_00001.bmp", "B");
     ecrire(d.chemin() + "image_00002.bmp", "B");
     ecrire(d.chemin() + ".voltiplume-echange-image_00001.bmp", "A");

@@ -1,8 +1,7 @@
 #pragma once
 
-// What a kill during a frame command may leave: the film before it, the film after it, or a
-// film in between in which every frame keeps its order and at most one frame shows twice in a
-// row more than it should. Films are lists of frame numbers.
+// What a kill or a power cut during a frame command may leave, once the project is opened again:
+// the film before it or the film after it, frame for frame. Films are lists of frame numbers.
 
 #include <QList>
 #include <QString>
@@ -21,7 +20,7 @@ struct Commande {
 // The film `avant` becomes through `c`.
 Film filmApres(const Film& avant, const Commande& c);
 
-// True when a kill during `c`, run on `avant`, may leave `etat`.
+// True when a kill during `c`, run on `avant`, may leave `etat` (once opened).
 bool etatPermis(const Film& avant, const Commande& c, const Film& etat);
 
 QString texte(const Film& film);

@@ -1,8 +1,9 @@
 // The child of the crash test. It waits for orders on its standard input, one line each,
 // "<seed> <command> <K>", and for each forks a worker that opens the project as the program
-// opens it, then runs that kind of frame command over and over on it, with random frames and
-// selections, until it is killed. Before each command the worker writes to the journal the
-// command and the film as it stands; after it, "ok". With a step number K other than 0 the
+// opens it, then runs that kind of frame command (or undo, or redo) over and over on it, with
+// random frames and selections, until it is killed. Before each command the worker writes to its
+// log the command, the id of the history step it runs and the film as it stands; after it, "ok"
+// and the film then. With a step number K other than 0 the
 // worker kills itself right after the K-th change of a file name, so that the parent can stop
 // it at every instant of a command, whatever the machine's load. On its standard output the
 // child writes "pret <pid>" once a worker may be killed, and "fin <status>" once it is dead.
@@ -33,12 +34,20 @@ using namespace vp;
 
 namespace {
 
-const char* const kNoms[] = {"photo",       "doubler",    "supprimer",   "copierSel",
-                             "inverserSel", "doublerSel", "supprimerSel"};
+const char* const kNoms[] = {"photo",      "doubler",      "supprimer", "copierSel", "inverserSel",
+                             "doublerSel", "supprimerSel", "annuler",   "retablir"};
 
 void dire(const std::string& ligne) {
     const std::string texte = ligne + "\n";
     [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, texte.data(), texte.size());
+}
+
+QString filmActuel(const ProjetCourant& p) {
+    QString film;
+    for (qint32 i = 0; i < p.nbImages; ++i)
+        film += (i ? QStringLiteral(",") : QString()) +
+                QString::number(test::identiteRapide(cheminImage(p, i)));
+    return film.isEmpty() ? QStringLiteral("-") : film;
 }
 
 [[noreturn]] void travailler(ProjetCourant p, const char* cheminJournal, quint32 graine,
@@ -46,13 +55,19 @@ void dire(const std::string& ligne) {
     std::FILE* journal = std::fopen(cheminJournal, "w");
     if (!journal) ::_exit(2);
     QRandomGenerator hasard(graine);
-    // Opening the project.
-    nettoyerTemporaires(p.dossierProjet());
+    // Opening the project, as the program does.
+    p.historique = std::make_shared<Historique>(p.dossierProjet());
+    p.historique->ouvrir();
+    Historique& historique = *p.historique;
     p.nbImages = compterImages(p);
     p.imageCourante = p.nbImages - 1;
+    // New pictures get numbers no frame of the film or of the history has.
     int prochaineId = 1;
     for (qint32 i = 0; i < p.nbImages; ++i)
         prochaineId = std::max(prochaineId, test::identiteFichier(cheminImage(p, i)) + 1);
+    const QDir gardees(p.dossierProjet() + QLatin1Char('/') + QLatin1String(kDossierHistorique));
+    for (const QString& nom : gardees.entryList({QStringLiteral("e*.bmp")}, QDir::Files))
+        prochaineId = std::max(prochaineId, test::identiteFichier(gardees.filePath(nom)) + 1);
     test::VueFactice vue;
     long pas = 0;
     if (pasFatal > 0)
@@ -77,15 +92,17 @@ void dire(const std::string& ligne) {
         if (commande == 3 && p.selDebut <= p.imageCourante &&
             p.imageCourante < std::min(p.selFin, p.nbImages - 1))
             p.imageCourante = p.selDebut - 1 < 0 ? p.nbImages - 1 : p.selDebut - 1;
+        // Nothing to redo: undo; nothing to undo: a picture.
+        if (commande == 8 && !historique.peutRetablir()) commande = 7;
+        if (commande == 7 && !historique.peutAnnuler()) commande = 0;
+        const qint64 etape = commande == 7   ? historique.aAnnuler().id
+                             : commande == 8 ? historique.aRetablir().id
+                                             : historique.journal().suivant;
 
-        QString film;
-        for (qint32 i = 0; i < p.nbImages; ++i)
-            film += (i ? QStringLiteral(",") : QString()) +
-                    QString::number(test::identiteRapide(cheminImage(p, i)));
         const int id = prochaineId++;
-        std::fprintf(journal, "cmd %s %d %d %d %d %s\n", kNoms[commande], p.imageCourante,
-                     p.selDebut, p.selFin, id,
-                     qPrintable(film.isEmpty() ? QStringLiteral("-") : film));
+        std::fprintf(journal, "cmd %s %d %d %d %d %lld %s\n", kNoms[commande], p.imageCourante,
+                     p.selDebut, p.selFin, id, static_cast<long long>(etape),
+                     qPrintable(filmActuel(p)));
         std::fflush(journal);
         switch (commande) {
             case 0:
@@ -111,8 +128,14 @@ void dire(const std::string& ligne) {
             case 6:
                 supprimerSelection(p, vue);
                 break;
+            case 7:
+                annulerCommande(p, vue);
+                break;
+            case 8:
+                retablirCommande(p, vue);
+                break;
         }
-        std::fprintf(journal, "ok\n");
+        std::fprintf(journal, "ok %s\n", qPrintable(filmActuel(p)));
         std::fflush(journal);
     }
 }

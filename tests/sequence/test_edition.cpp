@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include "Ordre.h"
@@ -28,6 +30,7 @@ protected:
         p.nomDossier = "film";
         p.titreProjet = "Film";
         QDir(p.dossierProjet()).removeRecursively();
+        p.historique.reset();
         test::ecrireFilm(p.dossierProjet(), lettres);
         p.nbImages = static_cast<qint32>(lettres.size());
         p.imageCourante = courante;
@@ -239,9 +242,26 @@ TEST_F(Edition, EchecEnCoursDeRouteNePerdRien) {
     EXPECT_GE(vue.rafraichissements, 1);
 }
 
-TEST_F(Edition, ChaqueEtatEnRouteGardeLOrdre) {
-    // The film is read after every change of a name: each of these states is one a kill may
-    // leave, and each must keep the frames in order.
+namespace {
+
+void copierArbre(const QString& source, const QString& cible) {
+    QDir().mkpath(cible);
+    const QDir d(source);
+    for (const QFileInfo& f :
+         d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (f.isDir())
+            copierArbre(f.filePath(), cible + "/" + f.fileName());
+        else
+            QFile::copy(f.filePath(), cible + "/" + f.fileName());
+    }
+}
+
+}  // namespace
+
+TEST_F(Edition, ChaqueEtatEnRouteRouvreLeFilmAvantOuApres) {
+    // After every change of a name, the project is copied as a kill there would leave it and
+    // opened: the opening finishes or undoes the command, and the film is the one before it or
+    // the one after it, frame for frame.
     struct Cas {
         const char* nom;
         qint32 courante, debut, fin;
@@ -255,20 +275,32 @@ TEST_F(Edition, ChaqueEtatEnRouteGardeLOrdre) {
         {"doublerSel", 6, 0, 7},   {"supprimerSel", 0, 1, 3}, {"supprimerSel", 5, 5, 7},
         {"supprimerSel", 2, 0, 7},
     };
-    auto nombres = [this] {
+    auto nombres = [](const QString& lettres) {
         test::Film f;
-        for (QChar l : lettres())
+        for (QChar l : lettres)
             f << l.unicode();
         return f;
     };
+    const QString copie = dossier.chemin() + "copie";
     for (const Cas& c : cas) {
         film("ABCDEFGH", c.courante, c.debut, c.fin);
-        const test::Film avant = nombres();
+        const test::Film avant = nombres(lettres());
         const test::Commande commande{c.nom, c.courante, c.debut, c.fin, 'X'};
         int etats = 0;
+        bool dansLaCopie = false;  // the opening of the copy changes names too
+        const auto rouvrir = [&] {
+            dansLaCopie = true;
+            QDir(copie).removeRecursively();
+            copierArbre(p.dossierProjet(), copie);
+            Historique h(copie);
+            h.ouvrir();
+            dansLaCopie = false;
+            return nombres(test::lireFilm(copie));
+        };
         observerChangements([&] {
+            if (dansLaCopie) return;
             ++etats;
-            const test::Film etat = nombres();
+            const test::Film etat = rouvrir();
             EXPECT_TRUE(test::etatPermis(avant, commande, etat))
                 << c.nom << " " << c.courante << " " << c.debut << ".." << c.fin << " : "
                 << test::texte(etat).toStdString();
@@ -291,7 +323,9 @@ TEST_F(Edition, ChaqueEtatEnRouteGardeLOrdre) {
         else
             supprimerSelection(p, vue);
         observerChangements({});
-        EXPECT_TRUE(test::memeFilm(nombres(), test::filmApres(avant, commande))) << c.nom;
+        const test::Film apres = test::filmApres(avant, commande);
+        EXPECT_TRUE(test::memeFilm(nombres(lettres()), apres)) << c.nom;
+        EXPECT_TRUE(test::memeFilm(rouvrir(), apres)) << c.nom;
         EXPECT_GE(etats, 1) << c.nom;
         verifierPropre();
     }

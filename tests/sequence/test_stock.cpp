@@ -61,39 +61,6 @@ TEST(StockImages, ComptageJusquAuPremierTrou) {
     EXPECT_EQ(compterImages(dix.p), 0);
 }
 
-TEST(StockImages, OuvrirEtFermerUnEspaceUneCaseALaFois) {
-    Film f("ABCDE");
-    int avancees = 0;
-    ouvrirEspace(f.p, 1, [&] { ++avancees; });
-    // C D E now stand at 3 to 5; slot 2 is a second name of C, the only frame shown twice.
-    EXPECT_EQ(f.film(), "ABCCDE");
-    EXPECT_EQ(avancees, 3);
-    f.ecrire(2, 'X');
-    EXPECT_EQ(f.film(), "ABXCDE");
-    EXPECT_TRUE(f.propre());
-
-    // At the last frame nothing moves.
-    Film g("ABC");
-    ouvrirEspace(g.p, 2);
-    EXPECT_EQ(g.film(), "ABC");
-    EXPECT_TRUE(g.propre());
-
-    Film h("ABCDE");
-    fermerEspace(h.p, 2, 1);
-    EXPECT_EQ(h.film(), "ACDE");
-    EXPECT_FALSE(QFile::exists(cheminImage(h.p, 4)));
-    EXPECT_TRUE(h.propre());
-    // At the end of the film: nothing moves, the last n files go.
-    Film i("ABCDE");
-    fermerEspace(i.p, 5, 2);
-    EXPECT_EQ(i.film(), "ABC");
-    EXPECT_TRUE(i.propre());
-    Film j("ABCDEFG");
-    fermerEspace(j.p, 3, 3);
-    EXPECT_EQ(j.film(), "DEFG");
-    EXPECT_TRUE(j.propre());
-}
-
 TEST(StockImages, InsertionDansLeVideAuMilieuEtALaFin) {
     test::VueFactice vue;
     Film f("");
