@@ -160,6 +160,18 @@ DisquePlein::~DisquePlein() {
     std::signal(SIGXFSZ, ancienSignal_);
 }
 
+void copierArbre(const QString& source, const QString& cible) {
+    QDir().mkpath(cible);
+    const QDir d(source);
+    for (const QFileInfo& f :
+         d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (f.isDir())
+            copierArbre(f.filePath(), cible + "/" + f.fileName());
+        else
+            QFile::copy(f.filePath(), cible + "/" + f.fileName());
+    }
+}
+
 QMap<QString, QByteArray> contenuDossier(const QString& dossier) {
     QMap<QString, QByteArray> contenu;
     QDirIterator i(dossier, QDir::Files | QDir::Hidden | QDir::System,

@@ -73,6 +73,10 @@ private:
     void (*ancienSignal_)(int) = nullptr;
 };
 
+// A copy of the folder `source` and everything under it at `cible`, made without the program's
+// file layer (so that the tests watching that layer do not see it).
+void copierArbre(const QString& source, const QString& cible);
+
 // Every file under `dossier` with its bytes, to check that nothing on disk changed.
 QMap<QString, QByteArray> contenuDossier(const QString& dossier);
 

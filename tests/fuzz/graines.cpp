@@ -19,6 +19,7 @@
 #include "platform/Bureau.h"
 #include "platform/FichiersSurs.h"
 #include "platform/Profil.h"
+#include "sequence/Journal.h"
 #include "video/AVIRecorder.h"
 
 namespace {
@@ -102,8 +103,9 @@ QByteArray debut(const QString& chemin, qsizetype octets) {
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const QDir racine(QString::fromLocal8Bit(argv[1]));
-    for (const char* cible : {"fuzz_image", "fuzz_profil", "fuzz_wav", "fuzz_entete_avi",
-                              "fuzz_script", "fuzz_ligne_commande", "fuzz_avi_film"})
+    for (const char* cible :
+         {"fuzz_image", "fuzz_profil", "fuzz_wav", "fuzz_entete_avi", "fuzz_script",
+          "fuzz_ligne_commande", "fuzz_avi_film", "fuzz_journal"})
         racine.mkpath(QLatin1String(cible));
     const QString images = racine.filePath("fuzz_image/");
     vp::ecrireBitmap24(mire(1, 1), images + "un_pixel.bmp");
@@ -165,5 +167,37 @@ int main(int argc, char** argv) {
                        (programme + QChar(u'\0') + QStringLiteral("/s") + QChar(u'\0') +
                         QStringLiteral(R"(C:\a b\"c"\)") + QChar(u'\0'))
                            .toUtf8());
+
+    // Project journals: steps done and undone, one run under way.
+    const QString journaux = racine.filePath("fuzz_journal/");
+    vp::Journal journal;
+    vp::ecrireAtomique(journaux + "vide", vp::ecrireJournal(journal));
+    const auto etape = [](qint64 id, vp::TypeCommande type, qint32 position, qint32 debut,
+                          qint32 fin, vp::EtatFilm avant, vp::EtatFilm apres, bool faite) {
+        vp::Etape e;
+        e.id = id;
+        e.type = type;
+        e.position = position;
+        e.debut = debut;
+        e.fin = fin;
+        e.octets = 921654;
+        e.avant = avant;
+        e.apres = apres;
+        e.faite = faite;
+        return e;
+    };
+    journal.etapes = {
+        etape(1, vp::TypeCommande::Photo, 3, -1, -1, {4, 3, -1, -1}, {5, 4, -1, -1}, true),
+        etape(2, vp::TypeCommande::SuppressionSelection, -1, 1, 2, {5, 4, 1, 2}, {3, 0, -1, -1},
+              true),
+        etape(3, vp::TypeCommande::InversionSelection, -1, 0, 2, {3, 0, 0, 2}, {3, 0, 0, 2}, true),
+        etape(4, vp::TypeCommande::DuplicationSelection, -1, 0, 1, {3, 0, 0, 1}, {5, 0, 0, 3},
+              false),
+        etape(5, vp::TypeCommande::CopieSelection, 2, 0, 1, {5, 0, 0, 3}, {7, 0, 3, 4}, false),
+    };
+    journal.suivant = 6;
+    journal.execution = 12;
+    journal.enCours = vp::Journal::Operation{11, 4, true};
+    vp::ecrireAtomique(journaux + "journal", vp::ecrireJournal(journal));
     return 0;
 }

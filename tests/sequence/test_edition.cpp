@@ -242,22 +242,6 @@ TEST_F(Edition, EchecEnCoursDeRouteNePerdRien) {
     EXPECT_GE(vue.rafraichissements, 1);
 }
 
-namespace {
-
-void copierArbre(const QString& source, const QString& cible) {
-    QDir().mkpath(cible);
-    const QDir d(source);
-    for (const QFileInfo& f :
-         d.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (f.isDir())
-            copierArbre(f.filePath(), cible + "/" + f.fileName());
-        else
-            QFile::copy(f.filePath(), cible + "/" + f.fileName());
-    }
-}
-
-}  // namespace
-
 TEST_F(Edition, ChaqueEtatEnRouteRouvreLeFilmAvantOuApres) {
     // After every change of a name, the project is copied as a kill there would leave it and
     // opened: the opening finishes or undoes the command, and the film is the one before it or
@@ -291,7 +275,7 @@ TEST_F(Edition, ChaqueEtatEnRouteRouvreLeFilmAvantOuApres) {
         const auto rouvrir = [&] {
             dansLaCopie = true;
             QDir(copie).removeRecursively();
-            copierArbre(p.dossierProjet(), copie);
+            test::copierArbre(p.dossierProjet(), copie);
             Historique h(copie);
             h.ouvrir();
             dansLaCopie = false;

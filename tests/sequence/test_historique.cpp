@@ -1,0 +1,236 @@
+// The history's limits and the journal's damage: how many steps and how many kept frames stay,
+// and what opening makes of a journal it cannot trust.
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include "Ordre.h"
+#include "VueFactice.h"
+#include "commun/DialoguesScriptes.h"
+#include "commun/Outils.h"
+#include "platform/Bitmap.h"
+#include "platform/Erreur.h"
+#include "sequence/Edition.h"
+
+using namespace vp;
+
+namespace {
+
+class HistoriqueProjet : public ::testing::Test {
+protected:
+    test::Scenario scenario;
+    test::DossierTest dossier;
+    test::VueFactice vue;
+    ProjetCourant p;
+
+    void SetUp() override {
+        p.repProjets = dossier.chemin();
+        p.nomDossier = "film";
+        p.titreProjet = "Film";
+    }
+    void film(const QString& lettres) {
+        test::ecrireFilm(p.dossierProjet(), lettres);
+        p.nbImages = static_cast<qint32>(lettres.size());
+        p.imageCourante = p.nbImages - 1;
+    }
+    QString lettres() const { return test::lireFilm(p.dossierProjet()); }
+    void photo(QChar lettre) {
+        insererImage(p, vue, [lettre](const QString& chemin) {
+            ecrireBitmap24(test::imageLettre(lettre), chemin);
+        });
+    }
+    void supprimer(qint32 debut, qint32 fin) {
+        p.selDebut = debut;
+        p.selFin = fin;
+        supprimerSelection(p, vue);
+    }
+    int annulations() {
+        int n = 0;
+        while (!annulerCommande(p, vue).isEmpty())
+            ++n;
+        return n;
+    }
+    // The files kept for undo and redo.
+    int gardees() const {
+        return static_cast<int>(QDir(p.dossierProjet() + "/" + kDossierHistorique)
+                                    .entryList({"e*.bmp"}, QDir::Files)
+                                    .size());
+    }
+    // The program started again on the project.
+    void rouvrir() {
+        p.historique.reset();
+        p.nbImages = compterImages(p);
+        p.imageCourante = p.nbImages - 1;
+    }
+};
+
+}  // namespace
+
+TEST_F(HistoriqueProjet, CinquanteEtapesAuPlusLesPlusAnciennesPartentDAbord) {
+    film("A");
+    for (int i = 0; i < 55; ++i)
+        photo(QChar('a' + i % 26));
+    rouvrir();
+    EXPECT_EQ(annulations(), Historique::kEtapesMax);
+    EXPECT_EQ(lettres(), "A" + QString("abcde"));  // the five oldest pictures stay
+    // Undone pictures wait for a redo; a new command lets them go.
+    EXPECT_EQ(gardees(), Historique::kEtapesMax);
+    photo('Z');
+    EXPECT_EQ(gardees(), 0);
+    EXPECT_EQ(lettres(), "AabcdeZ");
+}
+
+TEST_F(HistoriqueProjet, LesImagesGardeesNePrennentPasPlusDePlaceQueLeFilm) {
+    film("ABCDEFGHIJ");
+    supprimer(0, 2);  // 3 kept, 7 in the film
+    EXPECT_EQ(gardees(), 3);
+    supprimer(0, 2);  // 6 kept, 4 in the film: the first deletion leaves the history
+    EXPECT_EQ(lettres(), "GHIJ");
+    EXPECT_EQ(gardees(), 3);
+    // Even a deletion of the whole film stays undoable: the newest step always stays.
+    supprimer(0, 3);
+    EXPECT_EQ(lettres(), "");
+    rouvrir();
+    EXPECT_EQ(annulations(), 1);
+    EXPECT_EQ(lettres(), "GHIJ");
+    EXPECT_EQ(gardees(), 0);
+}
+
+TEST_F(HistoriqueProjet, UnJournalQuOnNePeutCroireEstLaisse) {
+    film("ABCDE");
+    supprimer(1, 2);
+    photo('X');
+    const QString journal = p.dossierProjet() + "/" + kDossierHistorique + "/journal";
+    // Frames changed by hand since: the history would undo the wrong frames.
+    QFile::remove(cheminImage(p, 3));
+    rouvrir();
+    EXPECT_EQ(annulations(), 0);
+    EXPECT_EQ(lettres(), "AXD");
+    EXPECT_EQ(gardees(), 0);
+    // A damaged journal: the film as it is, an empty history, the commands as before.
+    photo('Y');
+    test::ecrireFichier(journal, "VOLTIPLUME historique 1\nsuivant 9\nope");
+    rouvrir();
+    EXPECT_EQ(annulations(), 0);
+    EXPECT_EQ(lettres(), "AXDY");
+    photo('Z');
+    EXPECT_EQ(lettres(), "AXDYZ");
+    EXPECT_EQ(annulations(), 1);
+    EXPECT_EQ(lettres(), "AXDY");
+}
+
+TEST_F(HistoriqueProjet, UneAnnulationRateeLaisseLeFilmEtLHistorique) {
+    film("ABCDE");
+    supprimer(1, 2);
+    // A kept frame lost behind the program's back: the undo fails, the film and the history stay.
+    QDir(p.dossierProjet() + "/" + kDossierHistorique).remove("e1_1.bmp");
+    EXPECT_THROW(annulerCommande(p, vue), Erreur);
+    EXPECT_EQ(lettres(), "ADE");
+    EXPECT_EQ(p.nbImages, 3);
+    EXPECT_TRUE(p.historique->peutAnnuler());
+    rouvrir();
+    EXPECT_EQ(lettres(), "ADE");
+    EXPECT_TRUE(historiqueDe(p).peutAnnuler());
+}
+
+namespace {
+
+// Every step a film of n frames can take (each command at each frame or selection), with the
+// same command for the order model; a picture brings frame 100.
+std::vector<std::pair<Etape, test::Commande>> etapesPossibles(qint32 n) {
+    std::vector<std::pair<Etape, test::Commande>> etapes;
+    const auto ajouter = [&](TypeCommande type, const char* nom, qint32 c, qint32 d, qint32 f,
+                             qint32 variation) {
+        Etape e;
+        e.id = 7;
+        e.type = type;
+        e.position = c;
+        e.debut = d;
+        e.fin = f;
+        e.avant.nbImages = n;
+        e.apres.nbImages = n + variation;
+        const bool image =
+            type == TypeCommande::CopieImage || type == TypeCommande::SuppressionImage;
+        etapes.push_back({e, test::Commande{nom, image ? (d >= 0 ? d : c) : c, image ? -1 : d,
+                                            image ? -1 : f, 100}});
+    };
+    for (qint32 c = -1; c < n; ++c)
+        ajouter(TypeCommande::Photo, "photo", c, -1, -1, 1);
+    for (qint32 c = 0; c < n; ++c) {
+        ajouter(TypeCommande::CopieImage, "doubler", c, -1, -1, 1);
+        ajouter(TypeCommande::SuppressionImage, "supprimer", -1, c, c, -1);
+    }
+    for (qint32 d = 0; d < n; ++d)
+        for (qint32 f = d; f < n; ++f) {
+            const qint32 l = f - d + 1;
+            if (f > d) ajouter(TypeCommande::InversionSelection, "inverserSel", -1, d, f, 0);
+            ajouter(TypeCommande::DuplicationSelection, "doublerSel", -1, d, f, l);
+            ajouter(TypeCommande::SuppressionSelection, "supprimerSel", -1, d, f, -l);
+            for (qint32 c = -1; c < n; ++c)
+                if (c < d || c >= f) ajouter(TypeCommande::CopieSelection, "copierSel", c, d, f, l);
+        }
+    return etapes;
+}
+
+}  // namespace
+
+TEST(Plans, ChaqueCommandeDeChaquePetitFilmEtSonAnnulation) {
+    // The moves of every step of every film of up to 7 frames, made on names: each move takes a
+    // free name and moves a file that is there, no file moves twice in a phase, the film that
+    // results is the one the order model gives, only the frames taken out stay besides it, and
+    // the undo's moves give every name back as it was.
+    int plans = 0;
+    for (qint32 n = 0; n <= 7; ++n)
+        for (const auto& [e, commande] : etapesPossibles(n)) {
+            const std::string cas = QStringLiteral("%1 n=%2 position=%3 %4..%5")
+                                        .arg(commande.nom)
+                                        .arg(n)
+                                        .arg(e.position)
+                                        .arg(e.debut)
+                                        .arg(e.fin)
+                                        .toStdString();
+            test::Film avant;
+            for (qint32 i = 0; i < n; ++i)
+                avant << i + 1;
+            // The names before: the frames, and the new frames written beforehand (a picture,
+            // or copies of frames of the film).
+            QMap<QByteArray, int> noms;
+            for (qint32 i = 0; i < n; ++i)
+                noms[nomDeplacement(e, i)] = avant[i];
+            for (qint32 k = 0; k < e.nouvelles(); ++k)
+                noms[nomConserve(e.id, k)] = e.type == TypeCommande::Photo ? 100
+                                             : e.type == TypeCommande::CopieImage
+                                                 ? avant[e.position]
+                                                 : avant[e.debut + k];
+            const QMap<QByteArray, int> depart = noms;
+            const auto jouer = [&](bool defaire) {
+                for (const Phase& phase : planDe(e, defaire)) {
+                    QSet<QByteArray> arrives;
+                    for (const Mouvement& m : phase) {
+                        const QByteArray source = nomDeplacement(e, m.source);
+                        const QByteArray destination = nomDeplacement(e, m.destination);
+                        ASSERT_TRUE(noms.contains(source)) << cas << " : " << source.constData();
+                        ASSERT_FALSE(noms.contains(destination))
+                            << cas << " : " << destination.constData();
+                        ASSERT_FALSE(arrives.contains(source)) << cas << " : deux fois";
+                        arrives.insert(destination);
+                        noms[destination] = noms.take(source);
+                    }
+                }
+            };
+            jouer(false);
+            QMap<QByteArray, int> reste = noms;
+            test::Film film;
+            for (qint32 i = 0; reste.contains(nomDeplacement(e, i)); ++i)
+                film << reste.take(nomDeplacement(e, i));
+            EXPECT_TRUE(test::memeFilm(film, test::filmApres(avant, commande)))
+                << cas << " : " << test::texte(film).toStdString();
+            EXPECT_EQ(reste.size(), e.retirees()) << cas;
+            jouer(true);
+            EXPECT_EQ(noms, depart) << cas;
+            ++plans;
+        }
+    EXPECT_GT(plans, 500);
+}
