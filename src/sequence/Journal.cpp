@@ -87,7 +87,8 @@ bool entier(const QByteArray& mot, qint64& valeur) {
     if (mot.isEmpty() || mot.size() > 19) return false;
     bool ok = false;
     valeur = mot.toLongLong(&ok);
-    return ok;
+    // Only the journal's own way of writing a number ("-1", never "-0", "+1" or "01").
+    return ok && QByteArray::number(valeur) == mot;
 }
 
 bool entier32(const QByteArray& mot, qint32& valeur) {
