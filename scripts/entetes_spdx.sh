@@ -27,7 +27,7 @@ fichiers() {
 # The comment mark of a source file, empty for a file that is not source.
 marque() {
     case "$1" in
-        *.cpp | *.h) echo "//" ;;
+        *.cpp | *.cc | *.c | *.h | *.hpp) echo "//" ;;
         *.sh | *.py | *.cmake | CMakeLists.txt | */CMakeLists.txt) echo "#" ;;
         *)
             # Scripts without extension (the launcher, the CI entry point), by their "#!" line.
