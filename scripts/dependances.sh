@@ -10,6 +10,7 @@ VP_PAQUETS=(
     xdg-utils clang-format xvfb xauth ffmpeg
     qt6-svg-dev dpkg-dev desktop-file-utils file poppler-utils
     clang libclang-rt-14-dev
+    xsltproc docbook-xsl lintian appstream man-db
 )
 
 installer_dependances() {
