@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoGroup>
 
 #include "DialogueNouveauProjet.h"
 #include "DialogueOuvrirProjet.h"
@@ -90,12 +91,17 @@ QImage glyphe(const QString& nom) {
 
 FenetrePrincipale::FenetrePrincipale(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kTitreApplication);
+    groupeAnnulation = new QUndoGroup(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     construireControles();
     construireMenus();
     relierCommandes();
-    mettreAJourHistorique();
+    // The buttons follow the menu items.
+    boutonAnnuler->setEnabled(false);
+    boutonRetablir->setEnabled(false);
+    connect(actionAnnuler, &QAction::enabledChanged, boutonAnnuler, &QWidget::setEnabled);
+    connect(actionRetablir, &QAction::enabledChanged, boutonRetablir, &QWidget::setEnabled);
     resize(865, 603);
     preparerDemarrage();
 }
@@ -350,9 +356,25 @@ void FenetrePrincipale::construireMenus() {
     projets->addSeparator();
     actionQuitter = article(projets, QStringLiteral("Quitter"), "actionQuitter");
     QMenu* video = barre->addMenu(QStringLiteral("Vidéo"));
-    actionAnnuler = article(video, QStringLiteral("Annuler"), "actionAnnuler");
+    // The history's own actions, each with the step it would undo or redo in its text; the
+    // window runs them itself (annuler(), retablir()), which can fail and say why.
+    const auto annulation = [&](QAction* a, const QString& seul, const char* nom) {
+        a->setObjectName(QString::fromLatin1(nom));
+        disconnect(a, &QAction::triggered, groupeAnnulation, nullptr);
+        const auto texte = [a, seul](const QString& etape) {
+            if (etape.isEmpty()) a->setText(seul);
+        };
+        connect(groupeAnnulation,
+                a == actionAnnuler ? &QUndoGroup::undoTextChanged : &QUndoGroup::redoTextChanged, a,
+                texte);
+        texte(QString());
+        video->addAction(a);
+    };
+    actionAnnuler = groupeAnnulation->createUndoAction(this, QStringLiteral("Annuler :"));
+    annulation(actionAnnuler, QStringLiteral("Annuler"), "actionAnnuler");
     actionAnnuler->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    actionRetablir = article(video, QStringLiteral("Rétablir"), "actionRetablir");
+    actionRetablir = groupeAnnulation->createRedoAction(this, QStringLiteral("Rétablir :"));
+    annulation(actionRetablir, QStringLiteral("Rétablir"), "actionRetablir");
     actionRetablir->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     video->addSeparator();
@@ -560,36 +582,47 @@ void FenetrePrincipale::ouvrirProjet() {
 void FenetrePrincipale::ouvrirHistorique() {
     // A command a kill or a power cut stopped is finished (or undone) before the film is shown.
     projet.historique = std::make_shared<Historique>(projet.dossierProjet());
-    QString raison;
-    Historique::Reprise reprise = Historique::Reprise::Aucune;
+    Historique::Reprise reprise;
     try {
-        reprise = projet.historique->ouvrir(&raison);
+        reprise = projet.historique->ouvrir();
     } catch (const std::exception& e) {
-        reprise = Historique::Reprise::Impossible;
-        raison = QString::fromUtf8(e.what());
+        reprise.genre = Historique::Reprise::Impossible;
+        reprise.raison = QString::fromUtf8(e.what());
     }
     projet.nbImages = compterImages(projet);
-    switch (reprise) {
+    const QString commande =
+        reprise.annulation
+            ? QStringLiteral(" L'annulation de « %1 » avait été interrompue").arg(reprise.commande)
+            : QStringLiteral(" La commande « %1 » avait été interrompue").arg(reprise.commande);
+    ligneAide->clear();
+    switch (reprise.genre) {
         case Historique::Reprise::Aucune:
-            ligneAide->clear();
             break;
         case Historique::Reprise::Terminee:
-            ligneAide->setText(
-                QStringLiteral(" La dernière commande sur les images avait été interrompue : elle "
-                               "a été terminée."));
+            ligneAide->setText(commande + QStringLiteral(" : elle a été terminée."));
             break;
         case Historique::Reprise::Annulee:
+            ligneAide->setText(commande +
+                               (reprise.annulation
+                                    ? QStringLiteral(" : elle n'a pas eu lieu.")
+                                    : QStringLiteral(" : elle a été défaite (« Rétablir » "
+                                                     "la refait).")));
+            break;
+        case Historique::Reprise::Illisible:
             ligneAide->setText(
-                QStringLiteral(" La dernière commande sur les images avait été "
-                               "interrompue : elle a été annulée."));
+                QStringLiteral(" L'historique des annulations de ce projet était "
+                               "abîmé : il repart de zéro."));
+            break;
+        case Historique::Reprise::Occupe:
+            dialogues().message(this, kProjetOccupe, Icone::Avertissement);
             break;
         case Historique::Reprise::Impossible:
             dialogues().message(
                 this,
                 QStringLiteral("La dernière commande sur les images de ce projet avait été "
-                               "interrompue, et elle n'a pas pu être reprise : %1.\nLes images "
+                               "interrompue, et elle n'a pas pu être reprise : %1\nLes images "
                                "sont montrées telles que le disque les garde.")
-                    .arg(raison),
+                    .arg(reprise.raison),
                 Icone::Avertissement);
             break;
     }
@@ -650,18 +683,10 @@ void FenetrePrincipale::retablir() {
 }
 
 void FenetrePrincipale::mettreAJourHistorique() {
-    const QUndoStack* pile =
+    QUndoStack* pile =
         projet.historique && !projet.titreProjet.isEmpty() ? &projet.historique->pile() : nullptr;
-    const bool annulable = pile && pile->canUndo();
-    const bool retablissable = pile && pile->canRedo();
-    actionAnnuler->setEnabled(annulable);
-    actionRetablir->setEnabled(retablissable);
-    boutonAnnuler->setEnabled(annulable);
-    boutonRetablir->setEnabled(retablissable);
-    actionAnnuler->setText(annulable ? QStringLiteral("Annuler : ") + pile->undoText()
-                                     : QStringLiteral("Annuler"));
-    actionRetablir->setText(retablissable ? QStringLiteral("Rétablir : ") + pile->redoText()
-                                          : QStringLiteral("Rétablir"));
+    if (pile && !groupeAnnulation->stacks().contains(pile)) groupeAnnulation->addStack(pile);
+    groupeAnnulation->setActiveStack(pile);
 }
 
 void FenetrePrincipale::prendrePhoto() {

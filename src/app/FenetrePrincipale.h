@@ -16,6 +16,7 @@ class QProgressBar;
 class QSlider;
 class QTimer;
 class QToolButton;
+class QUndoGroup;
 
 namespace vp {
 
@@ -89,6 +90,8 @@ public:
 
     // Menu items.
     QAction *actionNouveau, *actionOuvrir, *actionDupliquerProjet, *actionQuitter;
+    // Undo and redo: the toolkit's actions over the open project's history.
+    QUndoGroup* groupeAnnulation;
     QAction *actionAnnuler, *actionRetablir;
     QAction *actionPhoto, *actionDoublerImage, *actionSupprimerImage, *actionCreerVideo,
         *actionRevoirVideo, *actionCopierVideo;

@@ -5,7 +5,7 @@
 namespace vp {
 
 QString nomImage(qint32 i) {
-    return QStringLiteral("image_%1.bmp").arg(QString::number(i), 5, QLatin1Char('0'));
+    return QString::fromLatin1(nomFichierImage(i));
 }
 
 QString cheminImage(const ProjetCourant& p, qint32 i) {
