@@ -21,6 +21,9 @@ struct ReglagesMicroSimule {
     std::atomic<bool> refuserOuverture{false};
     std::atomic<bool> muet{false};  // stops giving buffers back
     std::atomic<int> peripheriques{1};
+    // Like a plain ALSA device with no sound server in front: while it is open, a second open
+    // is refused as busy.
+    std::atomic<bool> exclusif{false};
     // Like a sound card: the device holds at most `capaciteMs` of sound its reader has not
     // taken; a reader that comes back later finds all of it lost, and the device goes on from
     // the present, telling with the next buffer how much it lost. Off, the device waits for
@@ -41,6 +44,7 @@ struct ReglagesMicroSimule {
         refuserOuverture = false;
         muet = false;
         peripheriques = 1;
+        exclusif = false;
         pertes = false;
         capaciteMs = 500;
         hoquetApresMs = -1;
@@ -51,7 +55,7 @@ ReglagesMicroSimule& reglagesMicroSimule();
 
 // A simulated microphone: a tone, silence, a constant or a counter, in real time. Each buffer is
 // due at an absolute instant computed from the bytes delivered since the start, so the pace never
-// drifts.
+// drifts; sample n is heard n / rate seconds after the start.
 class PiloteMicroSimule final : public PiloteEntree {
 public:
     int nombrePeripheriques() override;
