@@ -166,6 +166,16 @@ private:
                 case ReglagesMicroSimule::Signal::Rampe:
                     valeur = static_cast<int16_t>(static_cast<uint16_t>(premier + i));
                     break;
+                case ReglagesMicroSimule::Signal::Parole: {
+                    const double t = static_cast<double>(premier + i) /
+                                     std::max<uint32_t>(1, format_.nSamplesPerSec);
+                    const double syllabe = std::max(0.0, std::sin(2 * M_PI * 2.5 * t));
+                    const double force = 0.3 + 0.7 * std::abs(std::sin(2 * M_PI * 0.37 * t));
+                    valeur = static_cast<int>(
+                        std::lround(r.amplitude * syllabe * force *
+                                    std::sin(pas * static_cast<double>(premier + i))));
+                    break;
+                }
                 case ReglagesMicroSimule::Signal::Horloge: {
                     const auto entendu =
                         debut_ +

@@ -11,8 +11,9 @@ struct ReglagesMicroSimule {
     // Rampe: sample frame n holds n modulo 65536 (as a signed 16-bit value) in every channel,
     // so that a reader can tell a lost, doubled or misplaced buffer. Horloge: sample frame n
     // holds the millisecond of the steady clock at which the microphone heard it (modulo
-    // 65536), so that a reader can tell when each sound was heard.
-    enum class Signal { Sinus, Silence, Constante, Rampe, Horloge };
+    // 65536), so that a reader can tell when each sound was heard. Parole: the tone in
+    // syllables of changing loudness with short silences, as a voice draws on a waveform.
+    enum class Signal { Sinus, Silence, Constante, Rampe, Horloge, Parole };
     std::atomic<Signal> signal{Signal::Sinus};
     std::atomic<int> frequence{440};   // Hz, for the tone
     std::atomic<int> amplitude{8000};  // of the tone, on the 16-bit scale
