@@ -225,12 +225,13 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     capturer(*menuVideo, QStringLiteral("menu-video"));
     menuVideo->hide();
 
-    // Twelve pictures of the moving test pattern.
-    for (int i = 0; i < 12; ++i) {
+    // Thirty pictures of the moving test pattern: a film of two seconds and a half.
+    constexpr int kPhotos = 30;
+    for (int i = 0; i < kPhotos; ++i) {
         attendre(70);
         f.actionPhoto->trigger();
     }
-    if (f.projet.nbImages != 12) return 1;
+    if (f.projet.nbImages != kPhotos) return 1;
     attendre(300);
     survoler(f.boutonPhoto);
     capturer(f, QStringLiteral("prise-de-vue"));
@@ -252,7 +253,7 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     attendre(300);
     capturer(f, QStringLiteral("apercu"));
     f.boutonApercu->click();  // stops it
-    montrerImage(f, 11);
+    montrerImage(f, kPhotos - 1);
 
     // The video.
     d.etapes.push_back(etape<DialogueReglagesVideo>([](DialogueReglagesVideo& r) {
@@ -288,7 +289,7 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
         attendre(300);
         capturer(s, QStringLiteral("compte-a-rebours"));
         attendreQue([&] { return !s.compteEnCours(); }, 5000);
-        attendre(1300);
+        attendre(1350);  // in the middle of a syllable
         capturer(s, QStringLiteral("enregistrement-son"));
         attendreQue([&] { return fini && onde; }, 20000);
         s.choisirImage(5);

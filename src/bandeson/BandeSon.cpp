@@ -16,7 +16,9 @@ const QColor kFond(247, 247, 242);
 const QColor kBord(180, 180, 180);
 const QColor kOnde(30, 80, 200);
 const QColor kTemps(60, 154, 95);
-const QColor kChoisie(255, 205, 70, 170);
+const QColor kChoisie(255, 190, 60, 150);
+const QColor kBordChoisie(215, 115, 0);
+constexpr double kMarge = 6;  // above and below the waveform, for the frame marks
 
 }  // namespace
 
@@ -118,9 +120,10 @@ void BandeSon::paintEvent(QPaintEvent*) {
         if (images_ > 0)
             p.fillRect(QRectF(xDe(images_ * periode_), 0, r.width(), r.height()),
                        QColor(0, 0, 0, 22));
-        // The waveform, scaled to the track's peak so that a quiet voice still shows.
+        // The waveform, scaled to the track's peak so that a quiet voice still shows; the
+        // frame marks keep a margin of their own above and below it.
         const double milieu = r.height() / 2.0;
-        const double gain = (milieu - 3) / std::max<int>(e.crete, 1000);
+        const double gain = (milieu - kMarge) / std::max<int>(e.crete, 1000);
         p.setPen(QColor(200, 200, 200));
         p.drawLine(QPointF(0, milieu), QPointF(r.width(), milieu));
         p.setPen(kOnde);
@@ -141,12 +144,17 @@ void BandeSon::paintEvent(QPaintEvent*) {
             p.drawLine(QPointF(x + 0.5, milieu - haut * gain),
                        QPointF(x + 0.5, milieu - bas * gain));
         }
+        // The chosen frame framed over the waveform, so that it shows even when narrow.
+        if (choisie_ >= 0) {
+            p.setPen(QPen(kBordChoisie, 2));
+            p.drawRect(QRectF(xDe(choisie_ * periode_), 1, periode_ * s, r.height() - 2));
+        }
         // A mark at the start of each frame, top and bottom.
         p.setPen(QColor(90, 90, 90));
         const int premiere = std::max(0, static_cast<int>(std::floor(t0 / periode_)));
         for (int k = premiere; k <= images_ && k * periode_ <= t0 + r.width() / s; ++k) {
             const double x = std::round(xDe(k * periode_)) + 0.5;
-            const double longueur = k % 10 == 0 ? 9 : 5;
+            const double longueur = k % 10 == 0 ? kMarge + 3 : kMarge - 1;
             p.drawLine(QPointF(x, 0), QPointF(x, longueur));
             p.drawLine(QPointF(x, r.height() - longueur), QPointF(x, r.height()));
         }
