@@ -70,8 +70,13 @@ private:
 class ProgrammeSon : public Programme {
 protected:
     QList<int> montrees;  // frames put on screen by the playback, in order
-    // The same, with the instant each went on screen.
-    QList<std::pair<int, std::chrono::steady_clock::time_point>> instants;
+    // The same, with the instant each went on screen and how late the window says it was.
+    struct ImageMontree {
+        int index;
+        std::chrono::steady_clock::time_point instant;
+        double retardMs;
+    };
+    QList<ImageMontree> instants;
     QStringList fins;  // ends of recordings: empty for a normal end, else the message
     SortiesEcoutees ecoute;
     QObject abonnements;  // the connections to the window end with the test
@@ -87,9 +92,10 @@ protected:
             return std::make_unique<SortieEcoutee>(piste, ecoute);
         };
         QObject::connect(&fenetre(), &DialogueEnregistrementSon::imageMontree, &abonnements,
-                         [this](int k, qint64) {
+                         [this](int k, qint64 retardUs) {
                              montrees << k;
-                             instants.append({k, std::chrono::steady_clock::now()});
+                             instants.append({k, std::chrono::steady_clock::now(),
+                                              static_cast<double>(retardUs) / 1000});
                          });
         QObject::connect(&fenetre(), &DialogueEnregistrementSon::enregistrementTermine,
                          &abonnements, [this](const QString& e) { fins << e; });

@@ -22,11 +22,15 @@ namespace {
 
 using FenetreSon = ProgrammeSon;
 
-QList<int> suite(int n) {
-    QList<int> l;
-    for (int k = 0; k < n; ++k)
-        l << k;
-    return l;
+// The frames shown from the first to frame `derniere`, in order. (A frame whose time passed
+// while a loaded machine could not paint it is skipped.)
+::testing::AssertionResult jusquA(const QList<int>& montrees, int derniere) {
+    if (montrees.isEmpty() || montrees.front() != 0 || montrees.back() != derniere)
+        return ::testing::AssertionFailure() << "images " << ::testing::PrintToString(montrees);
+    for (int i = 1; i < montrees.size(); ++i)
+        if (montrees[i] <= montrees[i - 1])
+            return ::testing::AssertionFailure() << "images " << ::testing::PrintToString(montrees);
+    return ::testing::AssertionSuccess();
 }
 
 QByteArray lire(const QString& fichier) {
@@ -83,11 +87,10 @@ TEST_F(FenetreSon, EnregistrementDUneVideoDeVingtCinqImagesA12ImagesParSeconde) 
         EXPECT_FALSE(w.isVisible());
     });
     EXPECT_EQ(fins, QStringList{""});
-    EXPECT_EQ(montrees, suite(25));
-    QList<QChar> attendues;
-    for (QChar c : test::lettresFilm(25))
-        attendues << c;
-    EXPECT_EQ(lettres, attendues);
+    EXPECT_TRUE(jusquA(montrees, 24));
+    ASSERT_EQ(lettres.size(), montrees.size());
+    for (int i = 0; i < montrees.size(); ++i)
+        EXPECT_EQ(lettres[i], test::lettresFilm(25)[montrees[i]]);
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
 
     dossier.conserver(son());
@@ -146,7 +149,7 @@ TEST_F(FenetreSon, SansImageRienPuisUneSeuleImage) {
         w.boutonEnregistrer->click();
         ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }));
     });
-    EXPECT_EQ(montrees, suite(1));
+    EXPECT_TRUE(jusquA(montrees, 0));
     EXPECT_EQ(fins, QStringList{""});
     EXPECT_EQ(QFileInfo(son()).size(), 44 + 176400);
     dossier.conserver(son());
@@ -362,7 +365,7 @@ TEST_F(FenetreSon, ApresUnHoquetLImageEtLeSonRestentEnsemble) {
     // The sound recorded at the instant each frame went on screen was heard at that instant,
     // within one frame period; after the stall as before it.
     int apres = 0, silencieuses = 0;
-    for (const auto& [k, instant] : instants) {
+    for (const auto& [k, instant, retard] : instants) {
         const int64_t trame =
             std::chrono::duration_cast<std::chrono::microseconds>(instant - debut).count() * 44100 /
             1000000;
@@ -382,25 +385,33 @@ TEST_F(FenetreSon, ApresUnHoquetLImageEtLeSonRestentEnsemble) {
 }
 
 TEST_F(FenetreSon, ChaqueImageArriveAvecLeSonDeSonInstant) {
-    // The microphone stamps each sample with the instant it heard it. What was heard when
-    // frame k came on screen lies k frame periods into "audio.wav": the film will show frame k
-    // with it. For the first frame, the second and the last, at 12 and at 5 frames a second.
+    // The microphone stamps each sample with the instant it heard it. Frame k is due when the
+    // sound k frame periods into "audio.wav" is heard, for the first frame as for the others:
+    // what is heard when it comes on screen, less how late the window says it came (a loaded
+    // machine paints late), lies there within 5 ms. At 12 and at 5 frames a second.
     reglagesMicroSimule().signal = ReglagesMicroSimule::Signal::Horloge;
     projet(25);  // 25 frames at 83333 µs
     for (const auto& [images, us] : {std::pair{25, 83333u}, std::pair{10, 200000u}}) {
         f->projet.nbImages = images;
         test::ecrireEnTeteAvi(dossierProjet() + "video.avi", us, static_cast<quint32>(images));
         instants.clear();
+        montrees.clear();
         fins.clear();
         enregistrerJusquAuBout();
         ASSERT_EQ(fins, QStringList{""});
-        ASSERT_EQ(instants.size(), images);
+        ASSERT_TRUE(jusquA(montrees, images - 1));
+        EXPECT_GE(instants.size(), images / 2);
         const auto l = test::lireAvecFfmpeg(son().toStdString());
-        for (const int k : {0, 1, images - 1}) {
-            const int64_t trame = trameEntendueA(l.echantillons, instants[k].second);
+        for (const auto& [k, instant, retardMs] : instants) {
+            const int64_t trame = trameEntendueA(l.echantillons, instant);
             ASSERT_GE(trame, 0);
-            const double ecartMs = trame * 1000.0 / 44100 - k * us / 1000.0;
-            EXPECT_LT(std::abs(ecartMs), 5.0) << images << " images, image " << k;
+            const double entenduMs = trame * 1000.0 / 44100 - k * us / 1000.0;
+            EXPECT_LT(std::abs(entenduMs - retardMs), 5.0) << images << " images, image " << k;
+            EXPECT_GE(retardMs, 0) << "image " << k;
+            // Shown while it is due (the last one is due until the end).
+            if (k < images - 1) {
+                EXPECT_LT(retardMs, us / 1000.0) << "image " << k;
+            }
         }
     }
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
@@ -410,7 +421,7 @@ TEST_F(FenetreSon, UnLecteurLentMontreToujoursLImageDue) {
     // Reading a frame takes one period and a half, as from a USB stick: frames are skipped,
     // but each one shown is the one due, within a period, up to the last; the sound is whole.
     reglagesMicroSimule().signal = ReglagesMicroSimule::Signal::Horloge;
-    projet(36);  // 3 seconds at 12 frames a second
+    projet(30);  // 2.5 seconds at 12 frames a second: a 3-second recording
     fenetre().lireImage = [](const QString& chemin) {
         std::this_thread::sleep_for(std::chrono::microseconds(125000));
         return chargerImage(chemin);
@@ -422,16 +433,16 @@ TEST_F(FenetreSon, UnLecteurLentMontreToujoursLImageDue) {
     enregistrerJusquAuBout();
     ASSERT_EQ(fins, QStringList{""});
     ASSERT_FALSE(instants.isEmpty());
-    EXPECT_EQ(instants.back().first, 35);
+    EXPECT_EQ(instants.back().index, 29);
     EXPECT_GE(instants.size(), 12);
     const auto l = test::lireAvecFfmpeg(son().toStdString());
     ASSERT_EQ(l.trames, 3 * 44100);
     for (int i = 0; i < instants.size(); ++i) {
-        const auto& [k, instant] = instants[i];
+        const auto& [k, instant, retardMs] = instants[i];
         if (i > 0) {
-            EXPECT_GT(k, instants[i - 1].first);
+            EXPECT_GT(k, instants[i - 1].index);
         }
-        EXPECT_EQ(lettres[i], test::lettresFilm(36)[k]) << "image " << k;
+        EXPECT_EQ(lettres[i], test::lettresFilm(30)[k]) << "image " << k;
         const double ecartMs =
             trameEntendueA(l.echantillons, instant) * 1000.0 / 44100 - k * 83.333;
         EXPECT_GT(ecartMs, -5.0) << "image " << k;
@@ -484,7 +495,7 @@ TEST_F(FenetreSon, UnMicroQuiNeSOuvrePasDeuxFoisPasseDuNiveauALEnregistrement) {
         EXPECT_TRUE(attendreQue([&] { return w.indicateurNiveau->value() == 22; }));
     });
     EXPECT_EQ(fins, QStringList{""});
-    EXPECT_EQ(montrees, suite(24));
+    EXPECT_TRUE(jusquA(montrees, 23));
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
     EXPECT_EQ(test::lireAvecFfmpeg(son().toStdString()).trames, 2 * 44100);
 }
@@ -510,7 +521,7 @@ TEST_F(FenetreSon, VideoInterrompueOuPlusCourteQueLeFilm) {
         ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }));
     });
     EXPECT_EQ(fins, QStringList{""});
-    EXPECT_EQ(montrees, suite(7));
+    EXPECT_TRUE(jusquA(montrees, 6));
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
 }
 
@@ -548,7 +559,7 @@ TEST_F(FenetreSon, CompteAReboursAvantLEnregistrement) {
     EXPECT_EQ(chiffres, (QStringList{"3", "2", "1"}));
     EXPECT_EQ(fins, QStringList{""});
     ASSERT_FALSE(instants.isEmpty());
-    EXPECT_GE(instants[0].second - clic, std::chrono::milliseconds(2900));
+    EXPECT_GE(instants[0].instant - clic, std::chrono::milliseconds(2900));
     EXPECT_EQ(test::lireAvecFfmpeg(son().toStdString()).trames, 44100);
 
     // Remembered: a window made later (the next run) starts with the box as it was left.
