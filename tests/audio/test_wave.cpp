@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <csignal>
@@ -365,64 +364,6 @@ TEST(Wav, ErreurDEcritureEnPleinFlux) {
     const auto l = lireAvecFfmpeg(d.chemin("plein.wav"));
     EXPECT_EQ(l.trames, (100000 - 44) / 4);
     EXPECT_EQ(l.echantillons[2 * 5000], 5000 % 2000 - 1000);
-}
-
-TEST(Wav, EcritACoteEtRemplaceSeulementUnFluxTermine) {
-    DossierAudio d;
-    const auto ancien = fichierWav(1, 2, 4, 16, 4000);
-    ecrireOctets(d.chemin("audio.wav"), ancien);
-    const auto temporaires = [&] {
-        int n = 0;
-        for (const char* nom : {"a.tmp", "b.tmp", "c.tmp"})
-            n += !lireFichier(d.chemin(nom)).empty();
-        return n;
-    };
-    SourceFactice source;
-    source.rampe = true;
-    source.parAppel = 5000;
-    TWaveOut sortie;
-    sortie.SetInput(&source);
-    sortie.FichierFinal = d.chemin("audio.wav");
-
-    // A source that fails half-way: what was written goes, the old file stays.
-    source.total = -1;
-    source.tailleConnue = false;
-    sortie.FileName = d.chemin("a.tmp");
-    std::atomic<bool> fini{false};
-    std::string erreur;
-    sortie.OnDone = [&](TACSOutput*) { fini = true; };
-    sortie.OnThreadException = [&](TACSOutput*, const std::exception& e) {
-        erreur = e.what();
-        fini = true;
-    };
-    sortie.Run();
-    ASSERT_TRUE(attendre([&] { return source.livres > 100000; }));
-    source.echouer = true;
-    ASSERT_TRUE(attendre([&] { return fini.load(); }));
-    ASSERT_TRUE(attendre([&] { return sortie.Status() == 2; }));
-    EXPECT_FALSE(erreur.empty());
-    EXPECT_EQ(lireFichier(d.chemin("audio.wav")), ancien);
-    EXPECT_EQ(temporaires(), 0);
-    source.echouer = false;
-
-    // A stream that ends: written beside, then in the old file's place.
-    source.total = 44100 * 4;
-    source.tailleConnue = true;
-    sortie.FileName = d.chemin("b.tmp");
-    EXPECT_EQ(executer(sortie), "");
-    EXPECT_EQ(temporaires(), 0);
-    const auto l = lireAvecFfmpeg(d.chemin("audio.wav"));
-    EXPECT_EQ(l.trames, 44100);
-    EXPECT_EQ(l.echantillons[2 * 1234], 1234 - 1000);
-
-    // What it would replace is a folder: refused at once, the error naming it.
-    const std::string dossierAudio = d.chemin("dossier.wav");
-    ASSERT_EQ(::mkdir(dossierAudio.c_str(), 0755), 0);
-    sortie.FichierFinal = dossierAudio;
-    sortie.FileName = d.chemin("c.tmp");
-    EXPECT_EQ(executer(sortie), "Cannot create file \"" + dossierAudio + "\": Is a directory.");
-    EXPECT_EQ(temporaires(), 0);
-    EXPECT_EQ(source.flushs, source.inits);
 }
 
 TEST(Wav, DemarrageImpossibleLaisseLAncienFichier) {
