@@ -37,6 +37,7 @@
 #include "app/FenetrePrincipale.h"
 #include "app/Programme.h"
 #include "audio/alsa/EntreeAlsa.h"
+#include "audio/simule/MicroSimule.h"
 #include "bandeson/DialogueEnregistrementSon.h"
 #include "capture/Camera.h"
 #include "film/CommandesFilm.h"
@@ -224,12 +225,13 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     capturer(*menuVideo, QStringLiteral("menu-video"));
     menuVideo->hide();
 
-    // Twelve pictures of the moving test pattern.
-    for (int i = 0; i < 12; ++i) {
+    // Thirty pictures of the moving test pattern: a film of two seconds and a half.
+    constexpr int kPhotos = 30;
+    for (int i = 0; i < kPhotos; ++i) {
         attendre(70);
         f.actionPhoto->trigger();
     }
-    if (f.projet.nbImages != 12) return 1;
+    if (f.projet.nbImages != kPhotos) return 1;
     attendre(300);
     survoler(f.boutonPhoto);
     capturer(f, QStringLiteral("prise-de-vue"));
@@ -251,7 +253,7 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     attendre(300);
     capturer(f, QStringLiteral("apercu"));
     f.boutonApercu->click();  // stops it
-    montrerImage(f, 11);
+    montrerImage(f, kPhotos - 1);
 
     // The video.
     d.etapes.push_back(etape<DialogueReglagesVideo>([](DialogueReglagesVideo& r) {
@@ -269,16 +271,29 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     const QString dossierProjet = f.projet.dossierProjet() + QLatin1Char('/');
     if (!QFile::exists(dossierProjet + QStringLiteral("video.avi"))) return 1;
 
-    // The sound track, recorded while the frames play.
+    // The sound track, recorded while the frames play: the countdown, the time during the
+    // recording, then the waveform with a frame chosen on it. The microphone speaks.
+    reglagesMicroSimule().signal = ReglagesMicroSimule::Signal::Parole;
+    reglagesMicroSimule().amplitude = 16000;
     d.etapes.push_back(etape<DialogueEnregistrementSon>([](DialogueEnregistrementSon& s) {
-        bool fini = false;
+        bool fini = false, onde = false;
         QObject::connect(&s, &DialogueEnregistrementSon::enregistrementTermine, &s,
                          [&fini] { fini = true; });
+        QObject::connect(&s, &DialogueEnregistrementSon::formeOndePrete, &s,
+                         [&onde] { onde = true; });
+        s.ouvrirSortieSon = [](const PisteSon&, std::string&) {
+            return std::make_unique<SortieMuette>();
+        };
         attendre(300);
         s.boutonEnregistrer->click();
-        attendre(400);
+        attendre(300);
+        capturer(s, QStringLiteral("compte-a-rebours"));
+        attendreQue([&] { return !s.compteEnCours(); }, 5000);
+        attendre(1350);  // in the middle of a syllable
         capturer(s, QStringLiteral("enregistrement-son"));
-        attendreQue([&] { return fini; }, 20000);
+        attendreQue([&] { return fini && onde; }, 20000);
+        s.choisirImage(5);
+        capturer(s, QStringLiteral("forme-onde"));
         s.boutonFermer->click();
         return s.result();
     }));

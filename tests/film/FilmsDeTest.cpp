@@ -61,6 +61,26 @@ QString creerVideoDeTest(const QString& dossier, uint32_t fcc, int images, int c
     return p.dossierProjet() + QStringLiteral("/video.avi");
 }
 
+void ecrireWavPcm(const QString& fichier, int frequence, int canaux, int bits, bool flottant,
+                  const QByteArray& echantillons) {
+    const int alignement = canaux * bits / 8;
+    QByteArray entete(44, '\0');
+    auto* e = reinterpret_cast<uchar*>(entete.data());
+    std::memcpy(e, "RIFF", 4);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(36 + echantillons.size()), e + 4);
+    std::memcpy(e + 8, "WAVEfmt ", 8);
+    qToLittleEndian<uint32_t>(16, e + 16);
+    qToLittleEndian<uint16_t>(flottant ? 3 : 1, e + 20);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(canaux), e + 22);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(frequence), e + 24);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(frequence * alignement), e + 28);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(alignement), e + 32);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(bits), e + 34);
+    std::memcpy(e + 36, "data", 4);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(echantillons.size()), e + 40);
+    ecrireFichier(fichier, entete + echantillons);
+}
+
 QByteArray ecrireWav(const QString& fichier, double secondes, int frequence, int canaux) {
     const int trames = static_cast<int>(secondes * frequence);
     QByteArray son(trames * canaux * 2, Qt::Uninitialized);
@@ -68,21 +88,7 @@ QByteArray ecrireWav(const QString& fichier, double secondes, int frequence, int
     for (int i = 0; i < trames * canaux; ++i)
         qToLittleEndian<uint16_t>(static_cast<uint16_t>(static_cast<unsigned>(i) * 7919u),
                                   echantillons + 2 * i);
-    QByteArray entete(44, '\0');
-    auto* e = reinterpret_cast<uchar*>(entete.data());
-    std::memcpy(e, "RIFF", 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(36 + son.size()), e + 4);
-    std::memcpy(e + 8, "WAVEfmt ", 8);
-    qToLittleEndian<uint32_t>(16, e + 16);
-    qToLittleEndian<uint16_t>(1, e + 20);
-    qToLittleEndian<uint16_t>(static_cast<uint16_t>(canaux), e + 22);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(frequence), e + 24);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(frequence * canaux * 2), e + 28);
-    qToLittleEndian<uint16_t>(static_cast<uint16_t>(canaux * 2), e + 32);
-    qToLittleEndian<uint16_t>(16, e + 34);
-    std::memcpy(e + 36, "data", 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(son.size()), e + 40);
-    ecrireFichier(fichier, entete + son);
+    ecrireWavPcm(fichier, frequence, canaux, 16, false, son);
     return son;
 }
 

@@ -15,6 +15,10 @@ namespace vp::test {
 // Needs the scripted dialogs (Scenario). Returns the video's path.
 QString creerVideoDeTest(const QString& dossier, uint32_t fcc, int images = 24, int cadence = 12);
 
+// Writes a WAV file of `echantillons`, interleaved samples of `bits` bits, integers (8 bits
+// unsigned, others signed) or IEEE floats, in the plain 44-byte layout.
+void ecrireWavPcm(const QString& fichier, int frequence, int canaux, int bits, bool flottant,
+                  const QByteArray& echantillons);
 // Writes a 16-bit PCM WAV file of `secondes` seconds, a varying signal; returns its sound bytes.
 QByteArray ecrireWav(const QString& fichier, double secondes, int frequence = 44100,
                      int canaux = 2);
