@@ -63,6 +63,14 @@ protected:
                  f->actionCreerVideo->trigger();
                  dialogues().modaux.clear();
              }},
+            // As an animated GIF: three pictures of the test pattern make an MP4 file smaller than
+            // the full disk's limit below.
+            {"exporter le film",
+             [this] {
+                 dialogues().fichiers = {f->projet.repProjets + "film.gif"};
+                 f->actionExporterFilm->trigger();
+                 dialogues().fichiers.clear();
+             }},
         };
     }
     void fenetreRendue(const char* commande) {
@@ -231,8 +239,8 @@ TEST_F(Robustesse, DisquePlein) {
     const QString projets = f->projet.repProjets;
     const auto avant = test::contenuDossier(projets);
     const auto commandes = commandesQuiEcrivent();
-    for (const char* nom :
-         {"photo", "doubler", "copier la sélection", "dupliquer le projet", "créer la vidéo"}) {
+    for (const char* nom : {"photo", "doubler", "copier la sélection", "dupliquer le projet",
+                            "créer la vidéo", "exporter le film"}) {
         const auto commande = std::find_if(commandes.begin(), commandes.end(), [&](const auto& c) {
             return c.first == std::string(nom);
         });
