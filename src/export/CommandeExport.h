@@ -16,8 +16,6 @@ struct ProjetCourant;
 class VueSequence;
 
 inline const QString kFiltreExport = QStringLiteral("Vidéo MP4|*.mp4|Image animée GIF|*.gif");
-inline const QString kRienAExporter =
-    QStringLiteral("Le film n'a encore aucune image : il n'y a rien à exporter.");
 
 // What the export needs from the main window.
 struct FenetreExport {

@@ -13,8 +13,13 @@ extern "C" {
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "film/ErreurFilm.h"
@@ -109,6 +114,65 @@ private:
     QSize taille_;
     AVPixelFormat format_;
     std::unique_ptr<SwsContext, LibererConversion> conversion_;
+};
+
+// The frames read, stretched and converted a few pictures ahead of the encoder, on a thread of
+// their own: the encoder's threads never wait for the disk or the conversion.
+class Prechargement {
+public:
+    Prechargement(qint32 nombre, const LecteurImage& image, QSize taille, AVPixelFormat format)
+        : conversion_(taille, format), fil_([this, nombre, &image] {
+              for (qint32 k = 0; k < nombre; ++k) {
+                  Pret pret;
+                  try {
+                      pret.image = conversion_.convertir(image(k));
+                  } catch (...) {
+                      pret.erreur = std::current_exception();
+                  }
+                  const bool erreur = static_cast<bool>(pret.erreur);
+                  std::unique_lock verrou(mutex_);
+                  place_.wait(verrou, [this] { return arret_ || file_.size() < kAvance; });
+                  if (arret_) return;
+                  file_.push_back(std::move(pret));
+                  pret_.notify_one();
+                  if (erreur) return;
+              }
+          }) {}
+
+    ~Prechargement() {
+        {
+            std::lock_guard verrou(mutex_);
+            arret_ = true;
+        }
+        place_.notify_one();
+        fil_.join();
+    }
+    Prechargement(const Prechargement&) = delete;
+    Prechargement& operator=(const Prechargement&) = delete;
+
+    // The next picture; the error of its frame is raised here.
+    av::Image suivante() {
+        std::unique_lock verrou(mutex_);
+        pret_.wait(verrou, [this] { return !file_.empty(); });
+        Pret pret = std::move(file_.front());
+        file_.pop_front();
+        place_.notify_one();
+        if (pret.erreur) std::rethrow_exception(pret.erreur);
+        return std::move(pret.image);
+    }
+
+private:
+    struct Pret {
+        av::Image image;
+        std::exception_ptr erreur;
+    };
+    static constexpr size_t kAvance = 4;  // memory does not grow with the film
+    Conversion conversion_;
+    std::mutex mutex_;
+    std::condition_variable pret_, place_;
+    std::deque<Pret> file_;
+    bool arret_ = false;
+    std::thread fil_;  // last: started once everything else exists
 };
 
 // The file being written: its muxer, its temporary file, and the message of a write failure.
@@ -261,6 +325,9 @@ public:
         av_buffersink_set_frame_size(sortie_, static_cast<unsigned>(codec_->frame_size));
         flux_ = nouveauFlux(fichier, codec_.get());
     }
+    ~PisteAac() { av_channel_layout_uninit(&canaux_); }
+    PisteAac(const PisteAac&) = delete;
+    PisteAac& operator=(const PisteAac&) = delete;
 
     // Encodes the sound up to `instant` (in seconds, as a fraction) and writes it; the whole
     // of it, with what the encoder still holds, when `instant` is null.
@@ -322,11 +389,11 @@ private:
             throw Erreur(
                 QStringLiteral("Le son du projet ne peut pas être converti pour le film."));
         // The track's own rate when AAC has it, else the nearest one that it has.
-        std::string frequences;
-        for (const int* f = aac->supported_samplerates; f && *f; ++f)
-            frequences += (frequences.empty() ? "" : "|") + std::to_string(*f);
-        const std::string format = "sample_fmts=fltp:channel_layouts=mono|stereo" +
-                                   (frequences.empty() ? "" : ":sample_rates=" + frequences);
+        std::string format = "sample_fmts=fltp:channel_layouts=mono|stereo";
+        for (const int* f = aac->supported_samplerates; f && *f; ++f) {
+            format += f == aac->supported_samplerates ? ":sample_rates=" : "|";
+            format += std::to_string(*f);
+        }
         AVFilterContext* conversion =
             creerFiltre(graphe_.get(), "aformat", "conversion", format.c_str());
         sortie_ = creerFiltre(graphe_.get(), "abuffersink", "aac");
@@ -437,7 +504,7 @@ void ecrireMp4(const PlanExport& plan, const LecteurImage& image, const QString&
     av_dict_set(&options, "movflags", "+faststart", 0);
     fichier.ouvrir(&options);
 
-    Conversion conversion(plan.taille, AV_PIX_FMT_YUV420P);
+    Prechargement images(plan.imagesFilm, image, plan.taille, AV_PIX_FMT_YUV420P);
     const av::Paquet paquet(av_packet_alloc());
     const av::Image envoi = nouvelleImage();
     av::Image derniere;
@@ -447,7 +514,7 @@ void ecrireMp4(const PlanExport& plan, const LecteurImage& image, const QString&
         const AVRational fin{k + 1, ips};
         if (son) son->ecrireJusqua(&fin);
         // Past the project's last frame it is held until the sound ends.
-        if (k < plan.imagesFilm) derniere = conversion.convertir(image(k));
+        if (k < plan.imagesFilm) derniere = images.suivante();
         if (av_frame_ref(envoi.get(), derniere.get()) < 0) throw memoireInsuffisante();
         envoi->pts = k;
         encoder(video.get(), envoi.get(), fichier, fluxVideo, paquet.get());
@@ -463,7 +530,6 @@ void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString&
                SuiviExport& suivi) {
     // A folder that cannot take the file is told before the first pass.
     FichierSortie fichier(cible, "gif");
-    Conversion conversion(plan.taille, AV_PIX_FMT_RGB24);
     const av::Image trame = nouvelleImage();
 
     // First pass: one palette for the whole film, from the colours of all its pictures.
@@ -471,13 +537,15 @@ void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString&
     if (!graphePalette) throw memoireInsuffisante();
     AVFilterContext* images =
         sourceImages(graphePalette.get(), "images", plan.taille, AV_PIX_FMT_RGB24);
+    auto lecture =
+        std::make_unique<Prechargement>(plan.imagesFilm, image, plan.taille, AV_PIX_FMT_RGB24);
     AVFilterContext* palettegen = creerFiltre(graphePalette.get(), "palettegen", "palette");
     AVFilterContext* puits = creerFiltre(graphePalette.get(), "buffersink", "sortie");
     relier(images, palettegen);
     relier(palettegen, puits);
     configurer(graphePalette.get());
     for (qint32 k = 0; k < plan.imagesFilm; ++k) {
-        av::Image i = conversion.convertir(image(k));
+        av::Image i = lecture->suivante();
         i->pts = static_cast<int64_t>(k) * plan.delaiGif;
         if (av_buffersrc_add_frame(images, i.get()) < 0) throw memoireInsuffisante();
         avancer(suivi);
@@ -538,8 +606,10 @@ void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString&
             av_frame_unref(trame.get());
         }
     };
+    lecture = std::make_unique<Prechargement>(plan.imagesFilm, image, plan.taille,
+                                              AV_PIX_FMT_RGB24);  // the frames again
     for (qint32 k = 0; k < plan.imagesFilm; ++k) {
-        av::Image i = conversion.convertir(image(k));
+        av::Image i = lecture->suivante();
         i->pts = static_cast<int64_t>(k) * plan.delaiGif;
         if (av_buffersrc_add_frame(images, i.get()) < 0) throw memoireInsuffisante();
         dessiner();
@@ -592,6 +662,7 @@ int delaiGif(int imagesParSeconde) {
 
 PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, qint32 nombre,
                            const LecteurImage& image, const QString& son, const QString& titre) {
+    if (nombre < 1) throw Erreur(kRienAExporter);
     if (reglages.imagesParSeconde < 1 || reglages.imagesParSeconde > 255)
         throw Erreur(kCadenceImpossible);
     if (reglages.largeur > kCoteVideoMax || reglages.hauteur > kCoteVideoMax)

@@ -18,6 +18,9 @@ namespace vp {
 
 enum class FormatExport { Mp4, Gif };
 
+inline const QString kRienAExporter =
+    QStringLiteral("Le film n'a encore aucune image : il n'y a rien à exporter.");
+
 // The video settings the film is made with: frames a second, and a size (either side ≤ 0:
 // the size of the first frame).
 struct ReglagesExport {
@@ -60,8 +63,8 @@ QSize tailleGif(QSize voulue);
 int delaiGif(int imagesParSeconde);
 
 // Works out the export of `nombre` frames. `son`: the project's WAV sound track (ignored for a
-// GIF, and when it is missing or unusable). Raises Erreur on impossible settings or when the
-// first frame, needed for its size, cannot be read.
+// GIF, and when it is missing or unusable). Raises Erreur without frames, on impossible
+// settings, or when the first frame, needed for its size, cannot be read.
 PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, qint32 nombre,
                            const LecteurImage& image, const QString& son, const QString& titre);
 

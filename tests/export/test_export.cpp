@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
@@ -16,6 +17,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Erreur.h"
 #include "sequence/StockImages.h"
+#include "video/DialogueCompression.h"
 #include "video/LectureVideo.h"
 
 using namespace vp;
@@ -237,6 +239,32 @@ TEST_F(Export, GifEnBoucleAuPlusSixCentQuaranteDeLarge) {
     EXPECT_EQ(test::imagesEnBoucle(cible("export.gif"), 100), 100);
 }
 
+TEST_F(Export, ReglagesVideoValidesEnDernier) {
+    film(4, QSize(160, 120));
+    // « Créer la vidéo » confirmed with 10 pictures a second at 200 x 150…
+    reglages("10", "200", "150");
+    dialogues().quandModal<DialogueReglagesVideo>(
+        [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
+    dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
+        c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
+        c.boutonOk->click();
+    });
+    f->actionCreerVideo->trigger();
+    // …then other settings typed and given up.
+    dialogues().quandModal<DialogueReglagesVideo>([](DialogueReglagesVideo& d) {
+        d.champImagesParSeconde->setText("25");
+        d.champLargeur->setText("640");
+        d.boutonAnnuler->click();
+    });
+    f->actionCreerVideo->trigger();
+    exporter(cible("export.gif"));
+    const test::Video v = test::lireVideo(cible("export.gif"));
+    EXPECT_EQ(v.largeur, 200);
+    EXPECT_EQ(v.hauteur, 150);
+    ASSERT_FALSE(v.durees.empty());
+    EXPECT_DOUBLE_EQ(v.durees[0], 0.1);
+}
+
 TEST_F(Export, ArreteParEchapOuParLeBoutonSansRienLaisser) {
     film(80, QSize(640, 480));
     reglages("25", "640", "480");
@@ -311,8 +339,8 @@ TEST(ExportMp4, UnGrandFilmRapideRestePourLesTelephones) {
     const PlanExport plan =
         planifierExport(FormatExport::Mp4, {60, 1920, 1080}, 3, image, {}, "Grand");
     SuiviExport suivi;
-    ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "grand.mp4", suivi));
-    const test::Video v = test::lireVideo(dossier.chemin() + "grand.mp4");
+    ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "grand-export.mp4", suivi));
+    const test::Video v = test::lireVideo(dossier.chemin() + "grand-export.mp4");
     EXPECT_GT(v.niveau, 0);
     EXPECT_LE(v.niveau, 40);
     const int macroblocs = ((v.largeur + 15) / 16) * ((v.hauteur + 15) / 16);
@@ -331,9 +359,9 @@ TEST(ExportMp4, SonMonoDeVingtQuatreBitsOuIllisible) {
     test::ecrireWav(son, 1.2, 22050, 1, 24, [](int t, int) { return balayage(t, 22050); });
     PlanExport plan = planifierExport(FormatExport::Mp4, {12, 160, 120}, 6, image, son, "Son");
     SuiviExport suivi;
-    ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "mono.mp4", suivi));
-    dossier.conserver(dossier.chemin() + "mono.mp4");
-    test::Video v = test::lireVideo(dossier.chemin() + "mono.mp4");
+    ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "mono-export.mp4", suivi));
+    dossier.conserver(dossier.chemin() + "mono-export.mp4");
+    test::Video v = test::lireVideo(dossier.chemin() + "mono-export.mp4");
     EXPECT_EQ(v.son.codec, "aac");
     EXPECT_EQ(v.son.frequence, 22050);
     EXPECT_EQ(v.son.canaux, 1);
@@ -345,8 +373,8 @@ TEST(ExportMp4, SonMonoDeVingtQuatreBitsOuIllisible) {
     // A track that cannot be read: a film without sound.
     test::ecrireFichier(son, QByteArray("RIFF\x04\0\0\0WAVE", 12));
     plan = planifierExport(FormatExport::Mp4, {12, 160, 120}, 6, image, son, "Son");
-    ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "muet.mp4", suivi));
-    v = test::lireVideo(dossier.chemin() + "muet.mp4");
+    ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "muet-export.mp4", suivi));
+    v = test::lireVideo(dossier.chemin() + "muet-export.mp4");
     EXPECT_EQ(v.images, 6);
     EXPECT_TRUE(v.son.codec.isEmpty());
 }
