@@ -11,10 +11,10 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <cmath>
 
 #include "Rapport.h"
+#include "SonBanc.h"
 #include "capture/mire/PiloteMire.h"
 #include "export/ExportFilm.h"
 #include "platform/Bitmap.h"
@@ -41,31 +41,6 @@ QImage image(int k) {
     return i;
 }
 
-void ecrireSon(const QString& chemin, int secondes) {
-    const int trames = secondes * 44100;
-    QByteArray o(44 + trames * 4, '\0');
-    auto* e = reinterpret_cast<uchar*>(o.data());
-    std::memcpy(e, "RIFF", 4);
-    qToLittleEndian<quint32>(static_cast<quint32>(o.size() - 8), e + 4);
-    std::memcpy(e + 8, "WAVEfmt ", 8);
-    qToLittleEndian<quint32>(16, e + 16);
-    qToLittleEndian<quint16>(1, e + 20);
-    qToLittleEndian<quint16>(2, e + 22);
-    qToLittleEndian<quint32>(44100, e + 24);
-    qToLittleEndian<quint32>(44100 * 4, e + 28);
-    qToLittleEndian<quint16>(4, e + 32);
-    qToLittleEndian<quint16>(16, e + 34);
-    std::memcpy(e + 36, "data", 4);
-    qToLittleEndian<quint32>(static_cast<quint32>(trames * 4), e + 40);
-    // A voice-like tone that wavers, on both channels.
-    for (int t = 0; t < trames; ++t) {
-        const double s = 8000 * std::sin(2 * M_PI * (220 + 40 * std::sin(t / 9000.0)) * t / 44100);
-        for (int c = 0; c < 2; ++c)
-            qToLittleEndian<qint16>(static_cast<qint16>(s), e + 44 + 4 * t + 2 * c);
-    }
-    vp::ecrireAtomique(chemin, o);
-}
-
 struct Projet {
     QTemporaryDir dossier;
     vp::ProjetCourant p;
@@ -80,7 +55,11 @@ struct Projet {
                 vp::lierAtomique(vp::cheminImage(p, k % kImagesDistinctes), vp::cheminImage(p, k));
         }
         p.nbImages = images;
-        ecrireSon(son(), secondes);
+        // A voice-like tone that wavers, on both channels.
+        vp::bench::ecrireWav(QFile::encodeName(son()).toStdString(), secondes, [](uint32_t t, int) {
+            return static_cast<int16_t>(
+                8000 * std::sin(2 * M_PI * (220 + 40 * std::sin(t / 9000.0)) * t / 44100));
+        });
     }
     QString son() const { return p.dossierProjet() + "/audio.wav"; }
     QString sortie(const char* nom) const { return dossier.path() + "/" + nom; }
