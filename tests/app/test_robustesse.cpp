@@ -52,17 +52,7 @@ protected:
             {"doubler la sélection", [this] { f->boutonDoublerSelection->click(); }},
             {"supprimer la sélection", [this] { f->boutonSupprimerSelection->click(); }},
             {"dupliquer le projet", [this] { f->actionDupliquerProjet->trigger(); }},
-            {"créer la vidéo",
-             [this] {
-                 dialogues().quandModal<DialogueReglagesVideo>(
-                     [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
-                 dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
-                     c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-                     c.boutonOk->click();
-                 });
-                 f->actionCreerVideo->trigger();
-                 dialogues().modaux.clear();
-             }},
+            {"créer la vidéo", [this] { creerVideoMjpeg(); }},
             // As an animated GIF: three pictures of the test pattern make an MP4 file smaller than
             // the full disk's limit below.
             {"exporter le film",

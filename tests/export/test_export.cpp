@@ -17,7 +17,6 @@
 #include "platform/Bitmap.h"
 #include "platform/Erreur.h"
 #include "sequence/StockImages.h"
-#include "video/DialogueCompression.h"
 #include "video/LectureVideo.h"
 
 using namespace vp;
@@ -243,13 +242,7 @@ TEST_F(Export, ReglagesVideoValidesEnDernier) {
     film(4, QSize(160, 120));
     // « Créer la vidéo » confirmed with 10 pictures a second at 200 x 150…
     reglages("10", "200", "150");
-    dialogues().quandModal<DialogueReglagesVideo>(
-        [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
-    dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
-        c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-        c.boutonOk->click();
-    });
-    f->actionCreerVideo->trigger();
+    creerVideoMjpeg();
     // …then other settings typed and given up.
     dialogues().quandModal<DialogueReglagesVideo>([](DialogueReglagesVideo& d) {
         d.champImagesParSeconde->setText("25");
