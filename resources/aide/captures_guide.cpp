@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -320,6 +321,21 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     d.nomProchaineBoite = QStringLiteral("copier-film");
     f.actionCopierFilm->trigger();
     if (!QFile::exists(copie)) return 1;
+
+    // The film exported for phones and the school's web site: the window while it is written.
+    const QString exporte = travail + QStringLiteral("/CLE_USB/") + titre + QStringLiteral(".mp4");
+    d.fichierAEnregistrer = exporte;
+    bool exportVu = false;
+    QTimer pendantExport;
+    QObject::connect(&pendantExport, &QTimer::timeout, [&] {
+        if (exportVu || !f.barreProgression->isVisible()) return;
+        exportVu = true;
+        capturer(f, QStringLiteral("export-film"));
+    });
+    pendantExport.start(5);
+    f.actionExporterFilm->trigger();
+    pendantExport.stop();
+    if (!QFile::exists(exporte) || !exportVu) return 1;
 
     // A copy of the project, then the Open project dialog listing both.
     d.nomProchaineBoite = QStringLiteral("duplication");

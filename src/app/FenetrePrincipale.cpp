@@ -29,6 +29,7 @@
 #include "bandeson/CommandesBandeSon.h"
 #include "capture/Camera.h"
 #include "capture/VueDirecte.h"
+#include "export/CommandeExport.h"
 #include "film/CommandesFilm.h"
 #include "platform/Bitmap.h"
 #include "platform/Bureau.h"
@@ -246,6 +247,15 @@ void FenetrePrincipale::construireControles() {
     barreProgression->setGeometry(366, 4, 147, 17);
     barreProgression->setTextVisible(false);
     barreProgression->hide();
+    // The export can be stopped: a button takes the end of the bar's place, and Échap, the
+    // desktop's key for "stop", does the same while it shows.
+    boutonArreterExport = new QToolButton(barreSelection);
+    boutonArreterExport->setText(QStringLiteral("Arrêter"));
+    boutonArreterExport->setObjectName(QStringLiteral("arreter_export"));
+    boutonArreterExport->setGeometry(453, 2, 64, 21);
+    boutonArreterExport->setFocusPolicy(Qt::NoFocus);
+    boutonArreterExport->setShortcut(QKeySequence(Qt::Key_Escape));
+    boutonArreterExport->hide();
 
     bandeFilm = new BandeFilm(projet, fond);
     bandeFilm->setGeometry(8, 368, 849, 185);
@@ -300,6 +310,7 @@ void FenetrePrincipale::construireControles() {
         {boutonCopierSelection, " Copier la sélection après l'image."},
         {boutonInverserSelection, " Inverser la sélection."},
         {boutonDoublerSelection, " Doubler chaque image de la sélection."},
+        {boutonArreterExport, " Arrêter l'export du film (touche Échap) : rien n'est écrit."},
     };
     for (const auto& [controle, texte] : textes)
         enregistrerAide(controle, Aide::Texte, QString::fromUtf8(texte));
@@ -405,6 +416,8 @@ void FenetrePrincipale::construireMenus() {
     actionMixer = article(film, QStringLiteral("Mixer audio et vidéo"), "actionMixer");
     actionRevoirFilm = article(film, QStringLiteral("Revoir le film"), "actionRevoirFilm");
     actionCopierFilm = article(film, QStringLiteral("Copier le film"), "actionCopierFilm");
+    film->addSeparator();
+    actionExporterFilm = article(film, QStringLiteral("Exporter le film…"), "actionExporterFilm");
     QMenu* reglages = barre->addMenu(QStringLiteral("Réglages"));
     actionDetecterWebcam =
         article(reglages, QStringLiteral("Détecter la web-cam"), "actionDetecterWebcam");
@@ -445,6 +458,7 @@ void FenetrePrincipale::relierCommandes() {
         {actionMixer, boutonMixer, &FenetrePrincipale::mixerFilm},
         {actionRevoirFilm, boutonRevoirFilm, &FenetrePrincipale::revoirFilm},
         {actionCopierFilm, boutonCopierFilm, &FenetrePrincipale::copierFilm},
+        {actionExporterFilm, nullptr, &FenetrePrincipale::exporterFilm},
         {nullptr, boutonEditeur, &FenetrePrincipale::ouvrirEditeur},
         {actionDetecterWebcam, nullptr, &FenetrePrincipale::detecterWebcam},
         {actionParametresWebcam, nullptr, &FenetrePrincipale::parametresWebcam},
@@ -464,6 +478,8 @@ void FenetrePrincipale::relierCommandes() {
         if (action) relier(action, &QAction::triggered, commande);
         if (bouton) relier(bouton, &QToolButton::clicked, commande);
     }
+    // The one control a long command leaves working.
+    connect(boutonArreterExport, &QToolButton::clicked, this, [this] { exportArrete_ = true; });
     relier(minuterieApercu, &QTimer::timeout, &FenetrePrincipale::avancerApercu);
     relier(glissiereCadence, &QSlider::valueChanged, &FenetrePrincipale::changerCadenceApercu);
     camera->OnFrame = [this](TCamera* s, quintptr h, EnTeteVideo* e) {
@@ -796,6 +812,7 @@ void FenetrePrincipale::creerVideo() {
     projet.imagesParSeconde = lireEntier(dialogueVideo->champImagesParSeconde->text());
     projet.largeurVideo = lireEntier(dialogueVideo->champLargeur->text());
     projet.hauteurVideo = lireEntier(dialogueVideo->champHauteur->text());
+    reglagesVideoChoisis_ = true;
     occupe_ = true;  // closing the window or another command would pull the frames away
     const auto libre = qScopeGuard([this] { occupe_ = false; });
     ecrireVideo(projet, enregistreurVideo, *this);
@@ -842,6 +859,26 @@ void FenetrePrincipale::revoirFilm() {
 void FenetrePrincipale::copierFilm() {
     if (departCommande(projet)) vp::copierFilm(projet, this);
 }
+void FenetrePrincipale::exporterFilm() {
+    if (!departCommande(projet)) return;
+    // The settings last confirmed in « Réglages vidéo »; before any, those it shows.
+    const ReglagesExport reglages =
+        reglagesVideoChoisis_
+            ? ReglagesExport{projet.imagesParSeconde, projet.largeurVideo, projet.hauteurVideo}
+            : ReglagesExport{lireEntier(dialogueVideo->champImagesParSeconde->text()),
+                             lireEntier(dialogueVideo->champLargeur->text()),
+                             lireEntier(dialogueVideo->champHauteur->text())};
+    exportArrete_ = false;
+    const FenetreExport fenetre{this, this,
+                                [this](bool montrer) {
+                                    // The bar gives the end of its place to the button.
+                                    barreProgression->setGeometry(312, 4, montrer ? 137 : 201, 17);
+                                    boutonArreterExport->setVisible(montrer);
+                                },
+                                [this] { return exportArrete_; }};
+    travailLong([&] { vp::exporterFilm(projet, reglages, fenetre); });
+}
+
 void FenetrePrincipale::ouvrirEditeur() {
     if (!departCommande(projet)) return;
     travailLong([this] { vp::ouvrirEditeur(projet, this, [this] { resterReactive(); }); });

@@ -83,6 +83,7 @@ public:
     QToolButton *boutonAnnuler, *boutonRetablir;
     QLabel* etiquetteSelection;
     QProgressBar* barreProgression;
+    QToolButton* boutonArreterExport;  // beside the progress bar while the film is exported
     BandeFilm* bandeFilm;
     QLabel* ligneAide;
     QTimer* minuterieApercu;
@@ -96,7 +97,7 @@ public:
     QAction *actionPhoto, *actionDoublerImage, *actionSupprimerImage, *actionCreerVideo,
         *actionRevoirVideo, *actionCopierVideo;
     QAction *actionEnregistrerSon, *actionEcouterSon, *actionImporterSon, *actionCopierSon;
-    QAction *actionMixer, *actionRevoirFilm, *actionCopierFilm;
+    QAction *actionMixer, *actionRevoirFilm, *actionCopierFilm, *actionExporterFilm;
     QAction *actionDetecterWebcam, *actionParametresWebcam, *actionFormatImage;
     QAction *actionAide, *actionAPropos;
 
@@ -120,6 +121,7 @@ public:
     void mixerFilm();
     void revoirFilm();
     void copierFilm();
+    void exporterFilm();
     void ouvrirEditeur();
     void detecterWebcam();
     void parametresWebcam();
@@ -185,7 +187,9 @@ private:
     std::unique_ptr<Apercu> apercu_;
     std::unique_ptr<VueDirecte> vueDirecte_;
     qint64 dernierDessinProgression_ = 0;
-    bool occupe_ = false;  // a long command runs: other commands are refused
+    bool occupe_ = false;                // a long command runs: other commands are refused
+    bool reglagesVideoChoisis_ = false;  // « Réglages vidéo » confirmed once in this run
+    bool exportArrete_ = false;          // the user stopped the export under way
     bool centree_ = false;
 };
 

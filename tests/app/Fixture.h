@@ -18,12 +18,14 @@
 
 #include "app/DialogueNouveauProjet.h"
 #include "app/DialogueOuvrirProjet.h"
+#include "app/DialogueReglagesVideo.h"
 #include "app/FenetrePrincipale.h"
 #include "app/Programme.h"
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 #include "film/CommandesFilm.h"
 #include "platform/Bureau.h"
+#include "video/DialogueCompression.h"
 
 namespace vp::test {
 
@@ -59,6 +61,17 @@ protected:
             d.boutonValider->click();
         });
         f->actionNouveau->trigger();
+    }
+    // « Créer la vidéo » with the settings the dialog holds, confirmed, and Motion JPEG.
+    void creerVideoMjpeg() {
+        dialogues().quandModal<DialogueReglagesVideo>(
+            [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
+        dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
+            c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
+            c.boutonOk->click();
+        });
+        f->actionCreerVideo->trigger();
+        dialogues().modaux.clear();
     }
     // Opens the project listed with this title through the Open project dialog.
     void ouvrirProjet(const QString& titre) {

@@ -32,7 +32,7 @@ TEST_F(Programme, BarreDeMenusAvecSesLibelles) {
             "Supprimer l'image sélectionnée | Créer la vidéo | Revoir la vidéo | Copier la vidéo",
             "Audio | Enregistrer la bande-son | Ré-écouter la bande-son | Importer la bande-son | "
             "Copier la bande-son",
-            "Film | Mixer audio et vidéo | Revoir le film | Copier le film",
+            "Film | Mixer audio et vidéo | Revoir le film | Copier le film | Exporter le film…",
             "Réglages | Détecter la web-cam | Paramètres de la web-cam | Format de l'image",
             "Aide",
             "?",
@@ -170,6 +170,7 @@ TEST_F(Programme, GardeSurToutesLesCommandesDeProjet) {
         {"Mixer", [&] { f->actionMixer->trigger(); }},
         {"Revoir le film", [&] { f->actionRevoirFilm->trigger(); }},
         {"Copier le film", [&] { f->actionCopierFilm->trigger(); }},
+        {"Exporter le film", [&] { f->actionExporterFilm->trigger(); }},
         {"boutonApercu", [&] { f->boutonApercu->click(); }},
         {"boutonAnnulerSelection", [&] { f->boutonAnnulerSelection->click(); }},
         {"boutonCopierSelection", [&] { f->boutonCopierSelection->click(); }},

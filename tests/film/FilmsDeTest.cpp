@@ -12,6 +12,8 @@ extern "C" {
 #include <QProcess>
 #include <QPushButton>
 #include <QtEndian>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "commun/DialoguesScriptes.h"
@@ -81,14 +83,26 @@ void ecrireWavPcm(const QString& fichier, int frequence, int canaux, int bits, b
     ecrireFichier(fichier, entete + echantillons);
 }
 
-QByteArray ecrireWav(const QString& fichier, double secondes, int frequence, int canaux) {
+QByteArray ecrireWav(const QString& fichier, double secondes, int frequence, int canaux, int bits,
+                     const Signal& signal) {
     const int trames = static_cast<int>(secondes * frequence);
-    QByteArray son(trames * canaux * 2, Qt::Uninitialized);
+    const int octets = bits / 8;
+    QByteArray son(trames * canaux * octets, Qt::Uninitialized);
     auto* echantillons = reinterpret_cast<uchar*>(son.data());
-    for (int i = 0; i < trames * canaux; ++i)
-        qToLittleEndian<uint16_t>(static_cast<uint16_t>(static_cast<unsigned>(i) * 7919u),
-                                  echantillons + 2 * i);
-    ecrireWavPcm(fichier, frequence, canaux, 16, false, son);
+    for (int i = 0; i < trames * canaux; ++i) {
+        // Without a signal: a pattern that changes at every sample.
+        const double v = signal ? std::clamp(signal(i / canaux, i % canaux), -1.0, 1.0) : 0;
+        const auto entier = signal ? static_cast<int32_t>(std::lround(v * ((1 << (bits - 1)) - 1)))
+                                   : static_cast<int32_t>(static_cast<unsigned>(i) * 7919u);
+        uchar* e = echantillons + static_cast<ptrdiff_t>(i) * octets;
+        if (bits == 8) {
+            e[0] = static_cast<uchar>(entier + 128);  // 8-bit WAV samples are unsigned
+        } else {
+            for (int o = 0; o < octets; ++o)
+                e[o] = static_cast<uchar>(static_cast<uint32_t>(entier) >> (8 * o));
+        }
+    }
+    ecrireWavPcm(fichier, frequence, canaux, bits, false, son);
     return son;
 }
 
