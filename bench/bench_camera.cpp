@@ -20,6 +20,7 @@
 #include "capture/FauxV4l2.h"
 #include "capture/Oignon.h"
 #include "capture/VueDirecte.h"
+#include "capture/Webcams.h"
 #include "capture/mire/PiloteMire.h"
 #include "capture/v4l2/PiloteV4l2.h"
 #include "platform/ImageEtiree.h"
@@ -27,38 +28,8 @@
 
 namespace {
 
-// A camera that gives a new frame, already decoded, at every grab.
-class CameraFixe final : public vp::PiloteCapture {
-public:
-    explicit CameraFixe(QSize taille) : image_(vp::PiloteMire::image(3, taille)) {}
-    bool connecter() override { return true; }
-    void deconnecter() override {}
-    bool lireImage(vp::ImageCamera& image) override {
-        image.image = image_;
-        image.numero = ++numero_;
-        image.instant = std::chrono::steady_clock::now();
-        return true;
-    }
-    bool perdue() const override { return false; }
-    void definirPeriode(quint32) override {}
-    QVector<vp::ControleCamera> controles() override { return {}; }
-    int valeurControle(quint32) override { return 0; }
-    bool definirControle(quint32, int) override { return false; }
-    QVector<vp::FormatCamera> formats() override { return {}; }
-    quint32 formatCourant(QSize*) override { return 0; }
-    bool appliquerFormat(quint32, QSize) override { return false; }
-
-private:
-    QImage image_;
-    quint64 numero_ = 0;
-};
-
-QSize g_taille;
-
 void imageCamera(benchmark::State& etat, QSize taille) {
-    g_taille = taille;
-    vp::installerFournisseurPilotes({[] { return QStringList{"banc"}; },
-                                     [](int) { return std::make_unique<CameraFixe>(g_taille); }});
+    vp::installerFournisseurPilotes(vp::test::webcamFixe(vp::PiloteMire::image(3, taille)));
     QWidget fenetre;
     vp::ProjetCourant p;
     p.bmpTravail1 = QImage(320, 240, QImage::Format_RGB888);
