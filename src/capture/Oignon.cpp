@@ -6,6 +6,10 @@
 #include <cmath>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vp {
 
 namespace {
@@ -20,6 +24,22 @@ inline uint16_t centieme(uint16_t x) {
 // MulDiv(v, w, 100) for a byte and a weight in percent.
 inline uint16_t partDe(uchar v, uint16_t w) {
     return centieme(static_cast<uint16_t>(v * w + 50));
+}
+
+// d := min(255, a + b), byte per byte.
+void ajouterSature(const uchar* __restrict a, const uchar* __restrict b, uchar* __restrict d,
+                   int octets) {
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= octets; i += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                         _mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i))));
+#endif
+    for (; i < octets; ++i) {
+        const unsigned somme = static_cast<unsigned>(a[i]) + b[i];
+        d[i] = static_cast<uchar>(somme > 255 ? 255 : somme);
+    }
 }
 
 }  // namespace
@@ -191,37 +211,33 @@ void CompositionPleinEcran::composer(const QImage& fond, const QImage& camera, i
         colonnes_.resize(static_cast<size_t>(tl));
         for (int x = 0; x < tl; ++x)
             colonnes_[static_cast<size_t>(x)] = static_cast<int>(static_cast<qint64>(x) * sl / tl);
-        termes_.resize(static_cast<size_t>(3 * sl));
         ligneSource_.resize(static_cast<size_t>(sl));
         ligneEtiree_.resize(static_cast<size_t>(tl));
     }
-    const auto w = static_cast<uint16_t>(poids);
+    if (poids != poidsTable_) {
+        for (int v = 0; v < 256; ++v)
+            table_[static_cast<size_t>(v)] =
+                static_cast<quint32>(partDe(static_cast<uchar>(v), static_cast<uint16_t>(poids)));
+        poidsTable_ = poids;
+    }
     int ligneFaite = -1;
     for (int y = 0; y < th; ++y) {
         // A camera row is weighed and stretched once for all the view's rows it covers.
         const int sy = static_cast<int>(static_cast<qint64>(y) * sh / th);
         if (sy != ligneFaite) {
-            const uchar* __restrict s = source->constScanLine(sy);
-            uchar* __restrict t = termes_.data();
-            for (int i = 0; i < 3 * sl; ++i)
-                t[i] = static_cast<uchar>(partDe(s[i], w));
+            const uchar* s = source->constScanLine(sy);
+            quint32* __restrict l = ligneSource_.data();
             for (int x = 0; x < sl; ++x)
-                ligneSource_[static_cast<size_t>(x)] = static_cast<quint32>(t[3 * x]) << 16 |
-                                                       static_cast<quint32>(t[3 * x + 1]) << 8 |
-                                                       t[3 * x + 2];
+                l[x] = table_[s[3 * x]] << 16 | table_[s[3 * x + 1]] << 8 | table_[s[3 * x + 2]];
+            quint32* __restrict e = ligneEtiree_.data();
+            const int* __restrict c = colonnes_.data();
             for (int x = 0; x < tl; ++x)
-                ligneEtiree_[static_cast<size_t>(x)] =
-                    ligneSource_[static_cast<size_t>(colonnes_[static_cast<size_t>(x)])];
+                e[x] = l[c[x]];
             ligneFaite = sy;
         }
         // Byte by byte, the camera's part never reaching the opaque alpha byte.
-        const uchar* __restrict f = fond.constScanLine(y);
-        const auto* __restrict c = reinterpret_cast<const uchar*>(ligneEtiree_.data());
-        uchar* __restrict d = sortie.scanLine(y);
-        for (int i = 0; i < 4 * tl; ++i) {
-            const unsigned somme = static_cast<unsigned>(f[i]) + c[i];
-            d[i] = static_cast<uchar>(somme > 255 ? 255 : somme);
-        }
+        ajouterSature(fond.constScanLine(y), reinterpret_cast<const uchar*>(ligneEtiree_.data()),
+                      sortie.scanLine(y), 4 * tl);
     }
 }
 

@@ -62,8 +62,9 @@ public:
 private:
     QSize source_, cible_;
     std::vector<int> colonnes_;
-    std::vector<uchar> termes_;         // MulDiv of one camera row, byte per byte
-    std::vector<quint32> ligneSource_;  // the same as RGB32 words
+    int poidsTable_ = -1;
+    std::array<quint32, 256> table_{};  // MulDiv(v, poids, 100) for every byte v
+    std::vector<quint32> ligneSource_;  // one camera row weighed, as RGB32 words
     std::vector<quint32> ligneEtiree_;  // stretched to the view's width
 };
 
