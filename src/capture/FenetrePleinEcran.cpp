@@ -1,6 +1,7 @@
 #include "FenetrePleinEcran.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -10,6 +11,17 @@ namespace {
 
 const QColor kFond(20, 20, 24);
 const QColor kBande(40, 40, 46);
+
+// The largest font, up to `taille` pixels, with which `texte` fits in `cadre`.
+QFont policeQuiTient(QFont police, int taille, const QString& texte, const QRect& cadre) {
+    for (; taille > 8; taille = taille * 9 / 10) {
+        police.setPixelSize(taille);
+        const QRect voulu = QFontMetrics(police).boundingRect(cadre, Qt::AlignCenter, texte);
+        if (voulu.width() <= cadre.width() && voulu.height() <= cadre.height()) break;
+    }
+    police.setPixelSize(std::max(8, taille));
+    return police;
+}
 
 }  // namespace
 
@@ -91,8 +103,10 @@ QRect FenetrePleinEcran::caseVignette(int rang) const {
     const int hb = hauteurBande();
     const int marge = hb / 12;
     const int hauteurNumero = hb / 5;
-    const int h = hb - 2 * marge - hauteurNumero;
-    const int l = h * 4 / 3;
+    // The five frames in the middle, leaving room on either side for the count and the keys.
+    const int l =
+        std::min((hb - 2 * marge - hauteurNumero) * 4 / 3, (width() * 3 / 5 - 4 * marge) / 5);
+    const int h = l * 3 / 4;
     const int total = 5 * l + 4 * marge;
     const int x0 = (width() - total) / 2;
     return {x0 + rang * (l + marge), height() - hb + marge + hauteurNumero, l, h};
@@ -155,16 +169,16 @@ void FenetrePleinEcran::peindreBande(QPainter& p) {
     const int hb = hauteurBande();
     const QRect bande(0, height() - hb, width(), hb);
     p.fillRect(bande, kBande);
-    QFont police = font();
-    police.setBold(true);
-    police.setPixelSize(std::max(14, hb / 4));
-    p.setFont(police);
-    p.setPen(Qt::white);
+    QFont gras = font();
+    gras.setBold(true);
     const QRect premiere = caseVignette(0);
-    p.drawText(QRect(bande.left() + hb / 6, bande.top(), premiere.left() - hb / 3, hb),
-               Qt::AlignCenter | Qt::TextWordWrap, compteur_);
-    QFont petite = police;
-    petite.setPixelSize(std::max(11, hb / 7));
+    const QRect derniere = caseVignette(4);
+    const QRect compteur(hb / 6, bande.top(), premiere.left() - hb / 3, hb);
+    p.setFont(policeQuiTient(gras, hb / 4, compteur_, compteur));
+    p.setPen(Qt::white);
+    p.drawText(compteur, Qt::AlignCenter, compteur_);
+    QFont petite = gras;
+    petite.setPixelSize(std::max(10, hb / 7));
     for (int i = 0; i < 5; ++i) {
         const QRect c = caseVignette(i);
         const auto rang = static_cast<size_t>(i);
@@ -178,16 +192,15 @@ void FenetrePleinEcran::peindreBande(QPainter& p) {
                    numeros_[rang]);
     }
     // The newest frame, the one the onion skin is made against, is framed.
-    const QRect derniere = caseVignette(4);
     p.setPen(QPen(QColor(255, 210, 80), 3));
     p.setBrush(Qt::NoBrush);
     p.drawRect(derniere.adjusted(-2, -2, 1, 1));
-    const QRect fin = caseVignette(4);
-    p.setFont(petite);
+    const QString touches = QStringLiteral("Espace : photo\nP : aperçu\nÉchap : retour");
+    const QRect aide(derniere.right() + hb / 3, bande.top(), width() - derniere.right() - hb / 2,
+                     hb);
+    p.setFont(policeQuiTient(petite, hb / 6, touches, aide));
     p.setPen(QColor(200, 200, 200));
-    p.drawText(QRect(fin.right() + hb / 3, bande.top(), width() - fin.right() - hb / 2, hb),
-               Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap,
-               QStringLiteral("Espace : photo\nP : aperçu\nÉchap : retour"));
+    p.drawText(aide, Qt::AlignVCenter | Qt::AlignLeft, touches);
 }
 
 }  // namespace vp
