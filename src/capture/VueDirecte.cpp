@@ -1,7 +1,6 @@
 #include "VueDirecte.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QPainter>
 #include <QSlider>
 
