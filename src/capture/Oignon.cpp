@@ -278,7 +278,8 @@ QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone) {
 void dessinerReperes(QPainter& peintre, Reperes reperes, const QRectF& zone, qreal epaisseur) {
     if (reperes == Reperes::Aucun || zone.isEmpty()) return;
     peintre.save();
-    peintre.setRenderHint(QPainter::Antialiasing, true);
+    // Upright lines only: sharp without antialiasing, and cheap over a whole screen.
+    peintre.setRenderHint(QPainter::Antialiasing, false);
     if (reperes == Reperes::Cadre169) {
         // What a 16:9 video leaves out is dimmed.
         QPainterPath dehors;
