@@ -41,6 +41,7 @@
 #include "audio/simule/MicroSimule.h"
 #include "bandeson/DialogueEnregistrementSon.h"
 #include "capture/Camera.h"
+#include "capture/FenetrePleinEcran.h"
 #include "film/CommandesFilm.h"
 #include "platform/Application.h"
 #include "platform/BoitesQt.h"
@@ -236,6 +237,26 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     attendre(300);
     survoler(f.boutonPhoto);
     capturer(f, QStringLiteral("prise-de-vue"));
+
+    // In full screen, with three onion-skin layers and the thirds: two more pictures.
+    f.actionsCouches[2]->trigger();
+    f.actionsReperes[1]->trigger();
+    f.actionPleinEcran->trigger();
+    if (!f.fenetrePleinEcran->isVisible()) return 1;
+    for (int i = 0; i < 2; ++i) {
+        attendre(150);
+        f.actionPhoto->trigger();
+    }
+    attendre(300);
+    capturer(*f.fenetrePleinEcran, QStringLiteral("plein-ecran"));
+    f.fenetrePleinEcran->close();
+    f.actionsCouches[0]->trigger();
+    f.actionsReperes[0]->trigger();
+    if (f.projet.nbImages != kPhotos + 2) return 1;
+    // Undone, as a pupil would: the film is the thirty pictures again.
+    f.actionAnnuler->trigger();
+    f.actionAnnuler->trigger();
+    if (f.projet.nbImages != kPhotos) return 1;
 
     // A selection of frames 4 to 7, the help line on the reverse button.
     montrerImage(f, 4);

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -41,6 +42,7 @@ protected:
     QString repProgrammeAuDemarrage;  // the folder of the test's executable
 
     void SetUp() override {
+        oublierReglages();
         QDir::setCurrent(dossier.chemin());
         f = creerFenetres();
         repProgrammeAuDemarrage = f->projet.repProgramme;
@@ -51,6 +53,12 @@ protected:
     void TearDown() override {
         f.reset();
         QDir::setCurrent(ancienDossier);
+        oublierReglages();
+    }
+    // What the program remembers between runs (the camera, the shooting settings): each test
+    // starts from a program run for the first time.
+    static void oublierReglages() {
+        QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume")).clear();
     }
     DialoguesScriptes& dialogues() { return scenario.dialogues(); }
 
