@@ -112,6 +112,20 @@ public:
         std::fprintf(stderr, "question : %s\n", qPrintable(texte));
         return false;
     }
+    // The box is pictured under the name set beforehand; the answer is the one set there too.
+    int reponseChoix = -1;
+    int choix(QWidget* parent, const QString& texte, const QStringList& boutons,
+              Icone icone) override {
+        std::fprintf(stderr, "choix : %s\n", qPrintable(texte));
+        if (!nomProchaineBoite.isEmpty()) {
+            const auto boite =
+                boiteChoix(parent ? parent : fenetreDesBoites(), texte, boutons, icone);
+            capturer(*boite, std::exchange(nomProchaineBoite, QString()));
+            boite->close();
+        }
+        const int r = std::exchange(reponseChoix, -1);
+        return r >= 0 ? r : static_cast<int>(boutons.size()) - 1;
+    }
     QString ouvrirFichier(QWidget*, const QString&) override { return {}; }
     QString enregistrerFichier(QWidget* parent, const QString& filtre,
                                const QString& extension) override {

@@ -49,6 +49,7 @@
 #include "sequence/Apercu.h"
 #include "sequence/BandeFilm.h"
 #include "sequence/Edition.h"
+#include "sequence/Fraicheur.h"
 #include "sequence/Historique.h"
 #include "video/CreerVideo.h"
 
@@ -1059,13 +1060,60 @@ bool departCommande(const ProjetCourant& p) {
     return verifierProjet(p);
 }
 
+bool existe(const ProjetCourant& p, const QString& nom) {
+    return fichierExiste(p.dossierProjet() + QLatin1Char('/') + nom);
+}
+
 }  // namespace
 
+bool FenetrePrincipale::verifierAJour(const QString& nom) {
+    // A missing file is the command's own warning.
+    if (!existe(projet, nom)) return true;
+    const qint32 modifiees = imagesModifiees(projet, nom);
+    if (modifiees == 0) return true;
+    const int reponse = dialogues().choix(
+        fenetreDesCommandes(),
+        QStringLiteral("Le film a changé depuis la dernière vidéo (%1). Refaire la vidéo "
+                       "maintenant ?")
+            .arg(texteImagesModifiees(modifiees)),
+        {QStringLiteral("Refaire"), QStringLiteral("Continuer quand même"),
+         QStringLiteral("Annuler")},
+        Icone::Question);
+    if (reponse == 1) return true;
+    if (reponse != 0) return false;
+    bool fait = false;
+    travailLong([&] { fait = refaire(nom); });
+    return fait;
+}
+
+bool FenetrePrincipale::refaire(const QString& nom) {
+    const std::optional<ReleveFilm> releve = lireReleve(projet, nom);
+    if (!releve) return false;
+    if (projet.nbImages == 0) {
+        dialogues().message(fenetreDesCommandes(),
+                            QStringLiteral("Le film n'a plus aucune image : la vidéo ne peut "
+                                           "pas être refaite."),
+                            Icone::Avertissement);
+        return false;
+    }
+    const bool film = nom == kNomFilm;
+    // For the film, the video is made again only when it is out of date itself, with its own
+    // settings when it has them.
+    if (!film || imagesModifiees(projet, kNomVideo) > 0) {
+        const std::optional<ReleveFilm> video = film ? lireReleve(projet, kNomVideo) : releve;
+        refaireVideo(projet, enregistreurVideo, *this, (video ? video : releve)->reglages);
+        if (!existe(projet, kNomVideo)) return false;
+    }
+    if (!film) return true;
+    return vp::mixerFilm(
+        projet, this, [this] { resterReactive(); }, false);
+}
+
 void FenetrePrincipale::revoirVideo() {
-    if (departCommande(projet)) vp::revoirVideo(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomVideo)) vp::revoirVideo(projet, this);
 }
 void FenetrePrincipale::copierVideo() {
-    if (departCommande(projet)) vp::copierVideo(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomVideo)) vp::copierVideo(projet, this);
 }
 void FenetrePrincipale::enregistrerBandeSon() {
     if (!departCommande(projet)) return;
@@ -1084,13 +1132,15 @@ void FenetrePrincipale::copierBandeSon() {
 }
 void FenetrePrincipale::mixerFilm() {
     if (!departCommande(projet)) return;
+    // Asked only when the mixing can be made: without the sound track it says so first.
+    if (existe(projet, QStringLiteral("audio.wav")) && !verifierAJour(kNomVideo)) return;
     travailLong([this] { vp::mixerFilm(projet, this, [this] { resterReactive(); }); });
 }
 void FenetrePrincipale::revoirFilm() {
-    if (departCommande(projet)) vp::revoirFilm(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomFilm)) vp::revoirFilm(projet, this);
 }
 void FenetrePrincipale::copierFilm() {
-    if (departCommande(projet)) vp::copierFilm(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomFilm)) vp::copierFilm(projet, this);
 }
 void FenetrePrincipale::exporterFilm() {
     if (!departCommande(projet)) return;

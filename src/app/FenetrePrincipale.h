@@ -202,6 +202,12 @@ private:
     // Runs a long command: the other commands are refused until it ends.
     void travailLong(const std::function<void()>& travail);
     void commandeAVenir();
+    // Before a command on the project's file `nom` (the video, or the film): when frames have
+    // changed since it was made, asks whether to make it again. « Refaire » makes the video
+    // again with its last settings (and, for the film, mixes it again); false when the command
+    // must not go on.
+    bool verifierAJour(const QString& nom);
+    bool refaire(const QString& nom);
 
     struct RegleAide {
         Aide effet;
