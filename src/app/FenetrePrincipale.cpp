@@ -51,6 +51,7 @@
 #include "sequence/Edition.h"
 #include "sequence/Fraicheur.h"
 #include "sequence/Historique.h"
+#include "sequence/PlacePhotos.h"
 #include "video/CreerVideo.h"
 
 namespace vp {
@@ -90,6 +91,8 @@ QLabel* etiquette(QWidget* parent, const QString& texte, int x, int y, int l, in
 }
 
 const QString kBleuGras = QStringLiteral("color: blue; font-weight: bold;");
+const QString kStyleAide = QStringLiteral("color: navy; font-weight: bold; font-size: 13px;");
+const QString kStyleAlerte = QStringLiteral("color: red; font-weight: bold; font-size: 13px;");
 
 QImage glyphe(const QString& nom) {
     return QImage(QStringLiteral(":/glyphes/%1.png").arg(nom));
@@ -294,8 +297,7 @@ void FenetrePrincipale::construireControles() {
     bandeFilm->relier(compteurImages, etiquetteSelection, imageVide);
     vueApercu->setImage(imageVide->image());
 
-    ligneAide = etiquette(fond, QString(), 0, 555, 865, 24, Qt::AlignLeft,
-                          QStringLiteral("color: navy; font-weight: bold; font-size: 13px;"));
+    ligneAide = etiquette(fond, QString(), 0, 555, 865, 24, Qt::AlignLeft, kStyleAide);
     ligneAide->setAttribute(Qt::WA_TranslucentBackground);
 
     minuterieApercu = new QTimer(this);
@@ -385,14 +387,59 @@ bool FenetrePrincipale::eventFilter(QObject* objet, QEvent* evenement) {
         static_cast<QMouseEvent*>(evenement)->buttons() == Qt::NoButton) {
         const auto regle = aides_.constFind(objet);
         if (regle != aides_.constEnd()) {
-            if (regle->effet == Aide::Texte)
-                ligneAide->setText(regle->texte);
+            // While the disk runs short, the line says so wherever it would be empty, and
+            // over the picture button.
+            const bool alerte =
+                !alertePlace_.isEmpty() && (regle->effet == Aide::Effacer || objet == boutonPhoto);
+            if (alerte)
+                montrerAide(alertePlace_, true);
+            else if (regle->effet == Aide::Texte)
+                montrerAide(regle->texte);
             else if (regle->effet == Aide::Effacer)
-                ligneAide->clear();
+                montrerAide(QString());
             return true;  // the control under the mouse decides, not its parents
         }
     }
     return QMainWindow::eventFilter(objet, evenement);
+}
+
+void FenetrePrincipale::montrerAide(const QString& texte, bool alerte) {
+    if (alerte != aideEnRouge_) {
+        ligneAide->setStyleSheet(alerte ? kStyleAlerte : kStyleAide);
+        aideEnRouge_ = alerte;
+    }
+    ligneAide->setText(texte);
+}
+
+void FenetrePrincipale::signalerPlace(bool remplacer, bool message) {
+    if (projet.titreProjet.isEmpty()) return;
+    qint64 octets = -1;
+    // The picture just taken is the current frame; at the opening, the last one is.
+    if (projet.nbImages > 0)
+        octets = identiteFichier(
+                     cheminImage(projet, std::clamp(projet.imageCourante, 0, projet.nbImages - 1)))
+                     .taille;
+    else if (!camera->imageSaisie().isNull())
+        octets = tailleBitmap24(camera->imageSaisie().size());
+    const qint64 photos = octets > 0 ? photosPossibles(projet, octets) : -1;
+    const bool avait = !alertePlace_.isEmpty();
+    alertePlace_ = photos >= 0 && photos < kPhotosAlerte
+                       ? QLatin1Char(' ') + textePlaceRestante(photos)
+                       : QString();
+    if (!alertePlace_.isEmpty() && (remplacer || ligneAide->text().isEmpty() || aideEnRouge_))
+        montrerAide(alertePlace_, true);
+    else if (alertePlace_.isEmpty() && avait && aideEnRouge_)
+        montrerAide(QString());
+    if (message && photos >= 0 && photos <= kPhotosMessage && !messagePlaceMontre_) {
+        messagePlaceMontre_ = true;
+        dialogues().message(
+            fenetreDesCommandes(),
+            QStringLiteral("Le disque du projet est presque plein. %1\nLibérez de la place (en "
+                           "copiant d'anciens projets sur un autre disque, par exemple), ou "
+                           "continuez le film dans un projet rangé sur un autre disque.")
+                .arg(textePlaceRestante(photos)),
+            Icone::Avertissement);
+    }
 }
 
 void FenetrePrincipale::construireMenus() {
@@ -669,6 +716,7 @@ void FenetrePrincipale::nouveauProjet() {
     projet.imageCourante = -1;
     projet.selDebut = -1;
     projet.selFin = -1;
+    signalerPlace(false, true);
     rafraichirBande();
 }
 
@@ -690,6 +738,7 @@ void FenetrePrincipale::ouvrirProjet() {
     projet.imageCourante = projet.nbImages - 1;
     projet.selDebut = -1;
     projet.selFin = -1;
+    signalerPlace(false, true);
     rafraichirBande();
 }
 
@@ -708,22 +757,21 @@ void FenetrePrincipale::ouvrirHistorique() {
         reprise.annulation
             ? QStringLiteral(" L'annulation de « %1 » avait été interrompue").arg(reprise.commande)
             : QStringLiteral(" La commande « %1 » avait été interrompue").arg(reprise.commande);
-    ligneAide->clear();
+    montrerAide(QString());
     switch (reprise.genre) {
         case Historique::Reprise::Aucune:
             break;
         case Historique::Reprise::Terminee:
-            ligneAide->setText(commande + QStringLiteral(" : elle a été terminée."));
+            montrerAide(commande + QStringLiteral(" : elle a été terminée."));
             break;
         case Historique::Reprise::Annulee:
-            ligneAide->setText(commande +
-                               (reprise.annulation
-                                    ? QStringLiteral(" : elle n'a pas eu lieu.")
-                                    : QStringLiteral(" : elle a été défaite (« Rétablir » "
-                                                     "la refait).")));
+            montrerAide(commande + (reprise.annulation
+                                        ? QStringLiteral(" : elle n'a pas eu lieu.")
+                                        : QStringLiteral(" : elle a été défaite (« Rétablir » "
+                                                         "la refait).")));
             break;
         case Historique::Reprise::Illisible:
-            ligneAide->setText(
+            montrerAide(
                 QStringLiteral(" L'historique des annulations de ce projet était "
                                "abîmé : il repart de zéro."));
             break;
@@ -789,11 +837,11 @@ void FenetrePrincipale::commandeAVenir() {
 
 void FenetrePrincipale::annuler() {
     const QString texte = annulerCommande(projet, *this);
-    if (!texte.isEmpty()) ligneAide->setText(QLatin1Char(' ') + texte);
+    if (!texte.isEmpty()) montrerAide(QLatin1Char(' ') + texte);
 }
 void FenetrePrincipale::retablir() {
     const QString texte = retablirCommande(projet, *this);
-    if (!texte.isEmpty()) ligneAide->setText(QLatin1Char(' ') + texte);
+    if (!texte.isEmpty()) montrerAide(QLatin1Char(' ') + texte);
 }
 
 void FenetrePrincipale::mettreAJourHistorique() {
@@ -804,7 +852,14 @@ void FenetrePrincipale::mettreAJourHistorique() {
 }
 
 void FenetrePrincipale::prendrePhoto() {
-    vueDirecte_->prendrePhoto(*this);
+    // The room left, after each picture; a picture refused says why in its own box.
+    try {
+        vueDirecte_->prendrePhoto(*this);
+    } catch (...) {
+        signalerPlace(true, false);
+        throw;
+    }
+    signalerPlace(true, true);
 }
 void FenetrePrincipale::doublerImage() {
     vp::dupliquerImageCourante(projet, *this);
