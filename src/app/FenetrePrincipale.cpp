@@ -716,6 +716,7 @@ void FenetrePrincipale::nouveauProjet() {
     projet.imageCourante = -1;
     projet.selDebut = -1;
     projet.selFin = -1;
+    montrerAide(QString());  // what was said of the previous project
     signalerPlace(false, true);
     rafraichirBande();
 }
