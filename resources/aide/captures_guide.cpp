@@ -192,6 +192,8 @@ bool emmenager(const QString& dossierMaisons, const QStringList& gardes) {
                      nullptr) == 0;
     }
     ::close(ancienne);
+    // Half put: back to the files as they were, for the home in the build folder.
+    if (!ok) ::umount2("/home", MNT_DETACH);
     return ok;
 }
 

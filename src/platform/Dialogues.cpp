@@ -128,7 +128,6 @@ std::unique_ptr<QMessageBox> boiteChoix(QWidget* parent, const QString& texte,
                                                QMessageBox::NoButton, parent);
     // In the order given, whatever the desktop's usual order of roles: the first is the default
     // (Entrée), the last the way out (Échap, the close box).
-    QList<QAbstractButton*> ajoutes;
     for (qsizetype i = 0; i < boutons.size(); ++i) {
         const bool dernier = i + 1 == boutons.size();
         QPushButton* b = boite->addButton(
