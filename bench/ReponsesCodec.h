@@ -23,6 +23,9 @@ public:
         std::fprintf(stderr, "message : %s\n", qPrintable(texte));
     }
     bool question(QWidget*, const QString&, Icone) override { return true; }
+    int choix(QWidget*, const QString&, const QStringList& boutons, Icone) override {
+        return static_cast<int>(boutons.size()) - 1;
+    }
     QString ouvrirFichier(QWidget*, const QString&) override { return {}; }
     QString enregistrerFichier(QWidget*, const QString&, const QString&) override { return {}; }
     QString choisirDossier(QWidget*, const QString&) override { return {}; }

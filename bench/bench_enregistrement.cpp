@@ -48,6 +48,9 @@ public:
         std::fprintf(stderr, "message : %s\n", qPrintable(texte));
     }
     bool question(QWidget*, const QString&, vp::Icone) override { return false; }
+    int choix(QWidget*, const QString&, const QStringList& boutons, vp::Icone) override {
+        return static_cast<int>(boutons.size()) - 1;
+    }
     QString ouvrirFichier(QWidget*, const QString&) override { return {}; }
     QString enregistrerFichier(QWidget*, const QString&, const QString&) override { return {}; }
     QString choisirDossier(QWidget*, const QString&) override { return {}; }

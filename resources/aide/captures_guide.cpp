@@ -1,15 +1,25 @@
 // Takes the pictures of the guide at build time: the whole program runs on the offscreen
-// platform with the simulated camera and microphone, in a throw-away home and projects folder.
-// It makes a film from start to end, through the same commands a class uses, and grabs each
-// window and box as it appears into a PNG file named for its step.
+// platform with the simulated camera and microphone, in the home of a made-up teacher,
+// /home/claire.martin, whose projects are in Documents/voltiplume as on a classroom computer.
+// That home is a folder of the build (DOSSIER_MAISON), put over /home in a mount namespace of
+// this process alone; where the system refuses the namespace, the home stays in the build
+// folder. It makes a film from start to end, through the same commands a class uses, and grabs
+// each window and box as it appears into a PNG file named for its step. Every text the pictures
+// show (labels, fields, lists, file dialogs) is written into DOSSIER_IMAGES/textes.txt, one line
+// each after the picture's name, so that the paths they show can be checked.
 //
-// usage: captures_guide DOSSIER_IMAGES DOSSIER_PROGRAMME
+// usage: captures_guide DOSSIER_IMAGES DOSSIER_PROGRAMME DOSSIER_MAISON
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,16 +29,22 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
+#include <QTextEdit>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
+#include <QTreeView>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include "FenetreEditeur.h"
 #include "app/DialogueDossierProjets.h"
@@ -36,6 +52,7 @@
 #include "app/DialogueOuvrirProjet.h"
 #include "app/DialogueReglagesVideo.h"
 #include "app/FenetrePrincipale.h"
+#include "app/MesureProjets.h"
 #include "app/Programme.h"
 #include "audio/alsa/EntreeAlsa.h"
 #include "audio/simule/MicroSimule.h"
@@ -47,7 +64,9 @@
 #include "platform/BoitesQt.h"
 #include "platform/Bureau.h"
 #include "platform/ErreurApplication.h"
+#include "platform/FichiersSurs.h"
 #include "sequence/BandeFilm.h"
+#include "sequence/StockImages.h"
 #include "video/DialogueCompression.h"
 
 namespace {
@@ -75,14 +94,107 @@ bool attendreQue(const std::function<bool()>& condition, int ms) {
     return condition();
 }
 
+// The texts of the items of `vue` under `parent`, and under its open branches.
+void noterModele(const QAbstractItemView& vue, const QModelIndex& parent, QStringList& textes,
+                 int profondeur = 0) {
+    const QAbstractItemModel* modele = vue.model();
+    if (!modele || profondeur > 20) return;
+    const auto* arbre = qobject_cast<const QTreeView*>(&vue);
+    for (int ligne = 0; ligne < modele->rowCount(parent); ++ligne) {
+        const QModelIndex i = modele->index(ligne, 0, parent);
+        textes << i.data(Qt::DisplayRole).toString() << i.data(Qt::ToolTipRole).toString();
+        if (arbre && arbre->isExpanded(i)) noterModele(vue, i, textes, profondeur + 1);
+    }
+}
+
+// Every text that the picture of `w` shows, after its name, into textes.txt.
+void noterTextes(QWidget& w, const QString& nom) {
+    QStringList textes{w.windowTitle()};
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        if (!c->isVisibleTo(&w)) continue;
+        textes << c->toolTip();
+        if (auto* l = qobject_cast<QLabel*>(c))
+            textes << l->text();
+        else if (auto* e = qobject_cast<QLineEdit*>(c))
+            textes << e->text();
+        else if (auto* b = qobject_cast<QAbstractButton*>(c))
+            textes << b->text();
+        else if (auto* t = qobject_cast<QTextEdit*>(c))
+            textes << t->toPlainText();
+        else if (auto* liste = qobject_cast<QComboBox*>(c))
+            for (int i = 0; i < liste->count(); ++i)
+                textes << liste->itemText(i);
+        else if (auto* v = qobject_cast<QAbstractItemView*>(c))
+            noterModele(*v, v->rootIndex(), textes);
+    }
+    if (auto* d = qobject_cast<QFileDialog*>(&w))
+        textes << d->directory().absolutePath() << d->selectedFiles();
+    QFile f(g_dossierImages + QStringLiteral("/textes.txt"));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) return;
+    for (const QString& t : textes)
+        if (!t.trimmed().isEmpty())
+            f.write((nom + QLatin1Char('\t') +
+                     QString(t).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char('\n'))
+                        .toUtf8());
+}
+
 void capturer(QWidget& w, const QString& nom) {
     w.show();
     attendre(60);
     const QString fichier = g_dossierImages + QLatin1Char('/') + nom + QStringLiteral(".png");
+    noterTextes(w, nom);
     if (w.grab().save(fichier))
         g_images << nom;
     else
         std::fprintf(stderr, "captures_guide : impossible d'écrire %s\n", qPrintable(fichier));
+}
+
+// The made-up teacher.
+constexpr char kMaison[] = "/home/claire.martin";
+
+bool ecrireFichierSysteme(const char* chemin, const QByteArray& texte) {
+    QFile f(QString::fromLatin1(chemin));
+    return f.open(QIODevice::WriteOnly) && f.write(texte) == texte.size();
+}
+
+// Puts the folder `dossierMaisons` over /home for this process alone, so that the teacher's
+// home is kMaison; the folders the run needs that lay under the real /home (`gardes`) stay where
+// they were. Needs a process without threads yet. False when the system refuses (the process then
+// sees the same files as before).
+bool emmenager(const QString& dossierMaisons, const QStringList& gardes) {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (uid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0) return false;
+    } else {
+        // An ordinary user: a user namespace of its own, where it is itself, lets it mount.
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
+            !ecrireFichierSysteme("/proc/self/setgroups", "deny") ||
+            !ecrireFichierSysteme("/proc/self/uid_map",
+                                  QByteArray::number(uid) + ' ' + QByteArray::number(uid) + " 1") ||
+            !ecrireFichierSysteme("/proc/self/gid_map",
+                                  QByteArray::number(gid) + ' ' + QByteArray::number(gid) + " 1"))
+            return false;
+    }
+    // Nothing mounted here reaches the rest of the system.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+    const int ancienne = ::open("/home", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (ancienne < 0) return false;
+    bool ok = ::mount(QFile::encodeName(dossierMaisons).constData(), "/home", nullptr, MS_BIND,
+                      nullptr) == 0;
+    for (const QString& garde : gardes) {
+        if (!ok || !garde.startsWith(QStringLiteral("/home/"))) continue;
+        // Seen again through the real /home, still open.
+        const QByteArray source =
+            "/proc/self/fd/" + QByteArray::number(ancienne) + QFile::encodeName(garde.mid(5));
+        ok = QDir().mkpath(garde) &&
+             ::mount(source.constData(), QFile::encodeName(garde).constData(), nullptr, MS_BIND,
+                     nullptr) == 0;
+    }
+    ::close(ancienne);
+    // Half put: back to the files as they were, for the home in the build folder.
+    if (!ok) ::umount2("/home", MNT_DETACH);
+    return ok;
 }
 
 // Moves the mouse over a control, so that the help line of the main window describes it.
@@ -111,6 +223,20 @@ public:
     bool question(QWidget*, const QString& texte, Icone) override {
         std::fprintf(stderr, "question : %s\n", qPrintable(texte));
         return false;
+    }
+    // The box is pictured under the name set beforehand; the answer is the one set there too.
+    int reponseChoix = -1;
+    int choix(QWidget* parent, const QString& texte, const QStringList& boutons,
+              Icone icone) override {
+        std::fprintf(stderr, "choix : %s\n", qPrintable(texte));
+        if (!nomProchaineBoite.isEmpty()) {
+            const auto boite =
+                boiteChoix(parent ? parent : fenetreDesBoites(), texte, boutons, icone);
+            capturer(*boite, std::exchange(nomProchaineBoite, QString()));
+            boite->close();
+        }
+        const int r = std::exchange(reponseChoix, -1);
+        return r >= 0 ? r : static_cast<int>(boutons.size()) - 1;
     }
     QString ouvrirFichier(QWidget*, const QString&) override { return {}; }
     QString enregistrerFichier(QWidget* parent, const QString& filtre,
@@ -299,9 +425,12 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     reglagesMicroSimule().amplitude = 16000;
     d.etapes.push_back(etape<DialogueEnregistrementSon>([](DialogueEnregistrementSon& s) {
         bool fini = false, onde = false;
-        QObject::connect(&s, &DialogueEnregistrementSon::enregistrementTermine, &s,
+        // Connections that end with this step: the window is opened again later, when these
+        // flags are gone.
+        QObject abonnements;
+        QObject::connect(&s, &DialogueEnregistrementSon::enregistrementTermine, &abonnements,
                          [&fini] { fini = true; });
-        QObject::connect(&s, &DialogueEnregistrementSon::formeOndePrete, &s,
+        QObject::connect(&s, &DialogueEnregistrementSon::formeOndePrete, &abonnements,
                          [&onde] { onde = true; });
         s.ouvrirSortieSon = [](const PisteSon&, std::string&) {
             return std::make_unique<SortieMuette>();
@@ -335,6 +464,18 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
         capturer(editeur, QStringLiteral("editeur"));
     }
 
+    // One more picture after the mixing: the film asks before it is shown, and « Refaire » makes
+    // the video and the film again.
+    f.actionPhoto->trigger();
+    if (f.projet.nbImages != kPhotos + 1) return 1;
+    const QString film = dossierProjet + QStringLiteral("film.avi");
+    const QDateTime mixe = QFileInfo(film).lastModified();
+    attendre(20);
+    d.nomProchaineBoite = QStringLiteral("film-change");
+    d.reponseChoix = 0;
+    f.actionRevoirFilm->trigger();
+    if (!d.nomProchaineBoite.isEmpty() || QFileInfo(film).lastModified() <= mixe) return 1;
+
     // The copy for the parents, on a USB stick.
     QDir().mkpath(travail + QStringLiteral("/CLE_USB"));
     const QString copie = travail + QStringLiteral("/CLE_USB/") + titre + QStringLiteral(".avi");
@@ -364,6 +505,7 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     d.etapes.push_back(etape<DialogueOuvrirProjet>([&](DialogueOuvrirProjet& o) {
         const auto trouves = o.listeTitres->findItems(titre, Qt::MatchExactly);
         if (!trouves.isEmpty()) o.listeTitres->setCurrentItem(trouves.first());
+        attendreQue([&] { return !o.mesureur->enCours(); }, 10000);  // sizes and frame counts
         capturer(o, QStringLiteral("ouvrir-projet"));
         o.boutonOuvrir->click();
         return o.result();
@@ -406,6 +548,14 @@ int quandCaNeMarchePas(FenetrePrincipale& f, DialoguesGuide& d) {
     d.nomProchaineBoite = QStringLiteral("pas-de-lecteur");
     ouvrirSansProgramme(f.projet.dossierProjet() + QStringLiteral("/video.avi"));
 
+    // A disk that fills up: the help line says how many pictures are left, in red.
+    QFileInfo derniere(cheminImage(f.projet, f.projet.nbImages - 1));
+    simulerEspaceLibre([taille = derniere.size()](const QString&) { return 150 * taille; });
+    f.actionPhoto->trigger();
+    survoler(f.fond);
+    capturer(f, QStringLiteral("disque-presque-plein"));
+    simulerEspaceLibre({});
+
     // A damaged frame.
     {
         QFile image(f.projet.dossierProjet() + QStringLiteral("/image_00003.bmp"));
@@ -420,17 +570,28 @@ int quandCaNeMarchePas(FenetrePrincipale& f, DialoguesGuide& d) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage : captures_guide DOSSIER_IMAGES DOSSIER_PROGRAMME\n");
+    if (argc != 4) {
+        std::fprintf(stderr,
+                     "usage : captures_guide DOSSIER_IMAGES DOSSIER_PROGRAMME DOSSIER_MAISON\n");
         return 2;
     }
-    // A throw-away home: the program's start-up makes its documents folder there, and its
-    // settings stay there.
-    QTemporaryDir travail(QDir::tempPath() + QStringLiteral("/voltiplume-guide-XXXXXX"));
-    if (!travail.isValid()) return 1;
-    const QString maison = travail.path() + QStringLiteral("/classe");
+    // The teacher's home, made afresh: the program's start-up makes its documents folder there,
+    // and its settings stay there. First of all, while the process has no thread.
+    const QString images = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString programmeDonne = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    const QString maisons = QDir(QString::fromLocal8Bit(argv[3])).absolutePath();
+    QDir(maisons).removeRecursively();
+    if (!QDir().mkpath(maisons + QString::fromLatin1(kMaison).mid(5)) || !QDir().mkpath(images))
+        return 1;
+    QString maison = QString::fromLatin1(kMaison);
+    if (!emmenager(maisons, {images, programmeDonne})) {
+        std::fprintf(stderr,
+                     "captures_guide : pas d'espace de noms de montage, la maison reste "
+                     "dans le dossier de compilation\n");
+        maison = maisons + maison.mid(5);
+    }
     const QString projets = maison + QStringLiteral("/Documents/voltiplume");
-    QDir().mkpath(projets);
+    if (!QDir().mkpath(projets)) return 1;
     qputenv("HOME", QFile::encodeName(maison));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(maison + QStringLiteral("/.config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(maison + QStringLiteral("/.local/share")));
@@ -450,9 +611,9 @@ int main(int argc, char* argv[]) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&traduction);
 
-    g_dossierImages = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    const QString programme = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + '/';
-    QDir().mkpath(g_dossierImages);
+    g_dossierImages = images;
+    QFile::remove(g_dossierImages + QStringLiteral("/textes.txt"));
+    const QString programme = programmeDonne + '/';
     auto* dialogues = new DialoguesGuide;
     installerDialogues(std::unique_ptr<IDialogues>(dialogues));
     installerBureau(std::make_unique<BureauGuide>());

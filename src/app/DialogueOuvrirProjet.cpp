@@ -9,6 +9,7 @@
 
 #include "Commun.h"
 #include "DialogueDossierProjets.h"
+#include "MesureProjets.h"
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
 #include "platform/ErreurApplication.h"
@@ -33,6 +34,7 @@ DialogueOuvrirProjet::DialogueOuvrirProjet(ProjetCourant& projet, QWidget* paren
     listeTitres->setStyleSheet(QStringLiteral("QListWidget::item { height: 20px; }"));
     listeDossiers = new QListWidget(this);
     listeDossiers->hide();
+    mesureur = new MesureurProjets(listeTitres);
     boutonOuvrir = creerBoutonValider(QStringLiteral("OUVRIR"), this);
     boutonOuvrir->setGeometry(8, 274, 185, 33);
     boutonAnnuler = creerBoutonAnnuler(QStringLiteral("ANNULER"), this);
@@ -57,6 +59,7 @@ void DialogueOuvrirProjet::preparerAffichage() {
 
 void DialogueOuvrirProjet::lister() {
     champDossierProjets->setText(p_.repProjets);
+    mesureur->arreter();
     listeTitres->clear();
     listeDossiers->clear();
     // The listing leaves the projects folder as the working directory.
@@ -68,6 +71,7 @@ void DialogueOuvrirProjet::lister() {
                             Icone::Avertissement);
         return;
     }
+    QStringList dossiers;
     const QStringList noms =
         QDir(p_.repProjets)
             .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -78,7 +82,9 @@ void DialogueOuvrirProjet::lister() {
         listeDossiers->addItem(nom);
         listeTitres->addItem(
             lireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"), QString()));
+        dossiers << p_.repProjets + nom;
     }
+    mesureur->mesurer(dossiers);
 }
 
 int DialogueOuvrirProjet::indexChoisi() const {

@@ -12,6 +12,7 @@ class QToolButton;
 namespace vp {
 
 class DialogueDossierProjets;
+class MesureurProjets;
 
 // The Open project dialog: the projects of the projects folder, by title. `listeDossiers` (hidden)
 // holds each project's folder name at the same index as its title in `listeTitres`.
@@ -28,6 +29,8 @@ public:
     QPushButton* boutonAnnuler;
     // Run by the folder button.
     DialogueDossierProjets* dialogueDossierProjets = nullptr;
+    // Each project's size and frame count, at the right of its title.
+    MesureurProjets* mesureur;
 
     // The selected index of listeTitres, -1 when no entry is selected.
     int indexChoisi() const;

@@ -49,7 +49,9 @@
 #include "sequence/Apercu.h"
 #include "sequence/BandeFilm.h"
 #include "sequence/Edition.h"
+#include "sequence/Fraicheur.h"
 #include "sequence/Historique.h"
+#include "sequence/PlacePhotos.h"
 #include "video/CreerVideo.h"
 
 namespace vp {
@@ -89,6 +91,8 @@ QLabel* etiquette(QWidget* parent, const QString& texte, int x, int y, int l, in
 }
 
 const QString kBleuGras = QStringLiteral("color: blue; font-weight: bold;");
+const QString kStyleAide = QStringLiteral("color: navy; font-weight: bold; font-size: 13px;");
+const QString kStyleAlerte = QStringLiteral("color: red; font-weight: bold; font-size: 13px;");
 
 QImage glyphe(const QString& nom) {
     return QImage(QStringLiteral(":/glyphes/%1.png").arg(nom));
@@ -293,8 +297,7 @@ void FenetrePrincipale::construireControles() {
     bandeFilm->relier(compteurImages, etiquetteSelection, imageVide);
     vueApercu->setImage(imageVide->image());
 
-    ligneAide = etiquette(fond, QString(), 0, 555, 865, 24, Qt::AlignLeft,
-                          QStringLiteral("color: navy; font-weight: bold; font-size: 13px;"));
+    ligneAide = etiquette(fond, QString(), 0, 555, 865, 24, Qt::AlignLeft, kStyleAide);
     ligneAide->setAttribute(Qt::WA_TranslucentBackground);
 
     minuterieApercu = new QTimer(this);
@@ -384,14 +387,59 @@ bool FenetrePrincipale::eventFilter(QObject* objet, QEvent* evenement) {
         static_cast<QMouseEvent*>(evenement)->buttons() == Qt::NoButton) {
         const auto regle = aides_.constFind(objet);
         if (regle != aides_.constEnd()) {
-            if (regle->effet == Aide::Texte)
-                ligneAide->setText(regle->texte);
+            // While the disk runs short, the line says so wherever it would be empty, and
+            // over the picture button.
+            const bool alerte =
+                !alertePlace_.isEmpty() && (regle->effet == Aide::Effacer || objet == boutonPhoto);
+            if (alerte)
+                montrerAide(alertePlace_, true);
+            else if (regle->effet == Aide::Texte)
+                montrerAide(regle->texte);
             else if (regle->effet == Aide::Effacer)
-                ligneAide->clear();
+                montrerAide(QString());
             return true;  // the control under the mouse decides, not its parents
         }
     }
     return QMainWindow::eventFilter(objet, evenement);
+}
+
+void FenetrePrincipale::montrerAide(const QString& texte, bool alerte) {
+    if (alerte != aideEnRouge_) {
+        ligneAide->setStyleSheet(alerte ? kStyleAlerte : kStyleAide);
+        aideEnRouge_ = alerte;
+    }
+    ligneAide->setText(texte);
+}
+
+void FenetrePrincipale::signalerPlace(bool remplacer, bool message) {
+    if (projet.titreProjet.isEmpty()) return;
+    qint64 octets = -1;
+    // The picture just taken is the current frame; at the opening, the last one is.
+    if (projet.nbImages > 0)
+        octets = identiteFichier(
+                     cheminImage(projet, std::clamp(projet.imageCourante, 0, projet.nbImages - 1)))
+                     .taille;
+    else if (!camera->imageSaisie().isNull())
+        octets = tailleBitmap24(camera->imageSaisie().size());
+    const qint64 photos = octets > 0 ? photosPossibles(projet, octets) : -1;
+    const bool avait = !alertePlace_.isEmpty();
+    alertePlace_ = photos >= 0 && photos < kPhotosAlerte
+                       ? QLatin1Char(' ') + textePlaceRestante(photos)
+                       : QString();
+    if (!alertePlace_.isEmpty() && (remplacer || ligneAide->text().isEmpty() || aideEnRouge_))
+        montrerAide(alertePlace_, true);
+    else if (alertePlace_.isEmpty() && avait && aideEnRouge_)
+        montrerAide(QString());
+    if (message && photos >= 0 && photos <= kPhotosMessage && !messagePlaceMontre_) {
+        messagePlaceMontre_ = true;
+        dialogues().message(
+            fenetreDesCommandes(),
+            QStringLiteral("Le disque du projet est presque plein. %1\nLibérez de la place (en "
+                           "copiant d'anciens projets sur un autre disque, par exemple), ou "
+                           "continuez le film dans un projet rangé sur un autre disque.")
+                .arg(textePlaceRestante(photos)),
+            Icone::Avertissement);
+    }
 }
 
 void FenetrePrincipale::construireMenus() {
@@ -668,6 +716,8 @@ void FenetrePrincipale::nouveauProjet() {
     projet.imageCourante = -1;
     projet.selDebut = -1;
     projet.selFin = -1;
+    montrerAide(QString());  // what was said of the previous project
+    signalerPlace(false, true);
     rafraichirBande();
 }
 
@@ -689,6 +739,7 @@ void FenetrePrincipale::ouvrirProjet() {
     projet.imageCourante = projet.nbImages - 1;
     projet.selDebut = -1;
     projet.selFin = -1;
+    signalerPlace(false, true);
     rafraichirBande();
 }
 
@@ -707,22 +758,21 @@ void FenetrePrincipale::ouvrirHistorique() {
         reprise.annulation
             ? QStringLiteral(" L'annulation de « %1 » avait été interrompue").arg(reprise.commande)
             : QStringLiteral(" La commande « %1 » avait été interrompue").arg(reprise.commande);
-    ligneAide->clear();
+    montrerAide(QString());
     switch (reprise.genre) {
         case Historique::Reprise::Aucune:
             break;
         case Historique::Reprise::Terminee:
-            ligneAide->setText(commande + QStringLiteral(" : elle a été terminée."));
+            montrerAide(commande + QStringLiteral(" : elle a été terminée."));
             break;
         case Historique::Reprise::Annulee:
-            ligneAide->setText(commande +
-                               (reprise.annulation
-                                    ? QStringLiteral(" : elle n'a pas eu lieu.")
-                                    : QStringLiteral(" : elle a été défaite (« Rétablir » "
-                                                     "la refait).")));
+            montrerAide(commande + (reprise.annulation
+                                        ? QStringLiteral(" : elle n'a pas eu lieu.")
+                                        : QStringLiteral(" : elle a été défaite (« Rétablir » "
+                                                         "la refait).")));
             break;
         case Historique::Reprise::Illisible:
-            ligneAide->setText(
+            montrerAide(
                 QStringLiteral(" L'historique des annulations de ce projet était "
                                "abîmé : il repart de zéro."));
             break;
@@ -788,11 +838,11 @@ void FenetrePrincipale::commandeAVenir() {
 
 void FenetrePrincipale::annuler() {
     const QString texte = annulerCommande(projet, *this);
-    if (!texte.isEmpty()) ligneAide->setText(QLatin1Char(' ') + texte);
+    if (!texte.isEmpty()) montrerAide(QLatin1Char(' ') + texte);
 }
 void FenetrePrincipale::retablir() {
     const QString texte = retablirCommande(projet, *this);
-    if (!texte.isEmpty()) ligneAide->setText(QLatin1Char(' ') + texte);
+    if (!texte.isEmpty()) montrerAide(QLatin1Char(' ') + texte);
 }
 
 void FenetrePrincipale::mettreAJourHistorique() {
@@ -803,7 +853,14 @@ void FenetrePrincipale::mettreAJourHistorique() {
 }
 
 void FenetrePrincipale::prendrePhoto() {
-    vueDirecte_->prendrePhoto(*this);
+    // The room left, after each picture; a picture refused says why in its own box.
+    try {
+        vueDirecte_->prendrePhoto(*this);
+    } catch (...) {
+        signalerPlace(true, false);
+        throw;
+    }
+    signalerPlace(true, true);
 }
 void FenetrePrincipale::doublerImage() {
     vp::dupliquerImageCourante(projet, *this);
@@ -1059,13 +1116,60 @@ bool departCommande(const ProjetCourant& p) {
     return verifierProjet(p);
 }
 
+bool existe(const ProjetCourant& p, const QString& nom) {
+    return fichierExiste(p.dossierProjet() + QLatin1Char('/') + nom);
+}
+
 }  // namespace
 
+bool FenetrePrincipale::verifierAJour(const QString& nom) {
+    // A missing file is the command's own warning.
+    if (!existe(projet, nom)) return true;
+    const qint32 modifiees = imagesModifiees(projet, nom);
+    if (modifiees == 0) return true;
+    const int reponse = dialogues().choix(
+        fenetreDesCommandes(),
+        QStringLiteral("Le film a changé depuis la dernière vidéo (%1). Refaire la vidéo "
+                       "maintenant ?")
+            .arg(texteImagesModifiees(modifiees)),
+        {QStringLiteral("Refaire"), QStringLiteral("Continuer quand même"),
+         QStringLiteral("Annuler")},
+        Icone::Question);
+    if (reponse == 1) return true;
+    if (reponse != 0) return false;
+    bool fait = false;
+    travailLong([&] { fait = refaire(nom); });
+    return fait;
+}
+
+bool FenetrePrincipale::refaire(const QString& nom) {
+    const std::optional<ReleveFilm> releve = lireReleve(projet, nom);
+    if (!releve) return false;
+    if (projet.nbImages == 0) {
+        dialogues().message(fenetreDesCommandes(),
+                            QStringLiteral("Le film n'a plus aucune image : la vidéo ne peut "
+                                           "pas être refaite."),
+                            Icone::Avertissement);
+        return false;
+    }
+    const bool film = nom == kNomFilm;
+    // For the film, the video is made again only when it is out of date itself, with its own
+    // settings when it has them.
+    if (!film || imagesModifiees(projet, kNomVideo) > 0) {
+        const std::optional<ReleveFilm> video = film ? lireReleve(projet, kNomVideo) : releve;
+        refaireVideo(projet, enregistreurVideo, *this, (video ? video : releve)->reglages);
+        if (!existe(projet, kNomVideo)) return false;
+    }
+    if (!film) return true;
+    return vp::mixerFilm(
+        projet, this, [this] { resterReactive(); }, false);
+}
+
 void FenetrePrincipale::revoirVideo() {
-    if (departCommande(projet)) vp::revoirVideo(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomVideo)) vp::revoirVideo(projet, this);
 }
 void FenetrePrincipale::copierVideo() {
-    if (departCommande(projet)) vp::copierVideo(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomVideo)) vp::copierVideo(projet, this);
 }
 void FenetrePrincipale::enregistrerBandeSon() {
     if (!departCommande(projet)) return;
@@ -1084,13 +1188,15 @@ void FenetrePrincipale::copierBandeSon() {
 }
 void FenetrePrincipale::mixerFilm() {
     if (!departCommande(projet)) return;
+    // Asked only when the mixing can be made: without the sound track it says so first.
+    if (existe(projet, QStringLiteral("audio.wav")) && !verifierAJour(kNomVideo)) return;
     travailLong([this] { vp::mixerFilm(projet, this, [this] { resterReactive(); }); });
 }
 void FenetrePrincipale::revoirFilm() {
-    if (departCommande(projet)) vp::revoirFilm(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomFilm)) vp::revoirFilm(projet, this);
 }
 void FenetrePrincipale::copierFilm() {
-    if (departCommande(projet)) vp::copierFilm(projet, this);
+    if (departCommande(projet) && verifierAJour(kNomFilm)) vp::copierFilm(projet, this);
 }
 void FenetrePrincipale::exporterFilm() {
     if (!departCommande(projet)) return;

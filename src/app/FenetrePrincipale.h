@@ -172,6 +172,13 @@ public:
 
     // Help line: the text a control puts there, clears, or leaves alone.
     enum class Aide { Texte, Effacer, Laisser };
+    // Shows `texte` on the help line, in red for a warning.
+    void montrerAide(const QString& texte, bool alerte = false);
+    // The room left on the project's disk for pictures of the current size (the current
+    // frame's, or the camera's for an empty film): when it runs short the help line says so in red
+    // (unless `remplacer` is false and the line holds a text already), and once in a run a
+    // message says so when `message`.
+    void signalerPlace(bool remplacer, bool message);
 
 protected:
     bool eventFilter(QObject* objet, QEvent* evenement) override;
@@ -202,6 +209,12 @@ private:
     // Runs a long command: the other commands are refused until it ends.
     void travailLong(const std::function<void()>& travail);
     void commandeAVenir();
+    // Before a command on the project's file `nom` (the video, or the film): when frames have
+    // changed since it was made, asks whether to make it again. « Refaire » makes the video
+    // again with its last settings (and, for the film, mixes it again); false when the command
+    // must not go on.
+    bool verifierAJour(const QString& nom);
+    bool refaire(const QString& nom);
 
     struct RegleAide {
         Aide effet;
@@ -216,6 +229,9 @@ private:
     bool exportArrete_ = false;          // the user stopped the export under way
     bool centree_ = false;
     bool webcamPerdue_ = false;  // unplugged while running, until it is detected again
+    QString alertePlace_;        // the room left for pictures, while it runs short
+    bool messagePlaceMontre_ = false;
+    bool aideEnRouge_ = false;
 };
 
 }  // namespace vp

@@ -24,6 +24,7 @@
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
 #include "platform/ImageEtiree.h"
+#include "sequence/Fraicheur.h"
 #include "sequence/StockImages.h"
 
 namespace vp {
@@ -271,9 +272,17 @@ void DialogueEnregistrementSon::preparerOuverture() {
     if (video_) {
         entreeEnregistrement.RecTime =
             static_cast<int>(std::min<uint64_t>(video_->dureeVideo() + 1, kDureeMaximale));
+        // Frames changed since the video: the sound would be recorded over another film than
+        // the one it is mixed with.
+        const qint32 modifiees = imagesModifiees(p_, kNomVideo);
         // The frames the video misses play during the recording but are not in the film.
         const int64_t manquantes = static_cast<int64_t>(p_.nbImages) - video_->nombreImages;
-        if (manquantes == 1)
+        if (modifiees > 0)
+            avertissementVideo_ = QStringLiteral(
+                                      "Le film a changé depuis la dernière vidéo (%1) : recréez-la "
+                                      "pour que le son aille avec les images du film.")
+                                      .arg(texteImagesModifiees(modifiees));
+        else if (manquantes == 1)
             avertissementVideo_ = QStringLiteral(
                 "La vidéo ne montre pas la dernière image : recréez-la pour l'entendre avec le "
                 "son.");

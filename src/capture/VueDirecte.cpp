@@ -13,6 +13,7 @@
 #include "platform/Erreur.h"
 #include "platform/ImageEtiree.h"
 #include "sequence/BandeFilm.h"
+#include "sequence/PlacePhotos.h"
 #include "sequence/StockImages.h"
 
 namespace vp {
@@ -160,6 +161,8 @@ void VueDirecte::prendrePhoto(VueSequence& vue) {
         return;
     }
     const QImage image = c_.camera->imageSaisie();
+    // A picture the disk cannot take whole is refused before anything is written.
+    if (photosPossibles(p_, tailleBitmap24(image.size())) == 0) throw Erreur(kPlusDePlace);
     c_.camera->setFichierImage(cheminImage(p_, p_.imageCourante + 1));
     const qint32 avant = p_.nbImages;
     try {

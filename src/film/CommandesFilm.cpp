@@ -13,6 +13,7 @@
 #include "platform/Dialogues.h"
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
+#include "sequence/Fraicheur.h"
 #include "sequence/Projet.h"
 
 namespace vp {
@@ -77,9 +78,10 @@ QString ecrireScript(const ProjetCourant& p, bool avecSon, bool avecFilm) {
     return chemin;
 }
 
-void mixerFilm(const ProjetCourant& p, QWidget* fenetre,
-               const std::function<void()>& pendantAttente) {
-    if (!present(video(p), fenetre, kVideoAbsente) || !present(son(p), fenetre, kSonAbsent)) return;
+bool mixerFilm(const ProjetCourant& p, QWidget* fenetre,
+               const std::function<void()>& pendantAttente, bool ouvrir) {
+    if (!present(video(p), fenetre, kVideoAbsente) || !present(son(p), fenetre, kSonAbsent))
+        return false;
     const QString script = ecrireScript(p, true, true);
     const QDateTime ecrit = QFileInfo(script).lastModified();
     FinProgramme fin;
@@ -101,7 +103,9 @@ void mixerFilm(const ProjetCourant& p, QWidget* fenetre,
                  : fin.erreurs));
     // The film's new name stays through a power cut before it is shown as done.
     synchroniserDossier(p.dossierProjet());
-    bureau().ouvrirDocument(film(p));
+    copierReleve(p, kNomVideo, kNomFilm);
+    if (ouvrir) bureau().ouvrirDocument(film(p));
+    return true;
 }
 
 void ouvrirEditeur(const ProjetCourant& p, QWidget* fenetre,

@@ -27,10 +27,12 @@ QString programmeEditeur(const ProjetCourant& p);
 QString ecrireScript(const ProjetCourant& p, bool avecSon, bool avecFilm);
 
 // Writes the script, runs the batch runner on it and waits for it (`pendantAttente` keeps the
-// window painted meanwhile), then opens the new film with the user's player. A runner that
-// could not start, failed, or left no new film is reported with its own message.
-void mixerFilm(const ProjetCourant& p, QWidget* fenetre,
-               const std::function<void()>& pendantAttente);
+// window painted meanwhile), then opens the new film with the user's player unless `ouvrir` is
+// false. A runner that could not start, failed, or left no new film is reported with its own
+// message. The film gets the record of the video it was mixed from (Fraicheur.h). False when a
+// step is missing (its warning was shown).
+bool mixerFilm(const ProjetCourant& p, QWidget* fenetre,
+               const std::function<void()>& pendantAttente, bool ouvrir = true);
 // Opens the video, with the sound track when there is one, in the editor's window; `fenetre`
 // is hidden until the editor is closed.
 void ouvrirEditeur(const ProjetCourant& p, QWidget* fenetre,

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -26,6 +27,11 @@ void mettre32(char* p, quint32 v) {
 }
 
 }  // namespace
+
+qint64 tailleBitmap24(QSize taille) {
+    const qint64 pas = ((static_cast<qint64>(std::max(taille.width(), 0)) * 24 + 31) / 32) * 4;
+    return 54 + pas * std::max(taille.height(), 0);
+}
 
 QByteArray bitmap24(const QImage& image) {
     const QImage bgr = image.format() == QImage::Format_BGR888

@@ -9,6 +9,8 @@ namespace vp {
 // A Windows bitmap file of 24 bits per pixel (BITMAPFILEHEADER + BITMAPINFOHEADER, rows from
 // the bottom up, each padded to four bytes) holding `image`.
 QByteArray bitmap24(const QImage& image);
+// The size in bytes of that file for a picture of `taille`.
+qint64 tailleBitmap24(QSize taille);
 
 // Writes `image` as a 24-bit bitmap at `chemin`, atomically (see FichiersSurs.h).
 void ecrireBitmap24(const QImage& image, const QString& chemin);

@@ -47,6 +47,14 @@ public:
         return boite.exec() == QMessageBox::Yes;
     }
 
+    int choix(QWidget* parent, const QString& texte, const QStringList& boutons,
+              Icone icone) override {
+        const auto boite = boiteChoix(proprietaire(parent), texte, boutons, icone);
+        boite->exec();
+        const qsizetype i = boutonsDansLOrdre(*boite).indexOf(boite->clickedButton());
+        return i < 0 ? static_cast<int>(boutons.size()) - 1 : static_cast<int>(i);
+    }
+
     QString ouvrirFichier(QWidget* parent, const QString& filtre) override {
         QFileDialog d(proprietaire(parent), QStringLiteral("Ouvrir"), QString(), filtreQt(filtre));
         d.setAcceptMode(QFileDialog::AcceptOpen);
@@ -112,6 +120,32 @@ std::unique_ptr<QMessageBox> boiteMessage(QWidget* parent, const QString& texte,
                                                QMessageBox::Ok, parent);
     boite->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
     return boite;
+}
+
+std::unique_ptr<QMessageBox> boiteChoix(QWidget* parent, const QString& texte,
+                                        const QStringList& boutons, Icone icone) {
+    auto boite = std::make_unique<QMessageBox>(iconeMessage(icone), kTitreApplication, texte,
+                                               QMessageBox::NoButton, parent);
+    // In the order given, whatever the desktop's usual order of roles: the first is the default
+    // (Entrée), the last the way out (Échap, the close box).
+    for (qsizetype i = 0; i < boutons.size(); ++i) {
+        const bool dernier = i + 1 == boutons.size();
+        QPushButton* b = boite->addButton(
+            boutons[i], dernier ? QMessageBox::RejectRole : QMessageBox::ActionRole);
+        b->setObjectName(QStringLiteral("choix%1").arg(i));
+        if (i == 0) boite->setDefaultButton(b);
+        if (dernier) boite->setEscapeButton(b);
+    }
+    return boite;
+}
+
+QList<QAbstractButton*> boutonsDansLOrdre(const QMessageBox& boite) {
+    QList<QAbstractButton*> liste;
+    for (int i = 0;; ++i) {
+        auto* b = boite.findChild<QAbstractButton*>(QStringLiteral("choix%1").arg(i));
+        if (!b) return liste;
+        liste << b;
+    }
 }
 
 std::unique_ptr<QFileDialog> dialogueEnregistrer(QWidget* parent, const QString& filtre,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QDialog;
@@ -23,6 +24,10 @@ public:
     virtual void message(QWidget* parent, const QString& texte, Icone icone) = 0;
     // A Yes/No box; true for Yes.
     virtual bool question(QWidget* parent, const QString& texte, Icone icone) = 0;
+    // A box with one button per text in `boutons`, the first one the default: the index of the
+    // button pressed, or of the last one when the box is closed or Échap is pressed.
+    virtual int choix(QWidget* parent, const QString& texte, const QStringList& boutons,
+                      Icone icone) = 0;
     // File dialogs; `filtre` is written "Description|*.ext|Description|*.ext". They return the
     // chosen path, or an empty text when the user cancels.
     virtual QString ouvrirFichier(QWidget* parent, const QString& filtre) = 0;

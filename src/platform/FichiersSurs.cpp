@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -357,6 +358,32 @@ void synchroniserFichier(const QString& chemin) {
     }
     noter(OperationFichier::SynchroDonnees, chemin);
     synchroniserDossier(dossierDe(chemin));
+}
+
+IdentiteFichier identiteFichier(const QString& chemin) {
+    struct stat s {};
+    if (::stat(natif(chemin).c_str(), &s) != 0 || !S_ISREG(s.st_mode)) return {};
+    return {static_cast<qint64>(s.st_size),
+            static_cast<qint64>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec};
+}
+
+namespace {
+std::function<qint64(const QString&)>& simulationEspace() {
+    static std::function<qint64(const QString&)> s;
+    return s;
+}
+}  // namespace
+
+qint64 espaceLibre(const QString& dossier) {
+    if (simulationEspace()) return simulationEspace()(dossier);
+    struct statvfs s {};
+    if (::statvfs(natif(dossier).c_str(), &s) != 0) return -1;
+    // The blocks kept for the system administrator are no room for a pupil's pictures.
+    return static_cast<qint64>(s.f_bavail) * static_cast<qint64>(s.f_frsize);
+}
+
+void simulerEspaceLibre(std::function<qint64(const QString&)> simulation) {
+    simulationEspace() = std::move(simulation);
 }
 
 void enregistrerOperations(std::function<void(const OperationFichier&)> e) {

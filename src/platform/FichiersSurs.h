@@ -125,6 +125,21 @@ void enregistrerOperations(std::function<void(const OperationFichier&)> enregist
 // linked or deleted): the tests look at the film at each step a kill could stop after.
 void observerChangements(std::function<void()> observateur);
 
+// A file as the disk describes it: its size and its modification time to the nanosecond. Moving
+// a file by rename keeps both; writing it again changes the time (on FAT, to two seconds).
+struct IdentiteFichier {
+    qint64 taille = -1;  // -1 when there is no such file
+    qint64 dateNs = 0;
+    bool operator==(const IdentiteFichier&) const = default;
+};
+IdentiteFichier identiteFichier(const QString& chemin);
+
+// The room left to an ordinary user on the disk that holds `dossier`, in bytes; -1 when the
+// disk does not say.
+qint64 espaceLibre(const QString& dossier);
+// For the tests: the room every disk reports from now on (an empty function: the real disks).
+void simulerEspaceLibre(std::function<qint64(const QString& dossier)> simulation);
+
 // French text for a system error number.
 QString raisonSysteme(int erreur);
 

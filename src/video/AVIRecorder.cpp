@@ -83,7 +83,8 @@ bool TAVIRecorder::OpenRecording() {
     if (fichierDeTravail_.isEmpty()) return false;
     if (width_ > kCoteVideoMax || height_ > kCoteVideoMax) throw Erreur(kTailleVideoImpossible);
     if (QFile::exists(fichierDeTravail_)) {
-        if (!dialogues().question(nullptr,
+        if (ConfirmOverwrite &&
+            !dialogues().question(nullptr,
                                   QStringLiteral("Overwrite file %1?")
                                       .arg(QDir::toNativeSeparators(fichierDeTravail_)),
                                   Icone::Question))
@@ -126,8 +127,11 @@ bool TAVIRecorder::OpenRecording() {
         lireDib(image_, tampon_.data());
 
         AVICOMPRESSOPTIONS options;
+        if (Compressor == acCompressOptions) options = CompressOptions;
         options.fccType = streamtypeVIDEO;
         switch (Compressor) {
+            case acCompressOptions:
+                break;
             case acShowDialog:
                 AVISaveOptions(options);  // cancelled: the options go on as they stand
                 break;
@@ -147,6 +151,7 @@ bool TAVIRecorder::OpenRecording() {
                                                    : QString()));
         if (flux_->AVIStreamSetFormat(0, enTete_) != AVIERR_OK)
             throw Erreur(QStringLiteral("AVIStreamSetFormat Error"));
+        CompressOptions = options;
     } catch (...) {
         try {
             CloseRecording(true);

@@ -10,7 +10,8 @@
 
 namespace vp {
 
-enum TAVICompressor { acDefault, acShowDialog, acDivX };
+// acCompressOptions: the options already in CompressOptions (a video made again as before).
+enum TAVICompressor { acDefault, acShowDialog, acDivX, acCompressOptions };
 
 // The largest video picture: beyond it codecs give up, and one frame alone would take a good
 // part of a school computer's memory.
@@ -44,6 +45,10 @@ public:
     void SetHeight(int32_t v);
     QString Filename;
     TAVICompressor Compressor = acDefault;
+    // The codec options: read by acCompressOptions; after OpenRecording, those it used.
+    AVICOMPRESSOPTIONS CompressOptions;
+    // False: an existing file is replaced without the question.
+    bool ConfirmOverwrite = true;
     TAVISizeRestriction SizeRestriction() const { return restriction_; }
     void SetSizeRestriction(TAVISizeRestriction v);
     TAVIRecorderPostProcessEvent OnPostProcessEvent;

@@ -149,10 +149,23 @@ void abandonner(TAVIRecorder& enregistreur) {
     }
 }
 
-}  // namespace
+// The codec options as the record keeps them, and back.
+CodecVideo codecDe(const AVICOMPRESSOPTIONS& o) {
+    return {o.fccHandler, o.dwQuality, o.dwKeyFrameEvery, o.dwBytesPerSecond, o.dwFlags};
+}
+AVICOMPRESSOPTIONS optionsDe(const CodecVideo& c) {
+    AVICOMPRESSOPTIONS o;
+    o.fccType = streamtypeVIDEO;
+    o.fccHandler = c.fcc;
+    o.dwQuality = c.qualite;
+    o.dwKeyFrameEvery = c.imagesCles;
+    o.dwBytesPerSecond = c.octetsParSeconde;
+    o.dwFlags = c.drapeaux;
+    return o;
+}
 
-void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
-                 std::function<QImage(qint32)> charger) {
+void ecrire(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
+            std::function<QImage(qint32)> charger, bool ouvrir) {
     if (p.imagesParSeconde < 1 || p.imagesParSeconde > 255) throw Erreur(kCadenceImpossible);
     // The size typed is judged, not the recorder's rounded one; and a size refused must not stay
     // in the recorder, which keeps its size for a later run whose fields give none.
@@ -165,9 +178,10 @@ void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
     enregistreur.SetWidth(p.largeurVideo);
     enregistreur.SetHeight(p.hauteurVideo);
     enregistreur.Filename = chemin;
-    enregistreur.Compressor = acShowDialog;
     // A folder that cannot take the video is told before any question about it.
     verifierEcriture(p.dossierProjet());
+    // The film as the video will show it: no frame command runs while it is written.
+    ReleveFilm releve = releverFilm(p);
     if (!enregistreur.OpenRecording()) return;  // the old video is kept
     try {
         Progression progression(vue, p.nbImages - 1);
@@ -193,7 +207,43 @@ void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
         QFile::remove(chemin);
         throw;
     }
-    bureau().ouvrirDocument(chemin);
+    releve.reglages = {p.imagesParSeconde, p.largeurVideo, p.hauteurVideo,
+                       codecDe(enregistreur.CompressOptions)};
+    try {
+        ecrireReleve(p, kNomVideo, std::move(releve));
+    } catch (const Erreur&) {
+        // The video is there; without its record it counts as up to date, as one made by an
+        // earlier version (an older record is not about this file and counts as absent).
+    }
+    if (ouvrir) bureau().ouvrirDocument(chemin);
+}
+
+}  // namespace
+
+void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
+                 std::function<QImage(qint32)> charger) {
+    enregistreur.Compressor = acShowDialog;
+    enregistreur.ConfirmOverwrite = true;
+    ecrire(p, enregistreur, vue, std::move(charger), true);
+}
+
+void refaireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
+                  const ReglagesVideo& reglages) {
+    p.imagesParSeconde = reglages.imagesParSeconde;
+    p.largeurVideo = reglages.largeur;
+    p.hauteurVideo = reglages.hauteur;
+    enregistreur.Compressor = acCompressOptions;
+    enregistreur.CompressOptions = optionsDe(reglages.codec);
+    enregistreur.ConfirmOverwrite = false;
+    // The next « Créer la vidéo » asks again.
+    struct Retour {
+        TAVIRecorder& e;
+        ~Retour() {
+            e.Compressor = acShowDialog;
+            e.ConfirmOverwrite = true;
+        }
+    } retour{enregistreur};
+    ecrire(p, enregistreur, vue, {}, false);
 }
 
 }  // namespace vp

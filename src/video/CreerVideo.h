@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+#include "sequence/Fraicheur.h"
 #include "sequence/Projet.h"
 
 namespace vp {
@@ -25,8 +26,15 @@ inline const QString kImageNonPreparee =
 // the project record, with the codec the user picks, then opens it with the default player.
 // Frames are loaded (by `charger`, the frame files when empty) and stretched on a worker
 // thread while the previous one is encoded. Any error closes the recording and deletes the
-// partial file before it is reported.
+// partial file before it is reported. The film it shows and its settings are written down
+// beside it (Fraicheur.h).
 void ecrireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
                  std::function<QImage(qint32)> charger = {});
+
+// Makes "video.avi" again from the frames as they are now, with `reglages` (those of the last
+// video, which become the project's): no settings dialog, no codec dialog, the old video
+// replaced without a question, and the new one not opened.
+void refaireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
+                  const ReglagesVideo& reglages);
 
 }  // namespace vp

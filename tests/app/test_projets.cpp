@@ -138,6 +138,16 @@ TEST_F(Programme, OuvrirListeLesProjetsParTitre) {
         EXPECT_EQ(titres["Sans_titre"], "");
         EXPECT_EQ(titres["Windows"], QStringLiteral("Fête à l'école"));
         EXPECT_FALSE(d.listeDossiers->isVisible());
+        // Beside each title, its frames and its size (eleven frames of 198 bytes and the
+        // project file), as they are measured.
+        QMap<QString, QString> mesures;
+        ASSERT_TRUE(test::attendreQue([&] {
+            for (int i = 0; i < 3; ++i)
+                mesures[d.listeDossiers->item(i)->text()] = d.listeTitres->item(i)->toolTip();
+            return !mesures.values().contains(QString());
+        }));
+        EXPECT_EQ(mesures["Avec_images"], "10 images, 2 Ko");
+        EXPECT_EQ(mesures["Sans_titre"], "aucune image, 21 octets");
         d.boutonAnnuler->click();
     });
     f->actionOuvrir->trigger();

@@ -12,6 +12,7 @@
 #include "audio/Commun.h"
 #include "bandeson/Melangeur.h"
 #include "platform/Bitmap.h"
+#include "sequence/Fraicheur.h"
 #include "video/DialogueCompression.h"
 
 using namespace vp;
@@ -531,6 +532,19 @@ TEST_F(FenetreSon, VideoInterrompueOuPlusCourteQueLeFilm) {
     EXPECT_EQ(fins, QStringList{""});
     EXPECT_TRUE(jusquA(montrees, 6));
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+
+    // A video of the whole film, then a frame of the middle deleted: as many frames as the
+    // video would say, but the film is not the one it shows.
+    test::ecrireEnTeteAvi(dossierProjet() + "video.avi", 83333, 10);
+    ecrireReleve(f->projet, kNomVideo, releverFilm(f->projet));
+    ouvrir([&](DialogueEnregistrementSon& w) { EXPECT_TRUE(w.ligneEtat->text().isEmpty()); });
+    f->projet.imageCourante = 4;
+    f->boutonSupprimerImage->click();
+    ouvrir([&](DialogueEnregistrementSon& w) {
+        EXPECT_TRUE(w.ligneEtat->text().startsWith(
+            "Le film a changé depuis la dernière vidéo (1 image modifiée)"))
+            << w.ligneEtat->text().toStdString();
+    });
 }
 
 TEST_F(FenetreSon, CompteAReboursAvantLEnregistrement) {

@@ -1,6 +1,8 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
@@ -13,6 +15,7 @@
 #include "capture/VueDirecte.h"
 #include "capture/mire/PiloteMire.h"
 #include "platform/Bitmap.h"
+#include "platform/FichiersSurs.h"
 #include "platform/ImageEtiree.h"
 #include "sequence/BandeFilm.h"
 #include "sequence/StockImages.h"
@@ -157,6 +160,87 @@ TEST_F(Photo, EcritureRateeNeChangeRien) {
     EXPECT_EQ(f->projet.nbImages, 3);
     EXPECT_EQ(f->projet.imageCourante, 2);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Photo, DisquePresquePleinPuisPhotoRefusee) {
+    film("ABC", 2);
+    f->boutonPhoto->click();  // a picture of the camera's size, the current frame
+    const qint64 photo = QFileInfo(cheminImage(f->projet, 3)).size();
+    ASSERT_GT(photo, 100000);
+    dialogues().affichages.clear();
+    qint64 libre = 300 * photo;
+    simulerEspaceLibre([&](const QString&) { return libre; });
+    const auto fin = qScopeGuard([] { simulerEspaceLibre({}); });
+    // The count the help line gives, -1 without one; and whether it is written in red.
+    const auto compte = [&] {
+        const QRegularExpressionMatch m =
+            QRegularExpression(" Il reste de la place pour environ (\\d+) photos?\\.")
+                .match(f->ligneAide->text());
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    };
+    const auto enRouge = [&] {
+        const QImage i = f->ligneAide->grab().toImage();
+        for (int y = 0; y < i.height(); ++y)
+            for (int x = 0; x < i.width(); ++x) {
+                const QColor c = i.pixelColor(x, y);
+                if (c.red() > 200 && c.green() < 60 && c.blue() < 60) return true;
+            }
+        return false;
+    };
+
+    f->boutonPhoto->click();
+    EXPECT_EQ(compte(), -1);
+    EXPECT_FALSE(enRouge());
+    libre = 150 * photo;
+    f->boutonPhoto->click();
+    EXPECT_GE(compte(), 140);
+    EXPECT_LE(compte(), 150);
+    EXPECT_TRUE(enRouge());
+    // It stays while the mouse is over the picture or the background, not over another button.
+    test::survoler(f->boutonSupprimerImage);
+    EXPECT_EQ(compte(), -1);
+    EXPECT_FALSE(enRouge());
+    test::survoler(f->boutonPhoto);
+    EXPECT_GE(compte(), 140);
+    test::survoler(f->fond);
+    EXPECT_TRUE(enRouge());
+    EXPECT_TRUE(dialogues().affichages.empty());
+
+    // Down to about fifty: one message in the run, however many pictures follow.
+    libre = 45 * photo;
+    f->boutonPhoto->click();
+    f->boutonPhoto->click();
+    ASSERT_EQ(dialogues().messages().size(), 1);
+    EXPECT_TRUE(dialogues().messages()[0].startsWith("Le disque du projet est presque plein."))
+        << dialogues().messages()[0].toStdString();
+    EXPECT_EQ(dialogues().affichages[0].icone, Icone::Avertissement);
+    EXPECT_LE(compte(), 45);
+
+    // No room for one more: refused before anything is written, the film as it was.
+    dialogues().affichages.clear();
+    libre = photo / 2;
+    const QString avant = lettres();
+    const qint32 nb = f->projet.nbImages, courante = f->projet.imageCourante;
+    const auto contenu = test::contenuDossier(f->projet.dossierProjet());
+    f->boutonPhoto->click();
+    ASSERT_EQ(dialogues().messages().size(), 1);
+    EXPECT_TRUE(dialogues().messages()[0].contains("plus assez de place sur le disque"))
+        << dialogues().messages()[0].toStdString();
+    EXPECT_EQ(dialogues().affichages[0].icone, Icone::Arret);
+    EXPECT_EQ(lettres(), avant);
+    EXPECT_EQ(f->projet.nbImages, nb);
+    EXPECT_EQ(f->projet.imageCourante, courante);
+    EXPECT_EQ(test::contenuDossier(f->projet.dossierProjet()), contenu);
+    EXPECT_TRUE(f->ligneAide->text().contains("plus de place"))
+        << f->ligneAide->text().toStdString();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // Room again: the warning goes.
+    libre = 1000 * photo;
+    f->boutonPhoto->click();
+    EXPECT_EQ(f->projet.nbImages, nb + 1);
+    test::survoler(f->fond);
+    EXPECT_FALSE(enRouge());
 }
 
 TEST_F(Photo, VueEnDirectEtPelureDOignon) {

@@ -14,6 +14,16 @@ bool DialoguesScriptes::question(QWidget*, const QString& texte, Icone icone) {
     return r;
 }
 
+int DialoguesScriptes::choix(QWidget*, const QString& texte, const QStringList& boutons,
+                             Icone icone) {
+    affichages.push_back({Affichage::Genre::Choix, texte, icone, {}, boutons});
+    const int ferme = static_cast<int>(boutons.size()) - 1;
+    if (reponsesChoix.empty()) return ferme;
+    const int r = reponsesChoix.front();
+    reponsesChoix.pop_front();
+    return r >= 0 && r < boutons.size() ? r : ferme;
+}
+
 QString DialoguesScriptes::ouvrirFichier(QWidget*, const QString& filtre) {
     affichages.push_back({Affichage::Genre::OuvrirFichier, filtre});
     if (fichiers.empty()) return {};

@@ -14,25 +14,37 @@ namespace vp::test {
 
 // What a test saw the program show.
 struct Affichage {
-    enum class Genre { Message, Question, OuvrirFichier, EnregistrerFichier, Dossier, Modal };
+    enum class Genre {
+        Message,
+        Question,
+        Choix,
+        OuvrirFichier,
+        EnregistrerFichier,
+        Dossier,
+        Modal
+    };
     Genre genre;
     QString texte;  // message text, file filter, or the dialog's title
     Icone icone = Icone::Aucune;
     QString proposition = {};  // the folder and name a save dialog opened on
+    QStringList boutons = {};  // the buttons of a choice
 };
 
 // Dialogs answered from a script: nothing ever waits for a user. Every text shown is recorded.
-// When the script has no answer left: No, Cancel, and modal dialogs closed without confirming.
+// When the script has no answer left: No, Cancel, a choice's box closed (its last button), and
+// modal dialogs closed without confirming.
 class DialoguesScriptes final : public IDialogues {
 public:
     std::vector<Affichage> affichages;
     std::deque<bool> reponses;
+    std::deque<int> reponsesChoix;  // the buttons pressed in the choices, by index
     std::deque<QString> fichiers;
     std::deque<QString> dossiers;
     std::deque<std::function<void(QDialog&)>> modaux;
 
     void message(QWidget*, const QString& texte, Icone icone) override;
     bool question(QWidget*, const QString& texte, Icone icone) override;
+    int choix(QWidget*, const QString& texte, const QStringList& boutons, Icone icone) override;
     QString ouvrirFichier(QWidget*, const QString& filtre) override;
     QString enregistrerFichier(QWidget*, const QString& filtre, const QString& extension) override;
     QString enregistrerSous(QWidget*, const QString& filtre, const QString& extension,

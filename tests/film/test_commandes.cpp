@@ -5,9 +5,11 @@
 #include <QGuiApplication>
 
 #include "FilmsDeTest.h"
+#include "app/DialogueReglagesVideo.h"
 #include "app/Fixture.h"
 #include "film/CommandesFilm.h"
 #include "video/FichierAvi.h"
+#include "video/LectureVideo.h"
 
 using namespace vp;
 using test::Affichage;
@@ -230,4 +232,96 @@ TEST_F(CommandesFilm, SansLecteurInstalle) {
               "Aucun programme n'est installé sur cet ordinateur pour ouvrir « volti-plume.pdf ».\n"
               "Le fichier se trouve dans le dossier « " +
                   QDir::toNativeSeparators(f->projet.repProgramme + "aide") + " ».");
+}
+
+TEST_F(CommandesFilm, FilmChangeDepuisLaVideo) {
+    test::installerEditeur(f->projet.repProgramme);
+    scenario.bureau().executerVraiment = true;
+    for (int i = 0; i < 6; ++i)
+        f->boutonPhoto->click();
+    f->dialogueVideo->champImagesParSeconde->setText("10");
+    f->dialogueVideo->champLargeur->setText("160");
+    f->dialogueVideo->champHauteur->setText("120");
+    creerVideoMjpeg();
+    test::ecrireWav(son, 1);
+    f->actionMixer->trigger();
+    ASSERT_EQ(test::lireVideo(film).images, 6);
+    const auto questions = [&] {
+        QList<Affichage> q;
+        for (const Affichage& a : dialogues().affichages)
+            if (a.genre == Affichage::Genre::Choix) q << a;
+        return q;
+    };
+
+    // Nothing changed since; then a frame deleted and the deletion undone: the film is the one
+    // the video shows.
+    f->actionRevoirVideo->trigger();
+    f->actionRevoirFilm->trigger();
+    f->boutonSupprimerImage->click();
+    f->actionAnnuler->trigger();
+    f->actionRevoirFilm->trigger();
+    EXPECT_TRUE(questions().isEmpty());
+
+    // A frame of the middle deleted: the mixing asks first; « Annuler » changes nothing.
+    f->projet.imageCourante = 2;
+    f->boutonSupprimerImage->click();
+    ASSERT_EQ(f->projet.nbImages, 5);
+    dialogues().affichages.clear();
+    scenario.bureau().documents.clear();
+    const auto avant = test::contenuDossier(f->projet.dossierProjet());
+    dialogues().reponsesChoix = {2};
+    f->actionMixer->trigger();
+    ASSERT_EQ(questions().size(), 1);
+    EXPECT_EQ(questions()[0].texte,
+              "Le film a changé depuis la dernière vidéo (1 image modifiée). Refaire la vidéo "
+              "maintenant ?");
+    EXPECT_EQ(questions()[0].boutons, (QStringList{"Refaire", "Continuer quand même", "Annuler"}));
+    EXPECT_EQ(dialogues().affichages.size(), 1u);
+    EXPECT_EQ(test::contenuDossier(f->projet.dossierProjet()), avant);
+    EXPECT_TRUE(scenario.bureau().documents.isEmpty());
+    // So do the other commands on the video and the film; closing the box is « Annuler ».
+    for (QAction* a :
+         {f->actionRevoirVideo, f->actionCopierVideo, f->actionRevoirFilm, f->actionCopierFilm})
+        a->trigger();
+    EXPECT_EQ(questions().size(), 5);
+    EXPECT_EQ(dialogues().affichages.size(), 5u);
+    EXPECT_EQ(test::contenuDossier(f->projet.dossierProjet()), avant);
+
+    // « Refaire »: the video made again with its settings, without a dialog, then mixed; the
+    // film is opened once, the video not at all.
+    dialogues().affichages.clear();
+    scenario.bureau().lancements.clear();
+    dialogues().reponsesChoix = {0};
+    f->actionMixer->trigger();
+    EXPECT_EQ(questions().size(), 1);
+    EXPECT_EQ(dialogues().affichages.size(), 1u) << dialogues().messages().join('|').toStdString();
+    EXPECT_EQ(scenario.bureau().documents, QStringList{film});
+    EXPECT_EQ(scenario.bureau().lancements.size(), 1u);
+    const test::Video v = test::lireVideo(video);
+    EXPECT_EQ(v.images, 5);
+    EXPECT_EQ(v.codec, "mjpeg");
+    EXPECT_EQ(QSize(v.largeur, v.hauteur), QSize(160, 120));
+    EXPECT_DOUBLE_EQ(v.cadence, 10);
+    EXPECT_EQ(test::lireVideo(film).images, 5);
+    dialogues().affichages.clear();
+    f->actionRevoirFilm->trigger();
+    EXPECT_TRUE(questions().isEmpty());
+
+    // Two pictures added: « Continuer quand même » shows the old video; for the film,
+    // « Refaire » makes the video, mixes it and shows the new film, each once.
+    f->boutonPhoto->click();
+    f->boutonPhoto->click();
+    dialogues().affichages.clear();
+    scenario.bureau().documents.clear();
+    scenario.bureau().lancements.clear();
+    dialogues().reponsesChoix = {1, 0};
+    f->actionRevoirVideo->trigger();
+    f->actionRevoirFilm->trigger();
+    ASSERT_EQ(questions().size(), 2);
+    EXPECT_TRUE(questions()[1].texte.contains("(2 images modifiées)"))
+        << questions()[1].texte.toStdString();
+    EXPECT_EQ(scenario.bureau().documents, (QStringList{video, film}));
+    EXPECT_EQ(scenario.bureau().lancements.size(), 1u);
+    EXPECT_EQ(test::lireVideo(video).images, 7);
+    EXPECT_EQ(test::lireVideo(film).images, 7);
 }

@@ -4,6 +4,7 @@
 set -euo pipefail
 guide="$1"
 fenetre="$2"
+textes="$3"  # every text the guide's pictures show, after the picture's name
 
 echec() { echo "ÉCHEC : $*" >&2; exit 1; }
 [ -s "$guide" ] || echec "guide absent : $guide"
@@ -27,4 +28,10 @@ for intitule in "${intitules[@]}"; do
     [[ "$texte" == *"${intitule// /}"* ]] || absents+=("$intitule")
 done
 [ ${#absents[@]} -eq 0 ] || echec "commandes absentes du guide : ${absents[*]}"
+
+# A teacher's folders, never a temporary one: neither in the text nor in the pictures.
+pdftotext -enc UTF-8 "$guide" - | grep -n '/tmp/' && echec "le texte du guide montre /tmp/"
+[ -s "$textes" ] || echec "textes des images absents : $textes"
+grep -q 'Documents/voltiplume' "$textes" || echec "aucune image ne montre le dossier des projets"
+grep -n '/tmp/' "$textes" && echec "une image du guide montre /tmp/"
 echo "guide vérifié : $pages pages, $images images, ${#intitules[@]} commandes"

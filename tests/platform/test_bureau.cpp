@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 #include "platform/Bureau.h"
+#include "platform/Dialogues.h"
 
 using namespace vp;
 
@@ -97,4 +105,34 @@ TEST(OuvrirDocument, SansProgrammeDuBureau) {
     ASSERT_EQ(scenario.dialogues().messages().size(), 1);
     EXPECT_TRUE(
         scenario.dialogues().messages()[0].startsWith("Le fichier « absent.avi » est introuvable"));
+}
+
+TEST(BoiteDeChoix, LeBoutonPresseEtLaFermeture) {
+    // The Qt box, answered by a timer: the index of the button clicked, in the order given
+    // whatever the desktop's order of buttons; Échap and the close box give the last one.
+    const std::unique_ptr<IDialogues> qt = dialoguesQt();
+    const QStringList boutons{"Refaire", "Continuer quand même", "Annuler"};
+    const auto repondre = [&](const std::function<void(QMessageBox&)>& geste) {
+        QTimer::singleShot(0, [&] {
+            QMessageBox* boite = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) boite = b;
+            ASSERT_NE(boite, nullptr);
+            EXPECT_EQ(boite->text(), "Le film a changé.");
+            geste(*boite);
+        });
+        return qt->choix(nullptr, "Le film a changé.", boutons, Icone::Question);
+    };
+    const auto cliquer = [](const QString& texte) {
+        return [texte](QMessageBox& b) {
+            for (QAbstractButton* bouton : b.buttons())
+                if (bouton->text() == texte) bouton->click();
+        };
+    };
+    EXPECT_EQ(repondre(cliquer("Continuer quand même")), 1);
+    EXPECT_EQ(repondre(cliquer("Refaire")), 0);
+    EXPECT_EQ(repondre(cliquer("Annuler")), 2);
+    EXPECT_EQ(repondre([](QMessageBox& b) { QTest::keyClick(&b, Qt::Key_Escape); }), 2);
+    EXPECT_EQ(repondre([](QMessageBox& b) { QTest::keyClick(&b, Qt::Key_Return); }), 0);
+    EXPECT_EQ(repondre([](QMessageBox& b) { b.close(); }), 2);
 }
