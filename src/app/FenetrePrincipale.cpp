@@ -31,6 +31,7 @@
 #include "DialogueReglagesVideo.h"
 #include "Duplication.h"
 #include "bandeson/CommandesBandeSon.h"
+#include "bandeson/DialogueEnregistrementSon.h"
 #include "capture/Camera.h"
 #include "capture/FenetrePleinEcran.h"
 #include "capture/Oignon.h"
@@ -680,6 +681,9 @@ void FenetrePrincipale::ouvrirProjet() {
         dialogues().message(this, kAucunProjetChoisi, Icone::Information);
         return;
     }
+    // Opening a project removes its leftover temporary files: a recording still being put in
+    // place of "audio.wav" is one of them until it is renamed.
+    if (!bandeSonPrete()) return;
     if (apercu_->enLecture() || apercu_->surLaCamera()) apercu_->arreter();
     projet.titreProjet = dialogueOuvrir->listeTitres->item(i)->text();
     projet.nomDossier = dialogueOuvrir->listeDossiers->item(i)->text();
@@ -741,7 +745,12 @@ void FenetrePrincipale::ouvrirHistorique() {
     }
 }
 
+bool FenetrePrincipale::bandeSonPrete() {
+    return !fenetreSon || fenetreSon->attendreFinEnregistrement(fenetreDesCommandes());
+}
+
 void FenetrePrincipale::dupliquerProjetCourant() {
+    if (!bandeSonPrete()) return;
     travailLong([this] { vp::dupliquerProjet(projet, [this] { resterReactive(); }); });
 }
 
@@ -1074,16 +1083,16 @@ void FenetrePrincipale::enregistrerBandeSon() {
     vp::enregistrerBandeSon(projet, *fenetreSon, this);
 }
 void FenetrePrincipale::ecouterBandeSon() {
-    if (departCommande(projet)) vp::ecouterBandeSon(projet, this);
+    if (departCommande(projet) && bandeSonPrete()) vp::ecouterBandeSon(projet, this);
 }
 void FenetrePrincipale::importerBandeSon() {
-    if (departCommande(projet)) vp::importerBandeSon(projet, this);
+    if (departCommande(projet) && bandeSonPrete()) vp::importerBandeSon(projet, this);
 }
 void FenetrePrincipale::copierBandeSon() {
-    if (departCommande(projet)) vp::copierBandeSon(projet, this);
+    if (departCommande(projet) && bandeSonPrete()) vp::copierBandeSon(projet, this);
 }
 void FenetrePrincipale::mixerFilm() {
-    if (!departCommande(projet)) return;
+    if (!departCommande(projet) || !bandeSonPrete()) return;
     travailLong([this] { vp::mixerFilm(projet, this, [this] { resterReactive(); }); });
 }
 void FenetrePrincipale::revoirFilm() {
@@ -1093,7 +1102,7 @@ void FenetrePrincipale::copierFilm() {
     if (departCommande(projet)) vp::copierFilm(projet, this);
 }
 void FenetrePrincipale::exporterFilm() {
-    if (!departCommande(projet)) return;
+    if (!departCommande(projet) || !bandeSonPrete()) return;
     // The settings last confirmed in « Réglages vidéo »; before any, those it shows.
     const ReglagesExport reglages =
         reglagesVideoChoisis_

@@ -201,6 +201,9 @@ private:
     void resterReactive();
     // Runs a long command: the other commands are refused until it ends.
     void travailLong(const std::function<void()>& travail);
+    // A recording stopped by "FERMER" has finished putting its sound track in place (waited
+    // for a while); false, the user told, when it has not.
+    bool bandeSonPrete();
     void commandeAVenir();
 
     struct RegleAide {
