@@ -60,9 +60,9 @@ void TAudioIn::rappel(EnTeteOnde* tampon) {
     queue_ = tampon;
     --enAttente_;
     if (tampon->repereTrames >= 0)
-        repere_ = Repere{std::chrono::steady_clock::time_point(
-                             std::chrono::nanoseconds(tampon->repereNs)),
-                         tampon->repereTrames};
+        repere_ = Repere{
+            std::chrono::steady_clock::time_point(std::chrono::nanoseconds(tampon->repereNs)),
+            tampon->repereTrames};
 }
 
 void TAudioIn::Init() {

@@ -119,6 +119,7 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint),
       lireImage(chargerImage),
+      calculerFormeOnde(calculerEnveloppe),
       ouvrirSortieSon(ouvrirSortieAlsa),
       p_(projet),
       lecteur_([this] {
@@ -242,15 +243,17 @@ void DialogueEnregistrementSon::brancherChaines() {
         const bool auDemarrage = QThread::currentThread() == thread();
         const bool remplace = dynamic_cast<const ErreurNonConfirmee*>(&e) != nullptr;
         const QString texte =
-            remplace ? QStringLiteral("L'enregistrement est terminé et la nouvelle bande-son a "
-                                      "remplacé l'ancienne, mais le disque n'a pas confirmé "
-                                      "qu'elle y est bien écrite : si l'ordinateur s'éteint ou "
-                                      "si la clé est retirée maintenant, elle peut être "
-                                      "perdue.\n") +
-                           texteErreur(e)
-            : (auDemarrage ? QStringLiteral("L'enregistrement ne peut pas commencer.\n")
-                           : QStringLiteral("L'enregistrement s'est arrêté avant la fin.\n")) +
-                  texteErreur(e);
+            remplace
+                ? QStringLiteral(
+                      "L'enregistrement est terminé et la nouvelle bande-son a "
+                      "remplacé l'ancienne, mais le disque n'a pas confirmé "
+                      "qu'elle y est bien écrite : si l'ordinateur s'éteint ou "
+                      "si la clé est retirée maintenant, elle peut être "
+                      "perdue.\n") +
+                      texteErreur(e)
+                : (auDemarrage ? QStringLiteral("L'enregistrement ne peut pas commencer.\n")
+                               : QStringLiteral("L'enregistrement s'est arrêté avant la fin.\n")) +
+                      texteErreur(e);
         QMetaObject::invokeMethod(
             this, [this, texte, remplace] { finEnregistrement(texte, remplace); },
             Qt::QueuedConnection);
@@ -408,7 +411,8 @@ void DialogueEnregistrementSon::demarrerEnregistrement() {
     p_.posLecture = 1;
     lectureEnCours_ = true;
     emit imageMontree(
-        0, std::chrono::duration_cast<std::chrono::microseconds>(maintenant - debut_).count());
+        0, std::chrono::duration_cast<std::chrono::microseconds>(maintenant - debut_).count(),
+        maintenant.time_since_epoch().count());
     ProjetCourant lieu;
     lieu.repProjets = p_.repProjets;
     lieu.nomDossier = p_.nomDossier;
@@ -446,9 +450,8 @@ void DialogueEnregistrementSon::recalerSurLeSon() {
     const auto repere = entreeEnregistrement.DernierRepere();
     if (!repere || !debutConnu_) return;
     const auto debut =
-        repere->instant -
-        std::chrono::nanoseconds(repere->trames * 1000000000 /
-                                 std::max(1, entreeEnregistrement.SampleRate()));
+        repere->instant - std::chrono::nanoseconds(repere->trames * 1000000000 /
+                                                   std::max(1, entreeEnregistrement.SampleRate()));
     const auto ecart = debut - debut_;
     if (std::chrono::abs(ecart) >= std::chrono::milliseconds(500) ||
         std::chrono::abs(ecart) < std::chrono::microseconds(200))
@@ -482,9 +485,12 @@ void DialogueEnregistrementSon::avancerImages() {
             }
             derniereMontree_ = due;
             p_.posLecture = due + 1;
-            emit imageMontree(due, std::chrono::duration_cast<std::chrono::microseconds>(
-                                       Horloge::now() - echeance(due))
-                                       .count());
+            const auto montree = Horloge::now();
+            emit imageMontree(
+                due,
+                std::chrono::duration_cast<std::chrono::microseconds>(montree - echeance(due))
+                    .count(),
+                montree.time_since_epoch().count());
         }
     }
     if (derniereMontree_ >= imagesJouees_ - 1) {
@@ -545,24 +551,25 @@ void DialogueEnregistrementSon::chargerFormeOnde() {
     }
     barreSon->montrerTexte(QStringLiteral("Lecture de la bande-son…"));
     auto abandon = std::make_shared<std::atomic<bool>>(false);
-    auto fin = std::async(std::launch::async, [this, generation, abandon,
-                                               chemin = QFile::encodeName(son).toStdString()] {
-        std::shared_ptr<const Enveloppe> enveloppe;
-        QString erreur;
-        try {
-            enveloppe = std::make_shared<const Enveloppe>(calculerEnveloppe(chemin, abandon.get()));
-        } catch (const EnveloppeAbandonnee&) {
-            return;
-        } catch (const std::exception& e) {
-            erreur = QString::fromUtf8(e.what());
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, enveloppe, erreur] {
-                formeOndeCalculee(generation, enveloppe, erreur);
-            },
-            Qt::QueuedConnection);
-    });
+    auto fin =
+        std::async(std::launch::async, [this, generation, abandon, calculer = calculerFormeOnde,
+                                        chemin = QFile::encodeName(son).toStdString()] {
+            std::shared_ptr<const Enveloppe> enveloppe;
+            QString erreur;
+            try {
+                enveloppe = std::make_shared<const Enveloppe>(calculer(chemin, abandon.get()));
+            } catch (const EnveloppeAbandonnee&) {
+                return;
+            } catch (const std::exception& e) {
+                erreur = QString::fromUtf8(e.what());
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, enveloppe, erreur] {
+                    formeOndeCalculee(generation, enveloppe, erreur);
+                },
+                Qt::QueuedConnection);
+        });
     calculsOnde_.push_back({std::move(abandon), std::move(fin)});
 }
 
@@ -731,8 +738,7 @@ bool DialogueEnregistrementSon::attendreFinEnregistrement(QWidget* parent) {
     if (enregistreur.Status() == 2) return true;
     {
         CurseurOccupe occupe;
-        const auto limite =
-            Horloge::now() + std::chrono::milliseconds(attenteFinEnregistrementMs);
+        const auto limite = Horloge::now() + std::chrono::milliseconds(attenteFinEnregistrementMs);
         while (enregistreur.Status() != 2 && Horloge::now() < limite) {
             // The windows keep painting; the user's clicks wait.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);

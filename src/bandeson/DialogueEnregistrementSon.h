@@ -9,14 +9,15 @@
 #include <optional>
 #include <vector>
 
+#include "Enveloppe.h"
 #include "InfosVideo.h"
 #include "LecteurImages.h"
-#include "film/PisteSon.h"
-#include "film/SortieSon.h"
 #include "audio/EntreeSon.h"
 #include "audio/FichierWav.h"
 #include "audio/IndicateurNiveau.h"
 #include "audio/SortieNulle.h"
+#include "film/PisteSon.h"
+#include "film/SortieSon.h"
 #include "sequence/Projet.h"
 
 class QCheckBox;
@@ -29,7 +30,6 @@ class QToolButton;
 namespace vp {
 
 class BandeSon;
-struct Enveloppe;
 class ImageEtiree;
 
 // The status line's report of the cuts in a recording: how many, the silence put in place of
@@ -83,6 +83,10 @@ public:
     // How a frame file is read during a recording, on the reader's thread (a test slows it
     // down as a USB stick would); raises Erreur when it cannot.
     std::function<QImage(const QString& chemin)> lireImage;
+    // How the waveform's envelope is computed, on a worker thread (a test holds it as a cold
+    // USB stick would).
+    std::function<Enveloppe(const std::string& chemin, const std::atomic<bool>* abandon)>
+        calculerFormeOnde;
     // The sound card that plays a chosen frame's sound (a test listens instead).
     OuvrirSortieSon ouvrirSortieSon;
 
@@ -117,8 +121,9 @@ public:
     static constexpr int kSecondesCompte = 3;
 
 signals:
-    // Frame `index` went on screen, `retardUs` microseconds after its due time.
-    void imageMontree(int index, qint64 retardUs);
+    // Frame `index` went on screen at `instantNs` (steady clock), `retardUs` microseconds after
+    // its due time.
+    void imageMontree(int index, qint64 retardUs, qint64 instantNs);
     // The recording ended, normally when `erreur` is empty.
     void enregistrementTermine(const QString& erreur);
     // The bar shows the waveform of the project's sound track.

@@ -34,7 +34,6 @@ struct EnveloppeAbandonnee {};
 // Reads the WAV file `chemin` once and computes its envelope. Raises ErreurFilm, in French,
 // when the file is not a PCM WAV file (the film's own rules) or cannot be read. When `abandon`
 // is given and becomes true, gives up between two reads (EnveloppeAbandonnee).
-Enveloppe calculerEnveloppe(const std::string& chemin,
-                            const std::atomic<bool>* abandon = nullptr);
+Enveloppe calculerEnveloppe(const std::string& chemin, const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace vp

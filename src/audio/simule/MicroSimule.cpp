@@ -110,14 +110,12 @@ private:
             if (r.pertes) {
                 // What the device has captured by now that its reader has not taken.
                 const int64_t longueur = file_.front()->dwBufferLength;
-                const int64_t capture = r.rapide
-                                            ? livres_ + (avance_ > 0 ? avance_ : longueur)
-                                            : static_cast<int64_t>(
-                                                  std::chrono::duration<double>(Horloge::now() -
-                                                                                debut_)
-                                                      .count() *
-                                                  static_cast<double>(parSeconde) * cristal()) /
-                                                  bloc * bloc;
+                const int64_t capture =
+                    r.rapide ? livres_ + (avance_ > 0 ? avance_ : longueur)
+                             : static_cast<int64_t>(
+                                   std::chrono::duration<double>(Horloge::now() - debut_).count() *
+                                   static_cast<double>(parSeconde) * cristal()) /
+                                   bloc * bloc;
                 avance_ = 0;
                 if (capture - livres_ > std::max(longueur, octets(r.capaciteMs))) {
                     octetsPerdus_ += static_cast<uint64_t>(capture - livres_);
