@@ -480,7 +480,7 @@ void DialogueEnregistrementSon::avancerImages() {
                 imageIllisible_ = QStringLiteral(
                                       "L'image %1 ne peut pas être lue : l'image d'avant est "
                                       "restée à l'écran à sa place.")
-                                      .arg(due + 1);
+                                      .arg(due);  // numbered as in the strip
                 ligneEtat->setText(imageIllisible_);
             }
             derniereMontree_ = due;
