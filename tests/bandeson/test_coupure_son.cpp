@@ -110,24 +110,17 @@ TEST_F(CoupureFenetreSon, LaNouvelleBandeSonEstSurLeDisqueAvantSonNom) {
     enregistrerJusquAuBout();
     enregistrerOperations({});
     ASSERT_EQ(fins, QStringList{""});
-    const auto rang = [&](OperationFichier::Type type, const QString& chemin) {
-        for (size_t i = 0; i < operations.size(); ++i)
-            if (operations[i].type == type && QDir::cleanPath(operations[i].chemin) == chemin)
-                return static_cast<int>(i);
-        return -1;
-    };
-    int renommage = -1;
-    for (size_t i = 0; i < operations.size(); ++i)
-        if (operations[i].type == OperationFichier::Renommage &&
-            QDir::cleanPath(operations[i].cible) == QDir::cleanPath(son()))
-            renommage = static_cast<int>(i);
-    ASSERT_GE(renommage, 0);
-    const QString temporaire = operations[static_cast<size_t>(renommage)].chemin;
-    EXPECT_TRUE(QFileInfo(temporaire).fileName().startsWith(kPrefixeTemporaire));
-    const int donnees = rang(OperationFichier::SynchroDonnees, QDir::cleanPath(temporaire));
-    const int fichier = rang(OperationFichier::SynchroDonnees, QDir::cleanPath(son()));
-    const int dossier = rang(OperationFichier::SynchroDossier, QDir::cleanPath(dossierProjet()));
-    EXPECT_TRUE(donnees >= 0 && donnees < renommage) << donnees;
-    EXPECT_GT(fichier, renommage);
-    EXPECT_GT(dossier, fichier);
+    // Each operation, by the name of its file.
+    QStringList suite;
+    for (const OperationFichier& o : operations) {
+        const auto nom = [](const QString& chemin) {
+            const QString n = QFileInfo(QDir::cleanPath(chemin)).fileName();
+            return n.startsWith(kPrefixeTemporaire) ? QStringLiteral("temporaire") : n;
+        };
+        if (o.type == OperationFichier::SynchroDonnees) suite << "données " + nom(o.chemin);
+        if (o.type == OperationFichier::Renommage) suite << nom(o.chemin) + " → " + nom(o.cible);
+        if (o.type == OperationFichier::SynchroDossier) suite << "dossier " + nom(o.chemin);
+    }
+    EXPECT_EQ(suite, (QStringList{"données temporaire", "temporaire → audio.wav",
+                                  "données audio.wav", "dossier Son"}));
 }
