@@ -89,9 +89,11 @@ struct Banc {
         QObject::connect(&fenetre, &vp::DialogueEnregistrementSon::enregistrementTermine, &local,
                          [&](const QString&) { boucle.quit(); });
         QObject::connect(&fenetre, &vp::DialogueEnregistrementSon::imageMontree, &local,
-                         [&](int k, qint64 retard) {
+                         [&](int k, qint64 retard, qint64 instantNs) {
                              if (retardMaxUs) *retardMaxUs = std::max(*retardMaxUs, retard);
-                             if (montrees) montrees->emplace_back(k, Horloge::now());
+                             if (montrees)
+                                 montrees->emplace_back(
+                                     k, Horloge::time_point(std::chrono::nanoseconds(instantNs)));
                          });
         if (arretMs > 0)
             QTimer::singleShot(arretMs, &local, [this] { fenetre.boutonFermer->click(); });

@@ -31,6 +31,7 @@
 #include "DialogueReglagesVideo.h"
 #include "Duplication.h"
 #include "bandeson/CommandesBandeSon.h"
+#include "bandeson/DialogueEnregistrementSon.h"
 #include "capture/Camera.h"
 #include "capture/FenetrePleinEcran.h"
 #include "capture/Oignon.h"
@@ -730,6 +731,9 @@ void FenetrePrincipale::ouvrirProjet() {
         dialogues().message(this, kAucunProjetChoisi, Icone::Information);
         return;
     }
+    // Opening a project removes its leftover temporary files: a recording still being put in
+    // place of "audio.wav" is one of them until it is renamed.
+    if (!bandeSonPrete()) return;
     if (apercu_->enLecture() || apercu_->surLaCamera()) apercu_->arreter();
     projet.titreProjet = dialogueOuvrir->listeTitres->item(i)->text();
     projet.nomDossier = dialogueOuvrir->listeDossiers->item(i)->text();
@@ -791,7 +795,12 @@ void FenetrePrincipale::ouvrirHistorique() {
     }
 }
 
+bool FenetrePrincipale::bandeSonPrete() {
+    return !fenetreSon || fenetreSon->attendreFinEnregistrement(fenetreDesCommandes());
+}
+
 void FenetrePrincipale::dupliquerProjetCourant() {
+    if (!bandeSonPrete()) return;
     travailLong([this] { vp::dupliquerProjet(projet, [this] { resterReactive(); }); });
 }
 
@@ -1178,16 +1187,16 @@ void FenetrePrincipale::enregistrerBandeSon() {
     vp::enregistrerBandeSon(projet, *fenetreSon, this);
 }
 void FenetrePrincipale::ecouterBandeSon() {
-    if (departCommande(projet)) vp::ecouterBandeSon(projet, this);
+    if (departCommande(projet) && bandeSonPrete()) vp::ecouterBandeSon(projet, this);
 }
 void FenetrePrincipale::importerBandeSon() {
-    if (departCommande(projet)) vp::importerBandeSon(projet, this);
+    if (departCommande(projet) && bandeSonPrete()) vp::importerBandeSon(projet, this);
 }
 void FenetrePrincipale::copierBandeSon() {
-    if (departCommande(projet)) vp::copierBandeSon(projet, this);
+    if (departCommande(projet) && bandeSonPrete()) vp::copierBandeSon(projet, this);
 }
 void FenetrePrincipale::mixerFilm() {
-    if (!departCommande(projet)) return;
+    if (!departCommande(projet) || !bandeSonPrete()) return;
     // Asked only when the mixing can be made: without the sound track it says so first.
     if (existe(projet, QStringLiteral("audio.wav")) && !verifierAJour(kNomVideo)) return;
     travailLong([this] { vp::mixerFilm(projet, this, [this] { resterReactive(); }); });
@@ -1199,7 +1208,7 @@ void FenetrePrincipale::copierFilm() {
     if (departCommande(projet) && verifierAJour(kNomFilm)) vp::copierFilm(projet, this);
 }
 void FenetrePrincipale::exporterFilm() {
-    if (!departCommande(projet)) return;
+    if (!departCommande(projet) || !bandeSonPrete()) return;
     // The settings last confirmed in « Réglages vidéo »; before any, those it shows.
     const ReglagesExport reglages =
         reglagesVideoChoisis_

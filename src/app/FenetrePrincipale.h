@@ -208,6 +208,9 @@ private:
     void resterReactive();
     // Runs a long command: the other commands are refused until it ends.
     void travailLong(const std::function<void()>& travail);
+    // A recording stopped by "FERMER" has finished putting its sound track in place (waited
+    // for a while); false, the user told, when it has not.
+    bool bandeSonPrete();
     void commandeAVenir();
     // Before a command on the project's file `nom` (the video, or the film): when frames have
     // changed since it was made, asks whether to make it again. « Refaire » makes the video

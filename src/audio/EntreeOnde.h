@@ -29,6 +29,12 @@ struct EnTeteOnde {
     // The device could not measure that loss (its clock kept no stamp): the count is what it
     // knew of, at least, and what follows may sit a little early.
     bool perteIncertaine = false;
+    // What the device's own clock said while it filled this buffer: at `repereNs` (steady
+    // clock) it had captured `repereTrames` frames since its start, those lost included. The
+    // sound runs on the card's crystal, not on the computer's clock; this is how the two are
+    // tied together again. -1: not known.
+    int64_t repereNs = 0;
+    int64_t repereTrames = -1;
 };
 
 // PCM format of a capture.

@@ -59,6 +59,10 @@ void TAudioIn::rappel(EnTeteOnde* tampon) {
         tete_ = tampon;
     queue_ = tampon;
     --enAttente_;
+    if (tampon->repereTrames >= 0)
+        repere_ = Repere{
+            std::chrono::steady_clock::time_point(std::chrono::nanoseconds(tampon->repereNs)),
+            tampon->repereTrames};
 }
 
 void TAudioIn::Init() {
@@ -86,6 +90,7 @@ void TAudioIn::Init() {
         std::lock_guard verrou(verrouAudio());
         tete_ = queue_ = nullptr;
         enAttente_ = 0;
+        repere_.reset();
     }
     try {
         ouvrirPeripherique();
@@ -103,6 +108,11 @@ std::optional<std::chrono::steady_clock::time_point> TAudioIn::InstantDebut() co
     const int64_t ns = debutNs_.load();
     if (ns == 0) return std::nullopt;
     return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns));
+}
+
+std::optional<TAudioIn::Repere> TAudioIn::DernierRepere() const {
+    std::lock_guard verrou(verrouAudio());
+    return repere_;
 }
 
 void TAudioIn::noterDebut() {

@@ -48,6 +48,14 @@ public:
     // stamp, or what its first buffer told); empty until it knows, at the latest once the first
     // buffer has come. Any thread.
     std::optional<std::chrono::steady_clock::time_point> InstantDebut() const;
+    // The latest tie between the sound and the steady clock that the device gave: at `instant`
+    // it had captured `trames` sample frames of this stream (the silence put in place of lost
+    // sound counted). Empty while it gave none. Any thread.
+    struct Repere {
+        std::chrono::steady_clock::time_point instant;
+        int64_t trames = 0;
+    };
+    std::optional<Repere> DernierRepere() const;
     // Ends the stream in progress at once, from any thread: a GetData waiting for the device
     // returns 0 (the end of the stream), and Flush does not wait for the buffers still in the
     // device, whose sound nobody wants. The next Init starts afresh.
@@ -88,6 +96,7 @@ private:
     std::atomic<bool> perteIncertaine_{false};
     std::atomic<int64_t> silenceInseree_{0};
     std::atomic<int64_t> debutNs_{0};  // InstantDebut, in ns of the steady clock; 0: unknown
+    std::optional<Repere> repere_;     // guarded by the process-wide lock
     std::atomic<bool> interrompu_{false};
     char local_[kTailleTampon];
     int BufStart = 1;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 namespace vp {
@@ -390,42 +391,70 @@ bool TWaveOut::pasAdpcm(bool Abort) {
 }
 
 void TWaveOut::Done() {
-    GardePrise prise(InputGuard);
-    TACSInput* i = Input();
+    int32_t declare = -1;
+    std::exception_ptr panneSource;
+    {
+        GardePrise prise(InputGuard);
+        if (TACSInput* i = Input()) {
+            declare = i->Size.load();
+            // The source first: a microphone that cannot be opened twice is free for the next
+            // user while the file is finished and flushed.
+            try {
+                i->Flush();
+            } catch (...) {
+                panneSource = std::current_exception();
+            }
+        }
+    }
     int erreur = 0;
     if (Stream) {
         // The sizes are those of the bytes really in the file, whatever the writes did.
-        if (!rectifierEntete(i ? i->Size.load() : -1)) erreur = errno ? errno : EIO;
-        // Written beside the final file: its data is on disk before its name replaces it.
-        if (temporaireCree_ && !erreur && ::fdatasync(fileno(Stream.get())) != 0) erreur = errno;
+        if (!rectifierEntete(declare)) erreur = errno ? errno : EIO;
         if (std::fclose(Stream.release()) != 0 && !erreur) erreur = errno ? errno : EIO;
     }
-    if (i) i->Flush();
     if (erreur) throw ErreurFichierAudio("Cannot write file", nomAffiche(), erreur);
+    if (panneSource) std::rethrow_exception(panneSource);
 }
+
+namespace {
+
+// Remplacer's default: the same steps through plain system calls.
+void remplacerFichier(const std::string& temporaire, const std::string& final) {
+    const auto synchroniser = [&](const std::string& chemin, int drapeaux) {
+        const int fd = ::open(chemin.c_str(), drapeaux | O_CLOEXEC);
+        int erreur = fd < 0 ? errno : 0;
+        if (fd >= 0) {
+            if (::fsync(fd) != 0 && errno != EINVAL) erreur = errno;
+            ::close(fd);
+        }
+        if (erreur) throw ErreurFichierAudio("Cannot write file", final, erreur);
+    };
+    synchroniser(temporaire, O_RDONLY);
+    if (::rename(temporaire.c_str(), final.c_str()) != 0)
+        throw ErreurFichierAudio("Cannot write file", final, errno);
+    synchroniser(final, O_RDONLY);
+    const size_t barre = final.find_last_of('/');
+    synchroniser(barre == std::string::npos ? std::string(".")
+                 : barre == 0               ? std::string("/")
+                                            : final.substr(0, barre),
+                 O_RDONLY | O_DIRECTORY);
+}
+
+}  // namespace
 
 void TWaveOut::Valider() {
     if (!temporaireCree_) return;
-    if (::rename(fichierOuvert_.c_str(), finalOuvert_.c_str()) != 0)
-        throw ErreurFichierAudio("Cannot write file", finalOuvert_, errno);
+    if (Remplacer)
+        Remplacer(fichierOuvert_, finalOuvert_);
+    else
+        remplacerFichier(fichierOuvert_, finalOuvert_);
     temporaireCree_ = false;
-    // The new name stays through a power cut once its folder is flushed.
-    const size_t barre = finalOuvert_.find_last_of('/');
-    const std::string dossier = barre == std::string::npos ? std::string(".")
-                                : barre == 0               ? std::string("/")
-                                                           : finalOuvert_.substr(0, barre);
-    const int fd = ::open(dossier.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int erreur = fd < 0 ? errno : 0;
-    if (fd >= 0) {
-        if (::fsync(fd) != 0 && errno != EINVAL) erreur = errno;
-        ::close(fd);
-    }
-    if (erreur) throw ErreurFichierAudio("Cannot write file", finalOuvert_, erreur);
 }
 
 void TWaveOut::Abandonner() {
     if (!temporaireCree_) return;
     temporaireCree_ = false;
+    // Gone already when the replacement failed after its rename.
     ::unlink(fichierOuvert_.c_str());
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "Flux.h"
 
@@ -37,11 +39,16 @@ public:
     void SetBlockSize(uint16_t Value);
     void SetFileMode(TFileOutputMode Value) override { fileMode_ = Value; }
     // When set (and not appending), each stream is written into FileName, a temporary file in
-    // the same folder, which replaces this file only once the stream has ended well: its data
-    // flushed to disk, renamed over this file, the folder flushed. A stream that fails removes
-    // FileName and leaves this file as it was, so that a kill or a power cut at any instant
-    // leaves either the old file or the complete new one. Errors then name this file.
+    // the same folder, which replaces this file only once the stream has ended well and its
+    // source is released (see Remplacer). A stream that fails removes FileName and leaves this
+    // file as it was, so that a kill or a power cut at any instant leaves either the old file or
+    // the complete new one. Errors then name this file.
     std::string FichierFinal;
+    // How the finished temporary file takes FichierFinal's place: its data flushed to disk,
+    // renamed over it, the renamed file flushed (on a FAT disk its size lives in the folder
+    // entry the rename wrote), then the folder. Raises when it fails. By default plain system
+    // calls; a program routes it through its own file layer.
+    std::function<void(const std::string& temporaire, const std::string& final)> Remplacer;
 
     // Samples per ADPCM block of `blockSize` bytes for `canaux` channels.
     static int echantillonsParBloc(int blockSize, int canaux) {

@@ -41,7 +41,9 @@ void BandeSon::montrerTemps(double ecoule, double total) {
     mode_ = Mode::Temps;
     ecoule = std::clamp(ecoule, 0.0, std::max(total, 0.0));
     fraction_ = total > 0 ? ecoule / total : 0;
-    texte_ = texteDuree(ecoule) + QStringLiteral(" / ") + texteDuree(total);
+    // The whole seconds gone, and the seconds left counted up: « reste 0:00 » only at the end.
+    texte_ = texteDuree(ecoule) + QStringLiteral(" — reste ") +
+             texteDuree(std::ceil(total - ecoule - 1e-9));
     update();
 }
 

@@ -7,8 +7,9 @@ namespace vp {
 
 struct Enveloppe;
 
-// The thin bar under the picture of the recording window. During a recording it shows the
-// time elapsed against the recording's length (« 0:03 / 0:06 »); afterwards, the sound track's
+// The thin bar under the picture of the recording window. During a recording it fills as the
+// time goes and shows the time elapsed since the first sound and the time left until the
+// recording stops (« 0:03 — reste 0:03 » in a 6-second recording); afterwards, the sound track's
 // waveform with a mark at each frame and the chosen frame lit, to check the lip-sync picture
 // by picture. A click on the waveform, or the Left and Right arrows, choose a frame.
 //
@@ -29,7 +30,7 @@ public:
     void montrerFormeOnde(std::shared_ptr<const Enveloppe> enveloppe, int images, double periodeS);
 
     Mode mode() const { return mode_; }
-    // The text the bar shows (in the time mode, « 0:03 / 0:06 »).
+    // The text the bar shows (in the time mode, « 0:03 — reste 0:03 »).
     const QString& texte() const { return texte_; }
     const std::shared_ptr<const Enveloppe>& enveloppe() const { return enveloppe_; }
     int images() const { return images_; }

@@ -1,6 +1,7 @@
 #include "DialogueEnregistrementSon.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,6 +56,9 @@ QString texteErreur(const std::exception& e) {
                  raisonSysteme(f->erreur));
     return QString::fromUtf8(e.what());
 }
+
+const QString kAideFormeOnde = QStringLiteral(
+    "Cliquez sur une image (ou flèches gauche et droite) pour la voir et l'entendre.");
 
 QSettings reglages() {
     return QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume"));
@@ -116,6 +120,7 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint),
       lireImage(chargerImage),
+      calculerFormeOnde(calculerEnveloppe),
       ouvrirSortieSon(ouvrirSortieAlsa),
       p_(projet),
       lecteur_([this] {
@@ -142,9 +147,7 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
     indicateurNiveau->setTextVisible(false);
     barreSon = new BandeSon(this);
     barreSon->setGeometry(8, 256, 345, 44);
-    barreSon->setToolTip(
-        QStringLiteral("Cliquez sur une image (ou flèches gauche et droite) pour la voir et "
-                       "l'entendre."));
+    barreSon->setToolTip(kAideFormeOnde);
     boutonEnregistrer = boutonTexte(QStringLiteral("ENREGISTRER"), "green", this);
     boutonEnregistrer->setGeometry(72, 306, 145, 41);
     boutonFermer = boutonTexte(QStringLiteral("FERMER"), "maroon", this);
@@ -196,7 +199,9 @@ DialogueEnregistrementSon::~DialogueEnregistrementSon() {
     // Nothing may call back into the window once it goes: the reader, the waveform's worker,
     // the sound card.
     lecteur_.arreter();
-    if (calculOnde_.valid()) calculOnde_.wait();
+    abandonnerFormesOnde();
+    for (CalculOnde& c : calculsOnde_)
+        c.fin.wait();
     sortie_.reset();
 }
 
@@ -222,21 +227,37 @@ void DialogueEnregistrementSon::brancherChaines() {
     enregistreur.SetBlockSize(512);
     enregistreur.SetSuspendWhenIdle(true);
 
+    // The new sound track takes the old one's place through the file layer: flushed, renamed,
+    // flushed again under its name, then the project's folder.
+    enregistreur.Remplacer = [](const std::string& temporaire, const std::string& final) {
+        remplacerParTemporaire(QFile::decodeName(temporaire.c_str()),
+                               QFile::decodeName(final.c_str()));
+    };
     // Raised on the recording chain's worker (or on this thread when the start fails): the
     // window is only touched from its own thread, through queued calls. By then the new sound
     // track has replaced the old one, or the old one is still there.
     enregistreur.OnDone = [this](TACSOutput*) {
         QMetaObject::invokeMethod(
-            this, [this] { finEnregistrement({}); }, Qt::QueuedConnection);
+            this, [this] { finEnregistrement({}, true); }, Qt::QueuedConnection);
     };
     enregistreur.OnThreadException = [this](TACSOutput*, const std::exception& e) {
         const bool auDemarrage = QThread::currentThread() == thread();
+        const bool remplace = dynamic_cast<const ErreurNonConfirmee*>(&e) != nullptr;
         const QString texte =
-            (auDemarrage ? QStringLiteral("L'enregistrement ne peut pas commencer.\n")
-                         : QStringLiteral("L'enregistrement s'est arrêté avant la fin.\n")) +
-            texteErreur(e);
+            remplace
+                ? QStringLiteral(
+                      "L'enregistrement est terminé et la nouvelle bande-son a "
+                      "remplacé l'ancienne, mais le disque n'a pas confirmé "
+                      "qu'elle y est bien écrite : si l'ordinateur s'éteint ou "
+                      "si la clé est retirée maintenant, elle peut être "
+                      "perdue.\n") +
+                      texteErreur(e)
+                : (auDemarrage ? QStringLiteral("L'enregistrement ne peut pas commencer.\n")
+                               : QStringLiteral("L'enregistrement s'est arrêté avant la fin.\n")) +
+                      texteErreur(e);
         QMetaObject::invokeMethod(
-            this, [this, texte] { finEnregistrement(texte); }, Qt::QueuedConnection);
+            this, [this, texte, remplace] { finEnregistrement(texte, remplace); },
+            Qt::QueuedConnection);
     };
     sortieSurveillance.OnThreadException = [this](TACSOutput*, const std::exception& e) {
         const QString raison = texteErreur(e);
@@ -275,7 +296,7 @@ void DialogueEnregistrementSon::preparerOuverture() {
         // Frames changed since the video: the sound would be recorded over another film than
         // the one it is mixed with.
         const qint32 modifiees = imagesModifiees(p_, kNomVideo);
-        // The frames the video misses play during the recording but are not in the film.
+        // The frames the video misses are left out of the recording: they are not in the film.
         const int64_t manquantes = static_cast<int64_t>(p_.nbImages) - video_->nombreImages;
         if (modifiees > 0)
             avertissementVideo_ = QStringLiteral(
@@ -303,10 +324,16 @@ void DialogueEnregistrementSon::preparerOuverture() {
 }
 
 void DialogueEnregistrementSon::demarrerSurveillance() {
-    if (sortieSurveillance.Status() != 2 || enregistreur.Status() != 2) {
-        // The last opening's chains are still letting go of the microphone.
+    // The last opening's chains may still be letting go of the microphone. A recording that
+    // is only writing its file has let go of it already: not waited for.
+    const auto microLibre = [this] {
+        return sortieSurveillance.Status() == 2 && !entreeEnregistrement.Busy;
+    };
+    if (!microLibre()) {
         CurseurOccupe occupe;
-        attendreRepos({&sortieSurveillance, &enregistreur}, kAttenteSurveillanceMs);
+        const auto limite = Horloge::now() + std::chrono::milliseconds(kAttenteSurveillanceMs);
+        while (!microLibre() && Horloge::now() < limite)
+            QThread::msleep(2);
     }
     if (sortieSurveillance.Status() != 2) {
         dialogues().message(this,
@@ -334,6 +361,7 @@ void DialogueEnregistrementSon::enregistrer() {
     boutonEnregistrer->setEnabled(false);
     ligneEtat->clear();
     ++generationOnde_;  // a waveform still being computed is of no use now
+    abandonnerFormesOnde();
     arreterSon();
     afficherPremiereImage();
     barreSon->montrerTemps(0, entreeEnregistrement.RecTime);
@@ -375,11 +403,13 @@ void DialogueEnregistrementSon::demarrerEnregistrement() {
     enregistreur.FileName = QFile::encodeName(nomTemporaire(son)).toStdString();
     enregistreur.FichierFinal = QFile::encodeName(son).toStdString();
     finAttendue_ = true;
+    imageIllisible_.clear();
     // Opens the microphone, then creates the file; a failure arrives as a queued end.
     enregistreur.Run();
     if (!enregistreur.EnCours()) return;
     // The pictures follow the sound's own clock: frame k is due k frame periods after the
-    // first sample, always counted from it, so that the pictures never drift from the sound.
+    // first sample, always counted from it, and the due times follow the card's crystal as the
+    // sound comes in (recalerSurLeSon), so that the pictures stay in step with the sound.
     const auto maintenant = Horloge::now();
     const auto debut = entreeEnregistrement.InstantDebut();
     debut_ = debut.value_or(maintenant);
@@ -390,7 +420,8 @@ void DialogueEnregistrementSon::demarrerEnregistrement() {
     p_.posLecture = 1;
     lectureEnCours_ = true;
     emit imageMontree(
-        0, std::chrono::duration_cast<std::chrono::microseconds>(maintenant - debut_).count());
+        0, std::chrono::duration_cast<std::chrono::microseconds>(maintenant - debut_).count(),
+        maintenant.time_since_epoch().count());
     ProjetCourant lieu;
     lieu.repProjets = p_.repProjets;
     lieu.nomDossier = p_.nomDossier;
@@ -413,8 +444,7 @@ DialogueEnregistrementSon::Horloge::time_point DialogueEnregistrementSon::echean
                                               static_cast<int64_t>(video_->microsecondesParImage));
 }
 
-void DialogueEnregistrementSon::avancerImages() {
-    if (!lectureEnCours_ || !video_) return;
+void DialogueEnregistrementSon::recalerSurLeSon() {
     if (!debutConnu_) {
         // A card without a start stamp tells once its first buffer is in.
         if (const auto debut = entreeEnregistrement.InstantDebut()) {
@@ -423,6 +453,25 @@ void DialogueEnregistrementSon::avancerImages() {
             lecteur_.recaler(debut_);
         }
     }
+    // The latest tie the card gave between its sound and the steady clock: where the first
+    // sample stands if the sound ran at its nominal rate from there on. A tie that would move
+    // the pictures by half a second or more is not one to trust.
+    const auto repere = entreeEnregistrement.DernierRepere();
+    if (!repere || !debutConnu_) return;
+    const auto debut =
+        repere->instant - std::chrono::nanoseconds(repere->trames * 1000000000 /
+                                                   std::max(1, entreeEnregistrement.SampleRate()));
+    const auto ecart = debut - debut_;
+    if (std::chrono::abs(ecart) >= std::chrono::milliseconds(500) ||
+        std::chrono::abs(ecart) < std::chrono::microseconds(200))
+        return;
+    debut_ = debut;
+    lecteur_.recaler(debut_);
+}
+
+void DialogueEnregistrementSon::avancerImages() {
+    if (!lectureEnCours_ || !video_) return;
+    recalerSurLeSon();
     const auto maintenant = Horloge::now();
     const int64_t periode = std::max<int64_t>(1, video_->microsecondesParImage);
     const int64_t ecoule =
@@ -435,12 +484,22 @@ void DialogueEnregistrementSon::avancerImages() {
             if (!image->isNull()) {
                 vueImage->setImage(*image);
                 vueImage->repaint();
+            } else if (imageIllisible_.isEmpty()) {
+                // Said once: the recording goes on with the frame before on screen.
+                imageIllisible_ = QStringLiteral(
+                                      "L'image %1 ne peut pas être lue : l'image d'avant est "
+                                      "restée à l'écran à sa place.")
+                                      .arg(due);  // numbered as in the strip
+                ligneEtat->setText(imageIllisible_);
             }
             derniereMontree_ = due;
             p_.posLecture = due + 1;
-            emit imageMontree(due, std::chrono::duration_cast<std::chrono::microseconds>(
-                                       Horloge::now() - echeance(due))
-                                       .count());
+            const auto montree = Horloge::now();
+            emit imageMontree(
+                due,
+                std::chrono::duration_cast<std::chrono::microseconds>(montree - echeance(due))
+                    .count(),
+                montree.time_since_epoch().count());
         }
     }
     if (derniereMontree_ >= imagesJouees_ - 1) {
@@ -478,11 +537,21 @@ void DialogueEnregistrementSon::afficherPremiereImage() {
     vueImage->repaint();
 }
 
+void DialogueEnregistrementSon::abandonnerFormesOnde() {
+    for (CalculOnde& c : calculsOnde_)
+        *c.abandon = true;
+    // Those that have ended are forgotten; the others end soon, nobody waits for them here.
+    std::erase_if(calculsOnde_, [](const CalculOnde& c) {
+        return c.fin.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+}
+
 void DialogueEnregistrementSon::chargerFormeOnde() {
     arreterSon();
     sortie_.reset();  // the new track may have another format
     sortieEssayee_ = false;
     const uint64_t generation = ++generationOnde_;
+    abandonnerFormesOnde();
     const QString son = cheminSon();
     if (!QFileInfo(son).isFile()) {
         barreSon->montrerTexte(
@@ -490,13 +559,16 @@ void DialogueEnregistrementSon::chargerFormeOnde() {
         return;
     }
     barreSon->montrerTexte(QStringLiteral("Lecture de la bande-son…"));
-    if (calculOnde_.valid()) calculOnde_.wait();
-    calculOnde_ = std::async(
-        std::launch::async, [this, generation, chemin = QFile::encodeName(son).toStdString()] {
+    auto abandon = std::make_shared<std::atomic<bool>>(false);
+    auto fin =
+        std::async(std::launch::async, [this, generation, abandon, calculer = calculerFormeOnde,
+                                        chemin = QFile::encodeName(son).toStdString()] {
             std::shared_ptr<const Enveloppe> enveloppe;
             QString erreur;
             try {
-                enveloppe = std::make_shared<const Enveloppe>(calculerEnveloppe(chemin));
+                enveloppe = std::make_shared<const Enveloppe>(calculer(chemin, abandon.get()));
+            } catch (const EnveloppeAbandonnee&) {
+                return;
             } catch (const std::exception& e) {
                 erreur = QString::fromUtf8(e.what());
             }
@@ -507,6 +579,7 @@ void DialogueEnregistrementSon::chargerFormeOnde() {
                 },
                 Qt::QueuedConnection);
         });
+    calculsOnde_.push_back({std::move(abandon), std::move(fin)});
 }
 
 void DialogueEnregistrementSon::formeOndeCalculee(uint64_t generation,
@@ -518,9 +591,7 @@ void DialogueEnregistrementSon::formeOndeCalculee(uint64_t generation,
         barreSon->setToolTip(erreur);
         return;
     }
-    barreSon->setToolTip(
-        QStringLiteral("Cliquez sur une image (ou flèches gauche et droite) pour la voir et "
-                       "l'entendre."));
+    barreSon->setToolTip(kAideFormeOnde);
     barreSon->montrerFormeOnde(std::move(enveloppe), video_ ? imagesDuFilm() : 0,
                                video_ ? video_->microsecondesParImage / 1e6 : 0);
     barreSon->choisirImage(0);
@@ -584,12 +655,14 @@ void DialogueEnregistrementSon::arreterSon() {
     if (sortie_) sortie_->arreter();
 }
 
-void DialogueEnregistrementSon::finEnregistrement(const QString& erreurEnregistrement) {
+void DialogueEnregistrementSon::finEnregistrement(const QString& erreurEnregistrement,
+                                                  bool sonRemplace) {
     if (enregistreur.EnCours()) return;  // a later recording already runs: this end is past
     finAttendue_ = false;
     arreterLecture();
     QString erreur = erreurEnregistrement;
-    if (!erreur.isEmpty() && QFileInfo(cheminSon()).isFile())
+    // The file there is the one from before only when the new one did not take its place.
+    if (!erreur.isEmpty() && !sonRemplace && QFileInfo(cheminSon()).isFile())
         erreur += QStringLiteral("\nLa bande-son d'avant est gardée.");
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();
@@ -599,6 +672,8 @@ void DialogueEnregistrementSon::finEnregistrement(const QString& erreurEnregistr
         ligneEtat->setText(texteCoupures(entreeEnregistrement.Debordements(),
                                          entreeEnregistrement.SilenceInseree(),
                                          entreeEnregistrement.PerteIncertaine()));
+    else if (!imageIllisible_.isEmpty())
+        ligneEtat->setText(imageIllisible_);
     else
         ligneEtat->setText(avertissementVideo_);
     // The meter's chain failed during the recording: said now, unless the recording's own
@@ -662,7 +737,29 @@ void DialogueEnregistrementSon::done(int resultat) {
     sortieSurveillance.Stop();
     arreterLecture();
     arreterSon();
+    // The sound card is not held while the window is closed.
+    sortie_.reset();
+    sortieEssayee_ = false;
     QDialog::done(resultat);
+}
+
+bool DialogueEnregistrementSon::attendreFinEnregistrement(QWidget* parent) {
+    if (enregistreur.Status() == 2) return true;
+    {
+        CurseurOccupe occupe;
+        const auto limite = Horloge::now() + std::chrono::milliseconds(attenteFinEnregistrementMs);
+        while (enregistreur.Status() != 2 && Horloge::now() < limite) {
+            // The windows keep painting; the user's clicks wait.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+            QThread::msleep(5);
+        }
+    }
+    if (enregistreur.Status() == 2) return true;
+    dialogues().message(parent,
+                        QStringLiteral("La bande-son qui vient d'être enregistrée s'écrit encore "
+                                       "sur le disque : réessayez dans un moment."),
+                        Icone::Avertissement);
+    return false;
 }
 
 }  // namespace vp

@@ -7,15 +7,17 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "Enveloppe.h"
 #include "InfosVideo.h"
 #include "LecteurImages.h"
-#include "PisteSon.h"
-#include "SortieSon.h"
 #include "audio/EntreeSon.h"
 #include "audio/FichierWav.h"
 #include "audio/IndicateurNiveau.h"
 #include "audio/SortieNulle.h"
+#include "film/PisteSon.h"
+#include "film/SortieSon.h"
 #include "sequence/Projet.h"
 
 class QCheckBox;
@@ -28,7 +30,6 @@ class QToolButton;
 namespace vp {
 
 class BandeSon;
-struct Enveloppe;
 class ImageEtiree;
 
 // The status line's report of the cuts in a recording: how many, the silence put in place of
@@ -82,6 +83,10 @@ public:
     // How a frame file is read during a recording, on the reader's thread (a test slows it
     // down as a USB stick would); raises Erreur when it cannot.
     std::function<QImage(const QString& chemin)> lireImage;
+    // How the waveform's envelope is computed, on a worker thread (a test holds it as a cold
+    // USB stick would).
+    std::function<Enveloppe(const std::string& chemin, const std::atomic<bool>* abandon)>
+        calculerFormeOnde;
     // The sound card that plays a chosen frame's sound (a test listens instead).
     OuvrirSortieSon ouvrirSortieSon;
 
@@ -104,13 +109,21 @@ public:
     std::chrono::steady_clock::time_point debutEnregistrement() const { return debut_; }
     bool compteEnCours() const;
 
+    // Once the window is closed, a recording stopped by "FERMER" may still be writing its file
+    // and putting it in place of "audio.wav". A command on the sound track (or on the project)
+    // waits for that first, with the busy cursor, at most attenteFinEnregistrementMs; true when
+    // the sound track is settled, else the user is told to try again and false.
+    bool attendreFinEnregistrement(QWidget* parent);
+    int attenteFinEnregistrementMs = 20000;
+
     // Longest wait, at an opening, for the last opening's chains to let go of the microphone.
     static constexpr int kAttenteSurveillanceMs = 2000;
     static constexpr int kSecondesCompte = 3;
 
 signals:
-    // Frame `index` went on screen, `retardUs` microseconds after its due time.
-    void imageMontree(int index, qint64 retardUs);
+    // Frame `index` went on screen at `instantNs` (steady clock), `retardUs` microseconds after
+    // its due time.
+    void imageMontree(int index, qint64 retardUs, qint64 instantNs);
     // The recording ended, normally when `erreur` is empty.
     void enregistrementTermine(const QString& erreur);
     // The bar shows the waveform of the project's sound track.
@@ -136,6 +149,9 @@ private:
     void avancerImages();
     void arreterLecture();
     Horloge::time_point echeance(int index) const;
+    // The frames' due times follow the sound actually captured: the card's crystal is not the
+    // computer's clock (they part by up to 30 ms in 5 minutes).
+    void recalerSurLeSon();
     // Frame 0, or the empty picture when there is none.
     void afficherPremiereImage();
     // Computes the sound track's envelope on a worker thread; the bar shows it once done.
@@ -147,7 +163,8 @@ private:
     void jouerSonImage(int index);
     void arreterSon();
     // The recording chain's end, on the window's thread; `erreur` empty for a normal end.
-    void finEnregistrement(const QString& erreur);
+    // `sonRemplace`: the new file took the place of "audio.wav" even though the end failed.
+    void finEnregistrement(const QString& erreur, bool sonRemplace);
     // The monitoring chain failed for `raison`, on the window's thread. One failure of the
     // microphone gives one message: during a recording, the recording's end speaks first.
     void finSurveillance(const QString& raison);
@@ -165,9 +182,16 @@ private:
     QString panneNiveau_;         // the monitoring chain's failure, held during a recording
     QString derniereErreur_;      // the last recording's failure in this opening
     QString avertissementVideo_;  // frames of the project the video misses
-    // The waveform being computed: only the last one asked for is shown.
+    QString imageIllisible_;      // a frame of the recording in progress could not be read
+    // The waveforms being computed: only the last one asked for is shown, the others are given
+    // up (never waited for on this thread, except when the window goes).
+    struct CalculOnde {
+        std::shared_ptr<std::atomic<bool>> abandon;
+        std::future<void> fin;
+    };
     uint64_t generationOnde_ = 0;
-    std::future<void> calculOnde_;
+    std::vector<CalculOnde> calculsOnde_;
+    void abandonnerFormesOnde();
     // The chosen frame's sound and the card that plays it.
     PisteSon extrait_;
     std::unique_ptr<SortieSon> sortie_;

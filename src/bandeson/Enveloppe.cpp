@@ -51,7 +51,7 @@ struct FermerFd {
 
 }  // namespace
 
-Enveloppe calculerEnveloppe(const std::string& chemin) {
+Enveloppe calculerEnveloppe(const std::string& chemin, const std::atomic<bool>* abandon) {
     Enveloppe e;
     e.son = lireEnteteWav(chemin);
     const SonWav& s = e.son;
@@ -80,6 +80,7 @@ Enveloppe calculerEnveloppe(const std::string& chemin) {
     int crete = 0;
     size_t tranche = 0;
     for (uint64_t lu = 0; lu < s.taille;) {
+        if (abandon && abandon->load()) throw EnveloppeAbandonnee{};
         const auto voulu = static_cast<size_t>(std::min<uint64_t>(tampon.size(), s.taille - lu));
         size_t recus = 0;
         while (recus < voulu) {

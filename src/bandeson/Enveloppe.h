@@ -3,6 +3,7 @@
 // The waveform of a sound track, computed once from its file so that drawing it, zoomed in or
 // out, never reads the sound again. Plain C++: it runs on a worker thread and in benchmarks.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,8 +28,12 @@ struct Enveloppe {
     size_t tranches() const { return bas.size(); }
 };
 
+// The computation was given up (calculerEnveloppe's `abandon` was set).
+struct EnveloppeAbandonnee {};
+
 // Reads the WAV file `chemin` once and computes its envelope. Raises ErreurFilm, in French,
-// when the file is not a PCM WAV file (the film's own rules) or cannot be read.
-Enveloppe calculerEnveloppe(const std::string& chemin);
+// when the file is not a PCM WAV file (the film's own rules) or cannot be read. When `abandon`
+// is given and becomes true, gives up between two reads (EnveloppeAbandonnee).
+Enveloppe calculerEnveloppe(const std::string& chemin, const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace vp

@@ -27,7 +27,12 @@ void LecteurImages::demarrer(Lire lire, int premiere, int derniere, Horloge::tim
 }
 
 void LecteurImages::recaler(Horloge::time_point debut) {
-    debutNs_ = debut.time_since_epoch().count();
+    {
+        // Under the lock: a reader about to wait sees the new start, or is woken by it.
+        std::lock_guard verrou(mutex_);
+        debutNs_ = debut.time_since_epoch().count();
+        ++recalages_;
+    }
     reveil_.notify_all();
 }
 
@@ -75,8 +80,11 @@ void LecteurImages::boucle(Lire lire, int premiere, int derniere) {
             std::unique_lock verrou(mutex_);
             if (arret_) return;
             if (cible > indexDu(maintenant) + kAvance) {
-                // Far enough ahead: wait until the frame before it comes due.
-                reveil_.wait_until(verrou, echeance(cible - kAvance), [this] { return arret_; });
+                // Far enough ahead: wait until the frame before it comes due, or until the due
+                // times move.
+                const uint64_t recalages = recalages_;
+                reveil_.wait_until(verrou, echeance(cible - kAvance),
+                                   [&] { return arret_ || recalages_ != recalages; });
                 continue;
             }
         }

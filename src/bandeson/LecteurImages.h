@@ -54,6 +54,7 @@ private:
     std::mutex mutex_;
     std::condition_variable reveil_;
     bool arret_ = false;
+    uint64_t recalages_ = 0;  // counts the calls to recaler
     std::deque<std::pair<int, QImage>> prets_;
     std::thread fil_;
 };

@@ -218,6 +218,30 @@ void copierAtomique(const QString& source, const QString& destination, bool surD
     t.remplacer(destination, surDisque);
 }
 
+void remplacerParTemporaire(const QString& temporaire, const QString& destination) {
+    {
+        Descripteur f(::open(natif(temporaire).c_str(), O_RDONLY | O_CLOEXEC));
+        if (f.get() < 0) echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+        if (::fdatasync(f.get()) != 0 && errno != EINVAL)
+            echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+    }
+    noter(OperationFichier::SynchroDonnees, temporaire);
+    if (::rename(natif(temporaire).c_str(), natif(destination).c_str()) != 0)
+        echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+    noter(OperationFichier::Renommage, temporaire, destination);
+    signaler();
+    try {
+        Descripteur f(::open(natif(destination).c_str(), O_RDONLY | O_CLOEXEC));
+        if (f.get() < 0) echec(QStringLiteral("Impossible de lire"), destination, errno);
+        if (::fsync(f.get()) != 0 && errno != EINVAL)
+            echec(QStringLiteral("Impossible d'écrire"), destination, errno);
+        noter(OperationFichier::SynchroDonnees, destination);
+        synchroniserDossier(dossierDe(destination));
+    } catch (const Erreur& e) {
+        throw ErreurNonConfirmee(e.texte());
+    }
+}
+
 Dossier::Dossier(const QString& chemin) : chemin_(avecSeparateur(chemin)) {
     fd_ = ::open(natif(chemin_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) echec(QStringLiteral("Impossible d'ouvrir le dossier"), chemin_, errno);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "Erreur.h"
+
 namespace vp {
 
 // File operations that an interruption at any instant cannot leave half done: the destination
@@ -23,6 +25,21 @@ void ecrireAtomique(const QString& chemin, const QByteArray& octets);
 // in-kernel copy), written and renamed like ecrireAtomique: afterwards the two share no storage.
 // `surDisque` false skips the flush to disk, for bulk copies whose source stays anyway.
 void copierAtomique(const QString& source, const QString& destination, bool surDisque = true);
+
+// Raised once a new file has taken its destination's name but a flush after that failed: the
+// new file is in place, the disk has not confirmed it.
+class ErreurNonConfirmee : public Erreur {
+public:
+    using Erreur::Erreur;
+};
+
+// Puts `temporaire`, a file written in place beside `destination` (see nomTemporaire), where
+// `destination` is: its data flushed, renamed over `destination`, flushed again under its new
+// name (on a FAT disk the size and first cluster of a renamed file live in the folder entry the
+// rename wrote, which only the file's own flush writes), then the folder flushed. A kill or a
+// power cut at any instant leaves the old file or the complete new one. Raises Erreur while
+// nothing has changed (`temporaire` is still there), ErreurNonConfirmee once the rename is done.
+void remplacerParTemporaire(const QString& temporaire, const QString& destination);
 
 // A fresh hidden name next to `chemin`, for a file about to be written there; it is one of the
 // temporary names nettoyerTemporaires removes.

@@ -26,8 +26,13 @@ public:
     int lectureEnDebordement = -1;  // this read reports an overrun
     int refusDemarrage = 0;         // error returned by every start
     // Stamps its starts on the monotonic clock, as a kernel card does (ALSA's software
-    // devices leave the stamp at 0).
+    // devices leave the stamp at 0), `avanceStamp` before the start call (the card started
+    // before it said so); and when set, says it holds `disponibles` frames not read, at
+    // `instantStatut` (0: the software device's own answers).
     bool horodatee = false;
+    std::chrono::nanoseconds avanceStamp{0};
+    int64_t disponibles = -1;
+    std::chrono::nanoseconds instantStatut{0};
     std::atomic<int> lectures{0}, recuperations{0}, demarrages{0};
 
     int demarrer(snd_pcm_t* pcm) override {
@@ -54,7 +59,9 @@ public:
     }
     int horloge(snd_pcm_t* pcm, HorlogePcm& h) override {
         const int r = AppelsPcm::horloge(pcm, h);
-        if (horodatee) h.declenchement = demarrage_.load();
+        if (horodatee) h.declenchement = demarrage_.load() - avanceStamp;
+        if (disponibles >= 0) h.disponibles = disponibles;
+        if (instantStatut.count() > 0) h.instant = instantStatut;
         return r;
     }
     int recuperer(snd_pcm_t* pcm, int erreur) override {
@@ -157,29 +164,59 @@ TEST_F(Alsa, UnDemarrageRefuseEstSignale) {
 }
 
 TEST_F(Alsa, LInstantDuPremierEchantillonVientDeLaCarte) {
-    // The card stamps its start on the steady clock: known as soon as the capture starts.
+    using namespace std::chrono_literals;
+    // The card stamps its start on the steady clock, 200 ms before it was asked: that stamp is
+    // the start, known as soon as the capture starts.
     carte->horodatee = true;
+    carte->avanceStamp = 200ms;
     TAudioIn a;
     stereo16(a);
     auto avant = std::chrono::steady_clock::now();
     a.Init();
     const auto apres = std::chrono::steady_clock::now();
     ASSERT_TRUE(a.InstantDebut().has_value());
-    EXPECT_GE(*a.InstantDebut(), avant);
-    EXPECT_LE(*a.InstantDebut(), apres);
+    EXPECT_GE(*a.InstantDebut(), avant - 200ms);
+    EXPECT_LE(*a.InstantDebut(), apres - 200ms);
     a.Flush();
 
-    // A card that keeps no stamp: known once its first buffer is in, as long before as the
-    // sound it gave and held lasts.
-    carte->horodatee = false;
-    avant = std::chrono::steady_clock::now();
+    // A stamp 800 ms off cannot be this start's (a sound server's plugin may keep an old one):
+    // not taken. Nor is a missing one. The first buffer then tells: the first sample was heard
+    // as long before as the sound read and the sound the card still holds (one second) last.
+    for (const auto avance : {800ms, 0ms}) {
+        carte->horodatee = avance > 0ms;
+        carte->avanceStamp = avance;
+        carte->disponibles = 44100;
+        avant = std::chrono::steady_clock::now();
+        a.Init();
+        EXPECT_FALSE(a.InstantDebut().has_value());
+        std::vector<char> tampon(5000);
+        ASSERT_GT(a.GetData(tampon.data(), 5000), 0);
+        const auto lu = std::chrono::steady_clock::now();
+        ASSERT_TRUE(a.InstantDebut().has_value());
+        EXPECT_LE(*a.InstantDebut(), lu - 1s);
+        EXPECT_GE(*a.InstantDebut(), avant - 1100ms);
+        a.Flush();
+    }
+}
+
+TEST_F(Alsa, LeSonEstRattacheALHorlogeParLaCarte) {
+    // Each status of the card says when it had captured the frames read so far and those it
+    // holds: each buffer carries that tie to the steady clock.
+    carte->horodatee = true;
+    carte->disponibles = 300;
+    const auto instant =
+        std::chrono::steady_clock::now().time_since_epoch() + std::chrono::seconds(5);
+    carte->instantStatut = instant;
+    TAudioIn a;
+    stereo16(a);
     a.Init();
-    EXPECT_FALSE(a.InstantDebut().has_value());
     std::vector<char> tampon(5000);
     ASSERT_GT(a.GetData(tampon.data(), 5000), 0);
-    const auto lu = std::chrono::steady_clock::now();
-    ASSERT_TRUE(a.InstantDebut().has_value());
-    EXPECT_LE(*a.InstantDebut(), lu);
-    EXPECT_GE(*a.InstantDebut(), avant - std::chrono::seconds(1));
+    const auto repere = a.DernierRepere();
+    ASSERT_TRUE(repere.has_value());
+    EXPECT_EQ(repere->instant.time_since_epoch(), instant);
+    // At the end of a buffer of 4096 frames (the last read of a buffer gives its tie).
+    EXPECT_EQ((repere->trames - 300) % (TAudioIn::kTailleTampon / 4), 0) << repere->trames;
+    EXPECT_GT(repere->trames, 300);
     a.Flush();
 }

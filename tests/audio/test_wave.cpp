@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <csignal>
@@ -480,4 +481,73 @@ TEST(Wav, BlocsAdpcmQueLeCodeurNePeutRemplirRefuses) {
             << alignement;
         EXPECT_EQ(lireFichier(d.chemin("abime.wav")), o) << alignement;
     }
+}
+
+TEST(Wav, FichierTemporaireQuiRemplaceLeFichierUneFoisComplet) {
+    DossierAudio d;
+    const auto ancien = fichierWav(1, 2, 4, 16, 4000);
+    const std::string final = d.chemin("audio.wav"), temporaire = d.chemin(".audio.tmp");
+    const auto existe = [](const std::string& chemin) {
+        return ::access(chemin.c_str(), F_OK) == 0;
+    };
+    ecrireOctets(final, ancien);
+    SourceFactice source;
+    source.total = 40000;
+    TWaveOut sortie;
+    sortie.SetInput(&source);
+    sortie.FileName = temporaire;
+    sortie.FichierFinal = final;
+    // The source is released, and the old file still there, when the new one takes its place.
+    int remplacements = 0;
+    sortie.Remplacer = [&](const std::string& t, const std::string& f) {
+        ++remplacements;
+        EXPECT_EQ(source.flushs, source.inits);
+        EXPECT_EQ(lireFichier(final), ancien);
+        ASSERT_EQ(::rename(t.c_str(), f.c_str()), 0);
+    };
+    EXPECT_EQ(executer(sortie), "");
+    EXPECT_EQ(remplacements, 1);
+    EXPECT_EQ(lireAvecFfmpeg(final).trames, 10000);
+    EXPECT_FALSE(existe(temporaire));
+
+    // Stopped before its end: the part written replaces the file, with a header that says it.
+    sortie.Remplacer = nullptr;  // plain system calls
+    source.total = -1;
+    source.parAppel = 4000;
+    std::atomic<bool> fini{false};
+    sortie.OnDone = [&](TACSOutput*) { fini = true; };
+    sortie.OnThreadException = [&](TACSOutput*, const std::exception& e) {
+        ADD_FAILURE() << e.what();
+    };
+    sortie.Run();
+    ASSERT_TRUE(attendre([&] { return source.livres > 100000; }));
+    sortie.Stop();
+    ASSERT_TRUE(attendre([&] { return fini.load() && sortie.Status() == 2; }));
+    const auto arrete = lireFichier(final);
+    ASSERT_GT(arrete.size(), 100044u);
+    EXPECT_EQ(lire32(arrete, 40), arrete.size() - 44);
+    EXPECT_FALSE(existe(temporaire));
+
+    // A source that fails, or a replacement that fails: the temporary file goes, the file
+    // stays as it was.
+    source.total = 400000;
+    source.echouer = true;
+    EXPECT_EQ(executer(sortie), "source en panne");
+    source.echouer = false;
+    sortie.Remplacer = [](const std::string&, const std::string& f) {
+        throw ErreurFichierAudio("Cannot write file", f, EIO);
+    };
+    EXPECT_NE(executer(sortie), "");
+    EXPECT_EQ(lireFichier(final), arrete);
+    EXPECT_FALSE(existe(temporaire));
+
+    // Appending writes into FileName itself: the final file and the replacement are ignored.
+    const std::string ajout = d.chemin("ajout.wav");
+    ecrireOctets(ajout, ancien);
+    sortie.FileName = ajout;
+    sortie.SetFileMode(foAppend);
+    source.total = 4000;
+    EXPECT_EQ(executer(sortie), "");
+    EXPECT_EQ(lireAvecFfmpeg(ajout).trames, 2000);
+    EXPECT_EQ(lireFichier(final), arrete);
 }

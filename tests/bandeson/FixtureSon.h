@@ -49,10 +49,12 @@ inline QString lettresFilm(int n) {
 struct SortiesEcoutees {
     std::vector<std::vector<uint8_t>> jouees;
     int ouvertures = 0;
+    int fermetures = 0;
 };
 class SortieEcoutee final : public SortieSon {
 public:
     SortieEcoutee(const PisteSon& piste, SortiesEcoutees& ecoute) : piste_(piste), e_(ecoute) {}
+    ~SortieEcoutee() override { ++e_.fermetures; }
     void jouer(int64_t debut) override {
         e_.jouees.emplace_back(piste_.octets.begin() + debut * piste_.octetsParTrame,
                                piste_.octets.end());
@@ -70,7 +72,8 @@ private:
 class ProgrammeSon : public Programme {
 protected:
     QList<int> montrees;  // frames put on screen by the playback, in order
-    // The same, with the instant each went on screen and how late the window says it was.
+    // The same, with the instant each went on screen (as the window measured it, once painted)
+    // and how late the window says it was.
     struct ImageMontree {
         int index;
         std::chrono::steady_clock::time_point instant;
@@ -91,12 +94,14 @@ protected:
             ++ecoute.ouvertures;
             return std::make_unique<SortieEcoutee>(piste, ecoute);
         };
-        QObject::connect(&fenetre(), &DialogueEnregistrementSon::imageMontree, &abonnements,
-                         [this](int k, qint64 retardUs) {
-                             montrees << k;
-                             instants.append({k, std::chrono::steady_clock::now(),
-                                              static_cast<double>(retardUs) / 1000});
-                         });
+        QObject::connect(
+            &fenetre(), &DialogueEnregistrementSon::imageMontree, &abonnements,
+            [this](int k, qint64 retardUs, qint64 instantNs) {
+                montrees << k;
+                instants.append(
+                    {k, std::chrono::steady_clock::time_point(std::chrono::nanoseconds(instantNs)),
+                     static_cast<double>(retardUs) / 1000});
+            });
         QObject::connect(&fenetre(), &DialogueEnregistrementSon::enregistrementTermine,
                          &abonnements, [this](const QString& e) { fins << e; });
     }

@@ -1,6 +1,8 @@
 // A recording killed at any instant leaves the project the old sound track, or the complete new
 // one, never a torn one: a child process records through the recording window while this test
-// kills it with SIGKILL, then opens the project as the program opens it.
+// kills it with SIGKILL, then opens the project's history as the program does when it opens
+// the project (which removes the temporary files). And the new sound track reaches the disk in
+// the order a power cut needs.
 
 #include <gtest/gtest.h>
 
@@ -9,11 +11,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "FixtureSon.h"
 #include "audio/Commun.h"
 #include "platform/FichiersSurs.h"
+#include "sequence/Historique.h"
 
 using namespace vp;
 
@@ -75,7 +79,7 @@ TEST(CoupureSon, UnEnregistrementTueLaisseLAncienneBandeSonOuLaNouvelle) {
         lu += enfant.readAllStandardOutput();
 
         // Opening the project removes what the kill left behind.
-        nettoyerTemporaires(projet);
+        Historique(projet).ouvrir();
         EXPECT_TRUE(test::temporaires(projet).isEmpty());
         const QByteArray apres = lire(son);
         if (lu.split('\n').contains("fini") || apres != avant) {
@@ -88,4 +92,35 @@ TEST(CoupureSon, UnEnregistrementTueLaisseLAncienneBandeSonOuLaNouvelle) {
         }
     }
     EXPECT_GE(gardees, 3);  // most kills came in the middle of a recording
+}
+
+using CoupureFenetreSon = test::ProgrammeSon;
+
+TEST_F(CoupureFenetreSon, LaNouvelleBandeSonEstSurLeDisqueAvantSonNom) {
+    // Its data flushed, then the rename, then the renamed file flushed (on a FAT stick its size
+    // and first cluster live in the folder entry the rename wrote), then the folder: a power
+    // cut anywhere leaves the old sound track or the whole new one.
+    projet(12);
+    std::mutex verrou;
+    std::vector<OperationFichier> operations;
+    enregistrerOperations([&](const OperationFichier& o) {
+        std::lock_guard garde(verrou);
+        operations.push_back(o);
+    });
+    enregistrerJusquAuBout();
+    enregistrerOperations({});
+    ASSERT_EQ(fins, QStringList{""});
+    // Each operation, by the name of its file.
+    QStringList suite;
+    for (const OperationFichier& o : operations) {
+        const auto nom = [](const QString& chemin) {
+            const QString n = QFileInfo(QDir::cleanPath(chemin)).fileName();
+            return n.startsWith(kPrefixeTemporaire) ? QStringLiteral("temporaire") : n;
+        };
+        if (o.type == OperationFichier::SynchroDonnees) suite << "données " + nom(o.chemin);
+        if (o.type == OperationFichier::Renommage) suite << nom(o.chemin) + " → " + nom(o.cible);
+        if (o.type == OperationFichier::SynchroDossier) suite << "dossier " + nom(o.chemin);
+    }
+    EXPECT_EQ(suite, (QStringList{"données temporaire", "temporaire → audio.wav",
+                                  "données audio.wav", "dossier Son"}));
 }

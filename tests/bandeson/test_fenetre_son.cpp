@@ -1,3 +1,4 @@
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -12,6 +13,8 @@
 #include "audio/Commun.h"
 #include "bandeson/Melangeur.h"
 #include "platform/Bitmap.h"
+#include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
 #include "sequence/Fraicheur.h"
 #include "video/DialogueCompression.h"
 
@@ -389,32 +392,47 @@ TEST_F(FenetreSon, ApresUnHoquetLImageEtLeSonRestentEnsemble) {
 TEST_F(FenetreSon, ChaqueImageArriveAvecLeSonDeSonInstant) {
     // The microphone stamps each sample with the instant it heard it. Frame k is due when the
     // sound k frame periods into "audio.wav" is heard, for the first frame as for the others:
-    // what is heard when it comes on screen, less how late the window says it came (a loaded
-    // machine paints late), lies there within 5 ms. At 12 and at 5 frames a second.
+    // what is heard at the instant the window painted it, less how late the window says it
+    // came, lies there within 5 ms. At 12 and at 5 frames a second, and with a card whose
+    // crystal runs 1 % fast (the pictures would lag 20 ms behind its sound by the last frame).
+    // A fast reader shows every frame; a loaded machine may hold the window's thread past a
+    // frame's time, and the recording is then made again, twice at most.
     reglagesMicroSimule().signal = ReglagesMicroSimule::Signal::Horloge;
     projet(25);  // 25 frames at 83333 µs
-    for (const auto& [images, us] : {std::pair{25, 83333u}, std::pair{10, 200000u}}) {
+    struct Cas {
+        int images;
+        quint32 us;
+        int ppm;
+    };
+    for (const auto& [images, us, ppm] :
+         {Cas{25, 83333u, 0}, Cas{10, 200000u, 0}, Cas{25, 83333u, 10000}}) {
+        reglagesMicroSimule().derivePpm = ppm;
         f->projet.nbImages = images;
         test::ecrireEnTeteAvi(dossierProjet() + "video.avi", us, static_cast<quint32>(images));
-        instants.clear();
-        montrees.clear();
-        fins.clear();
-        enregistrerJusquAuBout();
-        ASSERT_EQ(fins, QStringList{""});
-        ASSERT_TRUE(jusquA(montrees, images - 1));
-        EXPECT_GE(instants.size(), images / 2);
+        for (int essai = 0; essai < 3; ++essai) {
+            instants.clear();
+            montrees.clear();
+            fins.clear();
+            enregistrerJusquAuBout();
+            ASSERT_EQ(fins, QStringList{""});
+            ASSERT_TRUE(jusquA(montrees, images - 1));
+            if (montrees.size() == images) break;
+        }
+        EXPECT_EQ(montrees.size(), images) << images << " images : " << montrees.size();
         const auto l = test::lireAvecFfmpeg(son().toStdString());
+        std::vector<double> retards;
         for (const auto& [k, instant, retardMs] : instants) {
             const int64_t trame = trameEntendueA(l.echantillons, instant);
             ASSERT_GE(trame, 0);
             const double entenduMs = trame * 1000.0 / 44100 - k * us / 1000.0;
-            EXPECT_LT(std::abs(entenduMs - retardMs), 5.0) << images << " images, image " << k;
+            EXPECT_LT(std::abs(entenduMs - retardMs), 5.0)
+                << images << " images, " << ppm << " ppm, image " << k;
             EXPECT_GE(retardMs, 0) << "image " << k;
-            // Shown while it is due (the last one is due until the end).
-            if (k < images - 1) {
-                EXPECT_LT(retardMs, us / 1000.0) << "image " << k;
-            }
+            retards.push_back(retardMs);
         }
+        // Shown while it is due, as a rule.
+        std::nth_element(retards.begin(), retards.begin() + retards.size() / 2, retards.end());
+        EXPECT_LT(retards[retards.size() / 2], us / 1000.0);
     }
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
 }
@@ -621,9 +639,9 @@ TEST_F(FenetreSon, TempsPuisFormeDOndeOuChaqueImageSEntend) {
                 temps << w.barreSon->texte();
             return !fins.isEmpty();
         }));
-        // Elapsed against the whole recording.
-        EXPECT_TRUE(temps.contains("0:01 / 0:03")) << temps.join('|').toStdString();
-        EXPECT_TRUE(temps.contains("0:02 / 0:03")) << temps.join('|').toStdString();
+        // The time gone and the time left of the 3-second recording.
+        EXPECT_TRUE(temps.contains("0:01 — reste 0:02")) << temps.join('|').toStdString();
+        EXPECT_TRUE(temps.contains("0:02 — reste 0:01")) << temps.join('|').toStdString();
 
         ASSERT_TRUE(attendreQue([&] { return w.barreSon->mode() == BandeSon::Mode::FormeOnde; }));
         EXPECT_EQ(w.barreSon->images(), 25);
@@ -644,6 +662,7 @@ TEST_F(FenetreSon, TempsPuisFormeDOndeOuChaqueImageSEntend) {
     });
     EXPECT_EQ(fins, QStringList{""});
     EXPECT_EQ(ecoute.ouvertures, 1);
+    EXPECT_EQ(ecoute.fermetures, 1);  // the sound card is let go with the window
 
     // Opened again on the project and its sound track: the waveform at once, the last frame
     // heard to its end.
@@ -653,5 +672,124 @@ TEST_F(FenetreSon, TempsPuisFormeDOndeOuChaqueImageSEntend) {
         cliquer(w.barreSon, w.barreSon->xDeLImage(24));
         EXPECT_EQ(imageAffichee(), test::lettresFilm(25)[24]);
         EXPECT_TRUE(ecoute.jouees.back() == sonDeLImage(24));
+    });
+}
+
+TEST_F(FenetreSon, UneBandeSonQuiSEcritEncore) {
+    // A cold USB stick: putting the new sound track in place takes a second and a half after
+    // "FERMER". The microphone, which cannot be opened twice, is free at once: the window
+    // opens again without waiting and its meter moves.
+    reglagesMicroSimule().exclusif = true;
+    projet(100);
+    test::ecrireFichier(son(), "l'ancienne bande-son");
+    auto lent = [](const std::string& temporaire, const std::string& final) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        remplacerParTemporaire(QFile::decodeName(temporaire.c_str()),
+                               QFile::decodeName(final.c_str()));
+    };
+    fenetre().enregistreur.Remplacer = lent;
+    const auto enregistrerPuisFermer = [&] {
+        fins.clear();
+        ouvrir([&](DialogueEnregistrementSon& w) {
+            w.boutonEnregistrer->click();
+            ASSERT_TRUE(attendreQue([&] { return montrees.size() >= 3; }));
+            w.boutonFermer->click();
+        });
+    };
+    enregistrerPuisFermer();
+    ouvrir([&](DialogueEnregistrementSon& w) {
+        EXPECT_TRUE(w.enregistreur.EnCours());
+        EXPECT_FALSE(w.boutonEnregistrer->isEnabled());
+        EXPECT_TRUE(attendreQue([&] { return w.indicateurNiveau->value() == 22; }));
+        ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }));
+        EXPECT_TRUE(w.boutonEnregistrer->isEnabled());
+    });
+    EXPECT_EQ(fins, QStringList{""});
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+
+    // « Ré-écouter » right after "FERMER" waits for the new sound track, then opens it.
+    test::ecrireFichier(son(), "l'ancienne bande-son");
+    enregistrerPuisFermer();
+    f->actionEcouterSon->trigger();
+    EXPECT_EQ(scenario.bureau().documents, QStringList{son()});
+    EXPECT_NE(lire(son()), "l'ancienne bande-son");
+    EXPECT_TRUE(test::temporaires(dossierProjet()).isEmpty());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    test::attendreEvenements(50);
+    EXPECT_EQ(fins, QStringList{""});
+
+    // Not beyond a while: the user is told, and nothing runs on the old track.
+    scenario.bureau().documents.clear();
+    fenetre().attenteFinEnregistrementMs = 200;
+    enregistrerPuisFermer();
+    f->actionEcouterSon->trigger();
+    EXPECT_TRUE(scenario.bureau().documents.isEmpty());
+    ASSERT_EQ(dialogues().messages().size(), 1);
+    EXPECT_TRUE(dialogues().messages()[0].contains("réessayez dans un moment"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }));
+}
+
+TEST_F(FenetreSon, DisqueQuiNeConfirmePasLaNouvelleBandeSon) {
+    // The new sound track has taken the old one's place, then the disk failed to flush the
+    // folder: the window says so, and does not claim the old one is kept.
+    projet(12);
+    test::ecrireFichier(son(), "l'ancienne bande-son");
+    fenetre().enregistreur.Remplacer = [](const std::string& temporaire, const std::string& final) {
+        remplacerParTemporaire(QFile::decodeName(temporaire.c_str()),
+                               QFile::decodeName(final.c_str()));
+        throw ErreurNonConfirmee("Impossible d'écrire dans le dossier : erreur du matériel");
+    };
+    enregistrerJusquAuBout();
+    ASSERT_EQ(fins.size(), 1);
+    EXPECT_TRUE(fins[0].contains("la nouvelle bande-son a remplacé l'ancienne"))
+        << fins[0].toStdString();
+    EXPECT_TRUE(fins[0].contains("erreur du matériel"));
+    EXPECT_FALSE(fins[0].contains("gardée")) << fins[0].toStdString();
+    EXPECT_EQ(test::lireAvecFfmpeg(son().toStdString()).trames, 44100);
+}
+
+TEST_F(FenetreSon, UneImageIllisiblePendantLEnregistrementEstDiteUneFois) {
+    projet(24);  // a 2-second recording
+    fenetre().lireImage = [&](const QString& chemin) -> QImage {
+        for (int k = 5; k < 9; ++k)
+            if (chemin == cheminImage(f->projet, k)) throw Erreur("illisible");
+        return chargerImage(chemin);
+    };
+    QStringList lignes;
+    ouvrir([&](DialogueEnregistrementSon& w) {
+        w.boutonEnregistrer->click();
+        ASSERT_TRUE(attendreQue([&] {
+            // During the recording.
+            if (fins.isEmpty() && !lignes.contains(w.ligneEtat->text()))
+                lignes << w.ligneEtat->text();
+            return !fins.isEmpty();
+        }));
+        EXPECT_TRUE(w.ligneEtat->text().contains("ne peut pas être lue"))
+            << w.ligneEtat->text().toStdString();
+    });
+    EXPECT_EQ(fins, QStringList{""});
+    EXPECT_EQ(lignes.filter("ne peut pas être lue").size(), 1) << lignes.join('|').toStdString();
+    EXPECT_TRUE(dialogues().messages().isEmpty());
+}
+
+TEST_F(FenetreSon, UneFormeDOndeLenteNeRetientPasLaFenetre) {
+    // The envelope of a long track on a cold stick takes its time: a later one gives it up,
+    // the window never waits for it.
+    projet(12);
+    test::ecrireFichier(son(), "l'ancienne bande-son");
+    std::atomic<int> abandonnes{0};
+    fenetre().calculerFormeOnde = [&](const std::string&,
+                                      const std::atomic<bool>* abandon) -> Enveloppe {
+        const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!abandon->load() && std::chrono::steady_clock::now() < limite)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (abandon->load()) ++abandonnes;
+        throw EnveloppeAbandonnee{};
+    };
+    ouvrir([](DialogueEnregistrementSon&) {});
+    ouvrir([&](DialogueEnregistrementSon& w) {
+        EXPECT_TRUE(attendreQue([&] { return abandonnes == 1; }, 5000));
+        EXPECT_EQ(w.barreSon->mode(), BandeSon::Mode::Texte);  // « Lecture de la bande-son… »
     });
 }

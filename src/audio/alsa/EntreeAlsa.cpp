@@ -164,15 +164,36 @@ private:
                 return;
             }
             lusDepuisDemarrage_ += n;
+            tramesDuFlux_ += n;
             if (debutNs_.load() == 0 && n > 0) noterDebutParLePremierTampon();
+            if (stampsMonotones_ && n > 0) noterRepere();
             t->dwBytesRecorded += static_cast<uint32_t>(n) * static_cast<uint32_t>(octetsParTrame_);
             if (t->dwBufferLength - t->dwBytesRecorded < static_cast<uint32_t>(octetsParTrame_))
                 rendre(t);
         }
     }
 
+    // Ties the sound to the steady clock: the card's status says when it had captured the
+    // frames read so far and those it holds. Of the ties taken while a buffer fills, the one
+    // that puts the stream's start earliest goes with it: a tie can only come late (the
+    // status taken a little after the card counted), never early.
+    void noterRepere() {
+        HorlogePcm h;
+        if (appels_->horloge(pcm_.get(), h) < 0 || h.instant.count() <= 0) return;
+        const int64_t trames = tramesDuFlux_ + std::max<int64_t>(0, h.disponibles);
+        const auto debut = h.instant - std::chrono::nanoseconds(trames * 1000000000 / frequence_);
+        if (repereTrames_ < 0 || debut < debutRepere_) {
+            debutRepere_ = debut;
+            repereNs_ = h.instant.count();
+            repereTrames_ = trames;
+        }
+    }
+
     // Gives back the buffer in front, with the sound lost just before its first byte.
     void rendre(EnTeteOnde* t) {
+        t->repereNs = repereNs_;
+        t->repereTrames = repereTrames_;
+        repereTrames_ = -1;
         t->octetsPerdusAvant = octetsPerdus_;
         t->debordements = debordements_;
         t->perteIncertaine = perteIncertaine_;
@@ -259,6 +280,7 @@ private:
             if (t->dwBytesRecorded > 0) rendre(t);
             octetsPerdus_ +=
                 static_cast<uint64_t>(perte.trames) * static_cast<uint64_t>(octetsParTrame_);
+            tramesDuFlux_ += perte.trames;  // the reader puts as much silence in their place
             ++debordements_;
             perteIncertaine_ = perteIncertaine_ || !perte.mesuree;
             debutSegment_ = reprise.declenchement;
@@ -292,6 +314,12 @@ private:
     uint64_t octetsPerdus_ = 0;
     uint32_t debordements_ = 0;
     bool perteIncertaine_ = false;
+    // The stream's frames so far (those lost counted), and the best tie to the steady clock
+    // taken for the buffer in front (repereTrames_ -1: none yet).
+    int64_t tramesDuFlux_ = 0;
+    std::chrono::nanoseconds debutRepere_{0};
+    int64_t repereNs_ = 0;
+    int64_t repereTrames_ = -1;
     // When the first sample was heard, in nanoseconds of the steady clock; 0 while unknown.
     std::atomic<int64_t> debutNs_{0};
     std::thread fil_;  // last: started once everything else exists
@@ -310,6 +338,8 @@ int AppelsPcm::horloge(snd_pcm_t* pcm, HorlogePcm& h) {
     snd_pcm_status_get_trigger_htstamp(etat, &instant);
     h.declenchement =
         std::chrono::seconds(instant.tv_sec) + std::chrono::nanoseconds(instant.tv_nsec);
+    snd_pcm_status_get_htstamp(etat, &instant);
+    h.instant = std::chrono::seconds(instant.tv_sec) + std::chrono::nanoseconds(instant.tv_nsec);
     return 0;
 }
 
@@ -380,14 +410,18 @@ std::unique_ptr<PeripheriqueEntree> PiloteAlsa::ouvrir(int index, const FormatOn
     if (r < 0)
         throw EACSException("Le micro « " + nom + " » refuse le format demandé : " + raisonAlsa(r) +
                             ".");
-    // Trigger stamps on the monotonic clock, when the device allows it: a clock set by the
-    // network in the middle of a recording must not count as lost sound.
+    // Time stamps on the monotonic clock, when the device allows it: a clock set by the
+    // network in the middle of a recording must not count as lost sound. Each status is
+    // stamped with the instant the card's position was read, which ties the sound to the
+    // steady clock.
     snd_pcm_sw_params_t* logiciel = nullptr;
     snd_pcm_sw_params_alloca(&logiciel);
-    const bool monotones = snd_pcm_sw_params_current(pcm.get(), logiciel) == 0 &&
-                           snd_pcm_sw_params_set_tstamp_type(pcm.get(), logiciel,
-                                                             SND_PCM_TSTAMP_TYPE_MONOTONIC) == 0 &&
-                           snd_pcm_sw_params(pcm.get(), logiciel) == 0;
+    const bool monotones =
+        snd_pcm_sw_params_current(pcm.get(), logiciel) == 0 &&
+        snd_pcm_sw_params_set_tstamp_type(pcm.get(), logiciel, SND_PCM_TSTAMP_TYPE_MONOTONIC) ==
+            0 &&
+        snd_pcm_sw_params_set_tstamp_mode(pcm.get(), logiciel, SND_PCM_TSTAMP_ENABLE) == 0 &&
+        snd_pcm_sw_params(pcm.get(), logiciel) == 0;
     return std::make_unique<PeripheriqueAlsa>(std::move(pcm), nom, format, std::move(rappel),
                                               appels_, configuration_, monotones);
 }

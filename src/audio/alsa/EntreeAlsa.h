@@ -14,11 +14,13 @@ namespace vp {
 // What the sound card's own clock says at one moment (snd_pcm_status): its state, the frames
 // it has captured that the reader has not taken, and when it was last started or stopped
 // (the trigger time stamp; while overrun, the instant of the overrun on a kernel device, the
-// last start's on a sound server's plugin). Zero: not known.
+// last start's on a sound server's plugin), and when it said all that (on the clock of its
+// stamps). Zero: not known.
 struct HorlogePcm {
     snd_pcm_state_t etat = SND_PCM_STATE_OPEN;
     int64_t disponibles = 0;
     std::chrono::nanoseconds declenchement{0};
+    std::chrono::nanoseconds instant{0};
 };
 
 // The calls the capture loop makes on its PCM. A test wraps them to play a sound card that

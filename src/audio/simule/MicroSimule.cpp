@@ -102,9 +102,7 @@ private:
                 }
             }
             if (!r.rapide) {
-                const auto echeance =
-                    debut_ + std::chrono::microseconds((livres_ + file_.front()->dwBufferLength) *
-                                                       1000000 / parSeconde);
+                const auto echeance = instantDe(livres_ + file_.front()->dwBufferLength);
                 if (reveil_.wait_until(verrou, echeance, [this] { return arret_ || !demarre_; }))
                     continue;
                 if (file_.empty()) continue;  // given back by a reset meanwhile
@@ -112,12 +110,12 @@ private:
             if (r.pertes) {
                 // What the device has captured by now that its reader has not taken.
                 const int64_t longueur = file_.front()->dwBufferLength;
-                const int64_t capture = r.rapide
-                                            ? livres_ + (avance_ > 0 ? avance_ : longueur)
-                                            : std::chrono::duration_cast<std::chrono::microseconds>(
-                                                  Horloge::now() - debut_)
-                                                      .count() *
-                                                  parSeconde / 1000000 / bloc * bloc;
+                const int64_t capture =
+                    r.rapide ? livres_ + (avance_ > 0 ? avance_ : longueur)
+                             : static_cast<int64_t>(
+                                   std::chrono::duration<double>(Horloge::now() - debut_).count() *
+                                   static_cast<double>(parSeconde) * cristal()) /
+                                   bloc * bloc;
                 avance_ = 0;
                 if (capture - livres_ > std::max(longueur, octets(r.capaciteMs))) {
                     octetsPerdus_ += static_cast<uint64_t>(capture - livres_);
@@ -133,11 +131,24 @@ private:
             octetsPerdus_ = 0;
             debordements_ = 0;
             livres_ += t->dwBufferLength;
+            if (!r.rapide) {
+                t->repereNs = instantDe(livres_).time_since_epoch().count();
+                t->repereTrames = livres_ / bloc;
+            }
             file_.pop_front();
             verrou.unlock();
             rappel_(t);
             verrou.lock();
         }
+    }
+
+    // The device's rate against the computer's clock.
+    static double cristal() { return 1.0 + reglagesMicroSimule().derivePpm / 1e6; }
+    // When the device has heard `octets` bytes of sound since its start.
+    Horloge::time_point instantDe(int64_t octets) const {
+        const double parSeconde = std::max<uint32_t>(1, format_.nAvgBytesPerSec) * cristal();
+        return debut_ + std::chrono::nanoseconds(
+                            std::llround(static_cast<double>(octets) * 1e9 / parSeconde));
     }
 
     // Samples continue from one buffer to the next: the sample index is the bytes delivered.
@@ -177,10 +188,7 @@ private:
                     break;
                 }
                 case ReglagesMicroSimule::Signal::Horloge: {
-                    const auto entendu =
-                        debut_ +
-                        std::chrono::microseconds((premier + i) * 1000000 /
-                                                  std::max<uint32_t>(1, format_.nSamplesPerSec));
+                    const auto entendu = instantDe((premier + i) * octetsEchantillon * canaux);
                     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                                         entendu.time_since_epoch())
                                         .count();

@@ -36,6 +36,10 @@ struct ReglagesMicroSimule {
     // that much instead). Negative: no stall.
     std::atomic<int> hoquetApresMs{-1};
     std::atomic<int> hoquetDureeMs{0};
+    // The device's crystal runs this many millionths fast (negative: slow) against the
+    // computer's clock, as a real card's does: sample n is heard n / (rate × (1 + ppm / 10⁶))
+    // seconds after the start.
+    std::atomic<int> derivePpm{0};
     void reinitialiser() {
         signal = Signal::Sinus;
         frequence = 440;
@@ -50,13 +54,15 @@ struct ReglagesMicroSimule {
         capaciteMs = 500;
         hoquetApresMs = -1;
         hoquetDureeMs = 0;
+        derivePpm = 0;
     }
 };
 ReglagesMicroSimule& reglagesMicroSimule();
 
 // A simulated microphone: a tone, silence, a constant or a counter, in real time. Each buffer is
 // due at an absolute instant computed from the bytes delivered since the start, so the pace never
-// drifts; sample n is heard n / rate seconds after the start.
+// strays from the device's own crystal; sample n is heard n / rate seconds after the start (with
+// the crystal's error, derivePpm). Each buffer tells when its last frame was heard.
 class PiloteMicroSimule final : public PiloteEntree {
 public:
     int nombrePeripheriques() override;

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "PisteSon.h"
-#include "SortieSon.h"
+#include "film/PisteSon.h"
+#include "film/SortieSon.h"
 
 class QLabel;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "PisteSon.h"
+#include "film/PisteSon.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

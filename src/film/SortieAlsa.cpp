@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "PisteSon.h"
-#include "SortieSon.h"
+#include "film/PisteSon.h"
+#include "film/SortieSon.h"
 
 namespace vp {
 
