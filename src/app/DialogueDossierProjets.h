@@ -2,10 +2,12 @@
 
 #include <QDialog>
 
+#include "platform/EnFond.h"
 #include "sequence/Projet.h"
 
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace vp {
 
@@ -16,7 +18,8 @@ class ArbreDossiers;
 int compterProjetsDans(const QString& dossier);
 
 // The projects-folder dialog: a folder tree and, under it, how many projects the selected
-// folder holds. Closing it by its close box cancels.
+// folder holds. Closing it by its close box cancels. A folder on a network share is counted in
+// the background: the label says so meanwhile, and says when the folder does not answer.
 class DialogueDossierProjets : public QDialog {
     Q_OBJECT
 public:
@@ -33,15 +36,28 @@ public:
     // Counts the projects of the selected folder into the label.
     void compterProjets();
     void selectionner();
+    // True while a count runs in the background.
+    bool enComptage() const { return vivacite_ != nullptr; }
 
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    void afficherCompte(int n);
+
     ProjetCourant& p_;
+    quint64 comptage_ = 0;  // the count whose answer is awaited
+    Vivacite vivacite_;
+    quint64 vu_ = 0;
+    int silence_ = 0;
+    QTimer* veille_;
+    TravauxEnFond enFond_{this};
 };
 
 inline const QString kChoisirUnDossier = QStringLiteral("Choisissez un dossier.");
 inline const QString kAucunProjet = QStringLiteral("Aucun projet dans ce dossier.");
+inline const QString kComptageEnCours = QStringLiteral("Recherche des projets…");
+inline const QString kDossierMuet =
+    QStringLiteral("Ce dossier ne répond pas : choisissez-le à nouveau pour réessayer.");
 
 }  // namespace vp

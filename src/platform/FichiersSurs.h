@@ -127,6 +127,9 @@ void enregistrerOperations(std::function<void(const OperationFichier&)> enregist
 // linked or deleted): the tests look at the film at each step a kill could stop after.
 void observerChangements(std::function<void()> observateur);
 
+// The whole content of the regular file `chemin`; false (and nothing) when it cannot be read.
+bool lireFichier(const QString& chemin, QByteArray& octets);
+
 // French text for a system error number.
 QString raisonSysteme(int erreur);
 

@@ -1,12 +1,14 @@
 #include "Historique.h"
 
-#include <QDir>
-#include <QFile>
+#include <dirent.h>
+
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Chemins.h"
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
+#include "platform/SousDossiers.h"
 
 namespace vp {
 
@@ -389,9 +391,10 @@ Historique::Reprise Historique::ouvrir(QString* raison) {
     nettoyerTemporaires(dossier_);  // what an earlier version's interrupted command left
     fat_ = disqueFat(dossier_);
     Dossier d(dossier_);
-    QFile f(d.chemin() + QLatin1String(kDossierHistorique) + QStringLiteral("/journal"));
-    if (f.open(QIODevice::ReadOnly)) {
-        if (std::optional<Journal> lu = lireJournal(f.readAll())) journal_ = std::move(*lu);
+    QByteArray texte;
+    if (lireFichier(d.chemin() + QLatin1String(kDossierHistorique) + QStringLiteral("/journal"),
+                    texte)) {
+        if (std::optional<Journal> lu = lireJournal(texte)) journal_ = std::move(*lu);
     }
     Reprise reprise = Reprise::Aucune;
     if (journal_.enCours && !d.existe(marque(journal_.enCours->execution).constData()))
@@ -428,8 +431,12 @@ Historique::Reprise Historique::ouvrir(QString* raison) {
 }
 
 void Historique::nettoyer(Dossier& d) {
-    const QString h = d.chemin() + QLatin1String(kDossierHistorique);
-    const QStringList noms = QDir(h).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    QStringList noms;
+    parcourirDossier(d.chemin() + QLatin1String(kDossierHistorique),
+                     [&](int, const char* nom, unsigned char type) {
+                         if (type == DT_REG || type == DT_UNKNOWN)
+                             noms << cheminDepuisOctets(QByteArray(nom));
+                     });
     const QString execution = QString::number(derniereExecution_);
     for (const QString& nom : noms) {
         bool garder = nom == QLatin1String("journal");
@@ -449,9 +456,8 @@ void Historique::nettoyer(Dossier& d) {
         }
         if (!garder) {
             try {
-                d.effacer(
-                    QFile::encodeName(QLatin1String(kDossierHistorique) + QLatin1Char('/') + nom)
-                        .constData());
+                d.effacer(octetsDuChemin(QLatin1String(kDossierHistorique) + QLatin1Char('/') + nom)
+                              .constData());
             } catch (...) {
                 // a read-only disk: they stay, and harm nothing
             }
