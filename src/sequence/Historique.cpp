@@ -186,21 +186,34 @@ void Historique::ecrire(const Journal& j) {
     if (fat_) synchroniserDossier(dossier_ + QLatin1Char('/') + QLatin1String(kDossierHistorique));
 }
 
-void Historique::assurerDossier(Dossier& d) {
+// Takes up a run that failed and could not be undone; gives the film it leaves, if any.
+std::optional<EtatFilm> Historique::assurerDossier(Dossier& d) {
     if (!d.existe(kDossierHistorique)) creerDossier(d.chemin() + QLatin1String(kDossierHistorique));
-    if (aReprendre_) {
-        QString raison;
-        if (reprendre(d, &raison) == Reprise::Impossible)
-            throw Erreur(QStringLiteral("Une commande interrompue n'a pas pu être reprise : ") +
-                         raison);
-        reconstruirePile();
-    }
+    if (!aReprendre_) return std::nullopt;
+    const Journal::Operation op = *journal_.enCours;
+    const Etape e = *journal_.etape(op.etape);
+    QString raison;
+    const Reprise reprise = reprendre(d, &raison);
+    if (reprise == Reprise::Impossible)
+        throw Erreur(QStringLiteral("Une commande interrompue n'a pas pu être reprise : ") +
+                     raison);
+    reconstruirePile();
+    // Finished, the run leaves the film it was making; undone, the one it started from.
+    return (reprise == Reprise::Terminee) != op.defaire ? e.apres : e.avant;
 }
 
 void Historique::executer(Etape e, const Ecrivain& ecrireImage, const Pas& pas,
                           const Application& appliquer) {
     Dossier d(dossier_);
-    assurerDossier(d);
+    if (const std::optional<EtatFilm> repris = assurerDossier(d);
+        repris && repris->nbImages != e.avant.nbImages) {
+        // The record still showed the film from before the failed run: the step was built on
+        // it, and would take the frame the run left past the end for a free name.
+        appliquer(*repris);
+        throw Erreur(QStringLiteral(
+            "La commande précédente, que le disque avait interrompue, vient d'être terminée : "
+            "regardez le film, puis recommencez"));
+    }
     e.id = journal_.suivant;
     e.faite = true;
     Preparees preparees(d, e.id);

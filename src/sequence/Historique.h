@@ -3,6 +3,7 @@
 #include <QString>
 #include <QUndoStack>
 #include <functional>
+#include <optional>
 
 #include "Journal.h"
 
@@ -57,6 +58,9 @@ public:
     // `appliquer` gets the record after the command as soon as the disk holds the new film,
     // before the final flush of the folders. On an error nothing has changed on disk, unless
     // `appliquer` was called. The step's id and octets are set here.
+    // A run that failed earlier and could not be undone is taken up first; when that changes the
+    // film the step was made for, `appliquer` gets the film as it now is and the step is refused
+    // (Erreur): it was meant for another film.
     void executer(Etape e, const Ecrivain& ecrire, const Pas& pas, const Application& appliquer);
 
     bool peutAnnuler() const;
@@ -74,7 +78,7 @@ public:
 
 private:
     Etape rejouer(bool defaire, const Pas& pas, const Application& appliquer);
-    void assurerDossier(Dossier& d);
+    std::optional<EtatFilm> assurerDossier(Dossier& d);
     void ecrire(const Journal& j);
     void lancer(Dossier& d, const Journal& j, const Etape& e, bool defaire, const Pas& pas,
                 const Application& appliquer);
