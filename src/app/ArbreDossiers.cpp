@@ -659,11 +659,12 @@ NoeudDossier* ArbreDossiers::chercher(const QString& chemin) {
         NoeudDossier* suivant = enfantNomme(n, nom);
         if (!suivant) {
             // Hidden, made since the listing, or inside a folder that cannot be listed. On a
-            // slow disk it is taken on trust: the listing under way takes it away again if it
+            // slow disk it is taken on trust: a listing of its folder takes it away again if it
             // is not there.
             const QString sousDossier = cheminEnfant(n->chemin, nom);
             if (!tableMontages().lent(sousDossier) && !dossierExiste(sousDossier)) break;
             insererDossiers(n, {SousDossier{nom, true}});
+            if (n->charge && lent(n)) demanderLecture(n);
             suivant = enfantNomme(n, nom);
         }
         n = suivant;

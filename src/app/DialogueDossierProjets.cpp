@@ -54,6 +54,11 @@ DialogueDossierProjets::DialogueDossierProjets(ProjetCourant& projet, QWidget* p
     connect(arbre, &QTreeWidget::currentItemChanged, this,
             [this] { executerCommande([this] { compterProjets(); }, this); });
     connect(boutonSelectionner, &QPushButton::clicked, this, [this] { selectionner(); });
+    // A folder that did not answer is asked again when clicked again.
+    connect(arbre, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (item == arbre->currentItem() && etiquetteNombreProjets->text() == kDossierMuet)
+            executerCommande([this] { compterProjets(); }, this);
+    });
     connect(veille_, &QTimer::timeout, this, [this] {
         const quint64 lus = *vivacite_;
         silence_ = lus == vu_ ? silence_ + 1 : 0;

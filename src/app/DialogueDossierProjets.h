@@ -57,7 +57,7 @@ private:
 inline const QString kChoisirUnDossier = QStringLiteral("Choisissez un dossier.");
 inline const QString kAucunProjet = QStringLiteral("Aucun projet dans ce dossier.");
 inline const QString kComptageEnCours = QStringLiteral("Recherche des projets…");
-inline const QString kDossierMuet =
-    QStringLiteral("Ce dossier ne répond pas : choisissez-le à nouveau pour réessayer.");
+// Clicking the folder again counts again.
+inline const QString kDossierMuet = QStringLiteral("Ce dossier ne répond pas.");
 
 }  // namespace vp

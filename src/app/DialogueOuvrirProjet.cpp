@@ -118,7 +118,7 @@ DialogueOuvrirProjet::DialogueOuvrirProjet(ProjetCourant& projet, QWidget* paren
         vu_ = lus;
         if (silence_ * kPeriodeVeilleMs >= ArbreDossiers::kDelaiReponseMs) {
             veille_->stop();
-            annoncer(kProjetsMuets);
+            annoncer({kProjetsMuets, kReessayerProjets});
         }
     });
 }
@@ -146,7 +146,7 @@ void DialogueOuvrirProjet::lister() {
     const QString dossier = p_.repProjets;
     if (projetsSurReseau(dossier)) {
         // A network share may take long, or never answer: the window does not wait for it.
-        annoncer(kLectureProjets);
+        annoncer({kLectureProjets});
         vivacite_ = nouvelleVivacite();
         vu_ = 0;
         silence_ = 0;
@@ -166,7 +166,7 @@ void DialogueOuvrirProjet::lister() {
                 vivacite_.reset();
                 veille_->stop();
                 if (!erreur.isEmpty()) {
-                    annoncer(texteBoiteErreur(erreur));
+                    annoncer({texteBoiteErreur(erreur)});
                     return;
                 }
                 afficher(projets);
@@ -201,13 +201,15 @@ void DialogueOuvrirProjet::afficher(const std::vector<ProjetTrouve>& projets) {
     }
 }
 
-// A line of the list that says what the listing is doing; it cannot be chosen.
-void DialogueOuvrirProjet::annoncer(const QString& texte) {
+// Lines of the list that say what the listing is doing; they cannot be chosen.
+void DialogueOuvrirProjet::annoncer(const QStringList& lignes) {
     listeTitres->clear();
     listeDossiers->clear();
-    auto* ligne = new QListWidgetItem(texte, listeTitres);
-    ligne->setFlags(Qt::NoItemFlags);
-    new QListWidgetItem(QString(), listeDossiers);
+    for (const QString& texte : lignes) {
+        auto* ligne = new QListWidgetItem(texte, listeTitres);
+        ligne->setFlags(Qt::NoItemFlags);
+        new QListWidgetItem(QString(), listeDossiers);
+    }
 }
 
 int DialogueOuvrirProjet::indexChoisi() const {

@@ -67,7 +67,7 @@ protected:
 private:
     void lister();
     void afficher(const std::vector<ProjetTrouve>& projets);
-    void annoncer(const QString& texte);
+    void annoncer(const QStringList& lignes);
 
     ProjetCourant& p_;
     quint64 listage_ = 0;  // the listing whose answer is awaited
@@ -81,8 +81,7 @@ private:
 inline const QString kAucunProjetChoisi =
     QStringLiteral("Aucun projet n'est sélectionné : cliquez sur un projet de la liste.");
 inline const QString kLectureProjets = QStringLiteral("Lecture du dossier des projets…");
-inline const QString kProjetsMuets = QStringLiteral(
-    "Le dossier des projets ne répond pas : choisissez-le à nouveau pour "
-    "réessayer.");
+inline const QString kProjetsMuets = QStringLiteral("Le dossier des projets ne répond pas.");
+inline const QString kReessayerProjets = QStringLiteral("Réessayez avec le bouton dossier.");
 
 }  // namespace vp

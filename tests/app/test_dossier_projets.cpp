@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include "Fixture.h"
 #include "MaisonTest.h"
@@ -181,6 +182,14 @@ TEST_F(DossierProjets, PartageQuiTardeARepondre) {
     ASSERT_TRUE(test::attendreQue([&] { return etiquette(d) == kDossierMuet; }));
     ASSERT_TRUE(test::attendreQue([&] { return etiquette(d) == "2 projets trouvés."; }));
     EXPECT_TRUE(d.boutonSelectionner->isEnabled());
+    // Clicked again when it did not answer, it is counted again.
+    d.arbre->SelectPath(classe + "/Film_2");
+    ASSERT_TRUE(test::attendreQue([&] { return etiquette(d) == kDossierMuet; }));
+    lent.armer(false);
+    const QRect ligne = d.arbre->visualItemRect(d.arbre->currentItem());
+    QTest::mouseClick(d.arbre->viewport(), Qt::LeftButton, {}, ligne.center());
+    ASSERT_TRUE(test::attendreQue([&] { return etiquette(d) == kAucunProjet; }));
+    lent.armer(true);
     // Another folder chosen before the share answers: its answer comes too late to count.
     d.arbre->SelectPath(classe + "/Film_1");
     d.arbre->SelectPath(projets);
