@@ -71,7 +71,7 @@ public:
 class ArbreDossiers : public QTreeWidget {
     Q_OBJECT
 public:
-    static constexpr int kDelaiReponseMs = 2000;
+    static constexpr int kDelaiReponseMs = static_cast<int>(kDelaiReponse.count());
     static inline const QString kNeRepondPas = QStringLiteral(" (ne répond pas)");
 
     explicit ArbreDossiers(QWidget* parent = nullptr);

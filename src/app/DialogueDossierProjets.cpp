@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 
 #include "ArbreDossiers.h"
 #include "Commun.h"
@@ -14,12 +13,6 @@
 #include "platform/ErreurApplication.h"
 
 namespace vp {
-
-namespace {
-
-constexpr int kPeriodeVeilleMs = 100;
-
-}  // namespace
 
 int compterProjetsDans(const QString& dossier) {
     int n = 0;
@@ -48,9 +41,6 @@ DialogueDossierProjets::DialogueDossierProjets(ProjetCourant& projet, QWidget* p
     boutonSelectionner->setGeometry(8, 482, 313, 35);
     boutonSelectionner->setEnabled(false);  // until a folder is selected
 
-    veille_ = new QTimer(this);
-    veille_->setInterval(kPeriodeVeilleMs);
-
     connect(arbre, &QTreeWidget::currentItemChanged, this,
             [this] { executerCommande([this] { compterProjets(); }, this); });
     connect(boutonSelectionner, &QPushButton::clicked, this, [this] { selectionner(); });
@@ -58,15 +48,6 @@ DialogueDossierProjets::DialogueDossierProjets(ProjetCourant& projet, QWidget* p
     connect(arbre, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
         if (item == arbre->currentItem() && etiquetteNombreProjets->text() == kDossierMuet)
             executerCommande([this] { compterProjets(); }, this);
-    });
-    connect(veille_, &QTimer::timeout, this, [this] {
-        const quint64 lus = *vivacite_;
-        silence_ = lus == vu_ ? silence_ + 1 : 0;
-        vu_ = lus;
-        if (silence_ * kPeriodeVeilleMs >= ArbreDossiers::kDelaiReponseMs) {
-            veille_->stop();
-            etiquetteNombreProjets->setText(kDossierMuet);
-        }
     });
 }
 
@@ -94,8 +75,7 @@ void DialogueDossierProjets::compterProjets() {
     const QString chemin = arbre->SelectedPath();
     boutonSelectionner->setEnabled(false);
     const quint64 comptage = ++comptage_;
-    vivacite_.reset();
-    veille_->stop();
+    veille_.arreter();
     if (chemin.isEmpty()) {
         etiquetteNombreProjets->setText(kChoisirUnDossier);
         return;
@@ -108,11 +88,9 @@ void DialogueDossierProjets::compterProjets() {
     }
     // A network share may take long, or never answer: the window does not wait for it.
     etiquetteNombreProjets->setText(kComptageEnCours);
-    vivacite_ = nouvelleVivacite();
-    vu_ = 0;
-    silence_ = 0;
-    veille_->start();
-    enFond_.lancer([this, dossier, comptage, vivacite = vivacite_]() -> TravauxEnFond::Suite {
+    const Vivacite vivacite = nouvelleVivacite();
+    veille_.suivre(vivacite, [this] { etiquetteNombreProjets->setText(kDossierMuet); });
+    enFond_.lancer([this, dossier, comptage, vivacite]() -> TravauxEnFond::Suite {
         int n = 0;
         QString erreur;
         try {
@@ -123,8 +101,7 @@ void DialogueDossierProjets::compterProjets() {
         }
         return [this, comptage, n, erreur] {
             if (comptage != comptage_) return;  // another folder was selected since
-            vivacite_.reset();
-            veille_->stop();
+            veille_.arreter();
             if (!erreur.isEmpty()) {
                 etiquetteNombreProjets->setText(texteBoiteErreur(erreur));
                 return;

@@ -7,7 +7,6 @@
 
 class QLabel;
 class QPushButton;
-class QTimer;
 
 namespace vp {
 
@@ -37,7 +36,7 @@ public:
     void compterProjets();
     void selectionner();
     // True while a count runs in the background.
-    bool enComptage() const { return vivacite_ != nullptr; }
+    bool enComptage() const { return veille_.suit(); }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -47,10 +46,7 @@ private:
 
     ProjetCourant& p_;
     quint64 comptage_ = 0;  // the count whose answer is awaited
-    Vivacite vivacite_;
-    quint64 vu_ = 0;
-    int silence_ = 0;
-    QTimer* veille_;
+    VeilleTravail veille_;
     TravauxEnFond enFond_{this};
 };
 

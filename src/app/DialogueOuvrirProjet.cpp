@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 
 #include "ArbreDossiers.h"
@@ -49,9 +48,6 @@ bool lireFichierDans(int dossier, const QByteArray& nom, QByteArray& contenu) {
 QString nomAffiche(const QString& dossier) {
     return QDir::toNativeSeparators(cheminLisible(sansSeparateur(dossier)));
 }
-
-// Checks of the listing under way, and how many of them without news make it silent.
-constexpr int kPeriodeVeilleMs = 100;
 
 }  // namespace
 
@@ -104,23 +100,12 @@ DialogueOuvrirProjet::DialogueOuvrirProjet(ProjetCourant& projet, QWidget* paren
     boutonAnnuler = creerBoutonAnnuler(QStringLiteral("ANNULER"), this);
     boutonAnnuler->setGeometry(208, 274, 185, 33);
     champDossierProjets->setText(cheminLisible(p_.repProjets));
-    veille_ = new QTimer(this);
-    veille_->setInterval(kPeriodeVeilleMs);
 
     connect(boutonOuvrir, &QPushButton::clicked, this, [this] { ouvrir(); });
     connect(listeTitres, &QListWidget::itemDoubleClicked, this, [this] { ouvrir(); });
     connect(boutonAnnuler, &QPushButton::clicked, this, [this] { annuler(); });
     connect(boutonDossier, &QToolButton::clicked, this,
             [this] { executerCommande([this] { choisirDossierProjets(); }, this); });
-    connect(veille_, &QTimer::timeout, this, [this] {
-        const quint64 lus = *vivacite_;
-        silence_ = lus == vu_ ? silence_ + 1 : 0;
-        vu_ = lus;
-        if (silence_ * kPeriodeVeilleMs >= ArbreDossiers::kDelaiReponseMs) {
-            veille_->stop();
-            annoncer({kProjetsMuets, kReessayerProjets});
-        }
-    });
 }
 
 void DialogueOuvrirProjet::showEvent(QShowEvent* e) {
@@ -133,7 +118,7 @@ void DialogueOuvrirProjet::preparerAffichage() {
 }
 
 bool DialogueOuvrirProjet::enLecture() const {
-    return vivacite_ != nullptr;
+    return veille_.suit();
 }
 
 void DialogueOuvrirProjet::lister() {
@@ -141,17 +126,14 @@ void DialogueOuvrirProjet::lister() {
     listeTitres->clear();
     listeDossiers->clear();
     const quint64 listage = ++listage_;
-    vivacite_.reset();
-    veille_->stop();
+    veille_.arreter();
     const QString dossier = p_.repProjets;
     if (projetsSurReseau(dossier)) {
         // A network share may take long, or never answer: the window does not wait for it.
         annoncer({kLectureProjets});
-        vivacite_ = nouvelleVivacite();
-        vu_ = 0;
-        silence_ = 0;
-        veille_->start();
-        enFond_.lancer([this, dossier, listage, vivacite = vivacite_]() -> TravauxEnFond::Suite {
+        const Vivacite vivacite = nouvelleVivacite();
+        veille_.suivre(vivacite, [this] { annoncer({kProjetsMuets, kReessayerProjets}); });
+        enFond_.lancer([this, dossier, listage, vivacite]() -> TravauxEnFond::Suite {
             std::vector<ProjetTrouve> projets;
             QString erreur;
             try {
@@ -163,8 +145,7 @@ void DialogueOuvrirProjet::lister() {
             }
             return [this, listage, projets = std::move(projets), erreur] {
                 if (listage != listage_) return;  // a listing of another folder came since
-                vivacite_.reset();
-                veille_->stop();
+                veille_.arreter();
                 if (!erreur.isEmpty()) {
                     annoncer({texteBoiteErreur(erreur)});
                     return;

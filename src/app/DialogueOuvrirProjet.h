@@ -10,7 +10,6 @@
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QTimer;
 class QToolButton;
 
 namespace vp {
@@ -71,10 +70,7 @@ private:
 
     ProjetCourant& p_;
     quint64 listage_ = 0;  // the listing whose answer is awaited
-    Vivacite vivacite_;
-    quint64 vu_ = 0;
-    QTimer* veille_;
-    int silence_ = 0;  // checks since the listing last read something
+    VeilleTravail veille_;
     TravauxEnFond enFond_{this};
 };
 

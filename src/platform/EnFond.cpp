@@ -31,4 +31,30 @@ void TravauxEnFond::lancer(std::function<Suite()> travail) {
     }).detach();
 }
 
+VeilleTravail::VeilleTravail() {
+    minuterie_.setInterval(kPeriode);
+    QObject::connect(&minuterie_, &QTimer::timeout, [this] {
+        const quint64 fait = *vivacite_;
+        silence_ = fait == vu_ ? silence_ + kPeriode : std::chrono::milliseconds(0);
+        vu_ = fait;
+        if (silence_ < kDelaiReponse) return;
+        minuterie_.stop();
+        if (silencieux_) silencieux_();
+    });
+}
+
+void VeilleTravail::suivre(Vivacite vivacite, std::function<void()> silencieux) {
+    vivacite_ = std::move(vivacite);
+    silencieux_ = std::move(silencieux);
+    vu_ = *vivacite_;
+    silence_ = std::chrono::milliseconds(0);
+    minuterie_.start();
+}
+
+void VeilleTravail::arreter() {
+    minuterie_.stop();
+    vivacite_.reset();
+    silencieux_ = nullptr;
+}
+
 }  // namespace vp

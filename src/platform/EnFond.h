@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -35,5 +37,27 @@ using Vivacite = std::shared_ptr<std::atomic<quint64>>;
 inline Vivacite nouvelleVivacite() {
     return std::make_shared<std::atomic<quint64>>(0);
 }
+
+// How long a disk may give no sign of life before the window says it does not answer.
+inline constexpr std::chrono::milliseconds kDelaiReponse{2000};
+
+// Watches, from the window's thread, the progress of one job: `silencieux` runs once the job has
+// done nothing more for kDelaiReponse.
+class VeilleTravail {
+public:
+    VeilleTravail();
+    // Follows `vivacite` from now on, instead of what it followed.
+    void suivre(Vivacite vivacite, std::function<void()> silencieux);
+    void arreter();
+    bool suit() const { return vivacite_ != nullptr; }
+
+private:
+    static constexpr std::chrono::milliseconds kPeriode{100};
+    QTimer minuterie_;
+    Vivacite vivacite_;
+    std::function<void()> silencieux_;
+    quint64 vu_ = 0;
+    std::chrono::milliseconds silence_{0};
+};
 
 }  // namespace vp
