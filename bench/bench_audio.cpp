@@ -1,17 +1,23 @@
 // Sixty seconds of 44100 Hz 16-bit stereo sound through the level indicator into the null
 // output, from a source that delivers as fast as it can: how many times faster than real time.
+// Then the envelope the recording window draws its waveform from, for a 5-minute sound track.
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
 #include "Rapport.h"
 #include "audio/IndicateurNiveau.h"
 #include "audio/SortieNulle.h"
+#include "bandeson/Enveloppe.h"
 
 namespace {
 
@@ -73,12 +79,56 @@ void chaineIndicateur(benchmark::State& etat) {
 
 BENCHMARK(chaineIndicateur)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// A 5-minute sound track as the recording window writes it: 44-byte header, 16-bit stereo.
+std::string g_piste;
+
+void ecrirePiste5Minutes(const std::string& chemin) {
+    constexpr uint32_t kOctets = 300u * kOctetsParSeconde;
+    std::vector<unsigned char> seconde(kOctetsParSeconde);
+    for (int i = 0; i < 44100; ++i) {
+        // A voice-like tone whose loudness changes every tenth of a second.
+        const double volume = 0.2 + 0.8 * ((i / 4410) % 5) / 4.0;
+        const auto v = static_cast<int16_t>(
+            std::lround(volume * 12000 * std::sin(2 * M_PI * 220 * i / 44100.0)));
+        std::memcpy(&seconde[static_cast<size_t>(4 * i)], &v, 2);
+        std::memcpy(&seconde[static_cast<size_t>(4 * i + 2)], &v, 2);
+    }
+    unsigned char h[44] = {'R',  'I',  'F',  'F', 0, 0, 0,  0, 'W', 'A', 'V',  'E',  'f', 'm',
+                           't',  ' ',  16,   0,   0, 0, 1,  0, 2,   0,   0x44, 0xAC, 0,   0,
+                           0x10, 0xB1, 0x02, 0,   4, 0, 16, 0, 'd', 'a', 't',  'a'};
+    const uint32_t riff = kOctets + 36;
+    std::memcpy(h + 4, &riff, 4);
+    std::memcpy(h + 40, &kOctets, 4);
+    std::ofstream f(chemin, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(h), 44);
+    for (int s = 0; s < 300; ++s)
+        f.write(reinterpret_cast<const char*>(seconde.data()),
+                static_cast<std::streamsize>(seconde.size()));
+}
+
+void enveloppe5Minutes(benchmark::State& etat) {
+    for (auto _ : etat) {
+        const vp::Enveloppe e = vp::calculerEnveloppe(g_piste);
+        benchmark::DoNotOptimize(e.crete);
+    }
+}
+
+BENCHMARK(enveloppe5Minutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    char modele[] = "/tmp/bench_audio-XXXXXX";
+    const char* dossier = ::mkdtemp(modele);
+    if (!dossier) return 1;
+    g_piste = std::string(dossier) + "/audio.wav";
+    ecrirePiste5Minutes(g_piste);
     const auto temps = vp::bench::executer(argc, argv);
+    std::filesystem::remove_all(dossier);
     const double t = temps.at("chaineIndicateur");
     vp::bench::afficherRapport("temps reel", kSecondes, t);
     vp::bench::afficherMesure("analyse de 60 s de son", t * 1000, "ms");
+    if (temps.count("enveloppe5Minutes"))
+        vp::bench::afficherMesure("enveloppe 5 min", temps.at("enveloppe5Minutes") * 1000, "ms");
     return 0;
 }

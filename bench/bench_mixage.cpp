@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Rapport.h"
+#include "SonBanc.h"
 #include "film/ScriptVcf.h"
 
 extern char** environ;
@@ -35,31 +36,6 @@ int executer(std::vector<std::string> arguments) {
     int statut = 0;
     waitpid(pid, &statut, 0);
     return WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
-}
-
-void ecrireWav(const std::string& fichier, int secondes) {
-    const uint32_t octets = static_cast<uint32_t>(secondes) * 44100 * 4;
-    std::vector<char> son(octets);
-    for (uint32_t i = 0; i < octets; ++i)
-        son[i] = static_cast<char>((i * 2654435761u) >> 24);
-    std::ofstream f(fichier, std::ios::binary);
-    const auto ecrire = [&f](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            f.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    f << "RIFF";
-    ecrire(36 + octets, 4);
-    f << "WAVEfmt ";
-    ecrire(16, 4);
-    ecrire(1, 2);
-    ecrire(2, 2);
-    ecrire(44100, 4);
-    ecrire(44100 * 4, 4);
-    ecrire(4, 2);
-    ecrire(16, 2);
-    f << "data";
-    ecrire(octets, 4);
-    f.write(son.data(), octets);
 }
 
 void nous(benchmark::State& etat) {
@@ -88,7 +64,12 @@ int main(int argc, char** argv) {
         std::fputs("ffmpeg n'a pas pu faire la vidéo\n", stderr);
         return 1;
     }
-    ecrireWav(g_dossier + "/audio.wav", 26);
+    // Bytes that look random, as noise would.
+    vp::bench::ecrireWav(g_dossier + "/audio.wav", 26, [](uint32_t t, int c) {
+        const auto octet = [](uint32_t i) { return (i * 2654435761u) >> 24; };
+        const uint32_t i = 4 * t + 2 * static_cast<uint32_t>(c);
+        return static_cast<int16_t>(octet(i) | (octet(i + 1) << 8));
+    });
     std::ofstream(g_dossier + "/dub.vcf", std::ios::binary) << vp::ecrireScriptVcf(
         {g_dossier + "/video.avi", g_dossier + "/audio.wav", g_dossier + "/film.avi"});
 

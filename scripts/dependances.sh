@@ -4,12 +4,13 @@
 VP_PAQUETS=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core
-    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev
     libv4l-dev libasound2-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xdg-utils clang-format xvfb xauth ffmpeg
     qt6-svg-dev dpkg-dev desktop-file-utils file poppler-utils
     clang libclang-rt-14-dev
+    xsltproc docbook-xsl lintian appstream man-db
 )
 
 installer_dependances() {

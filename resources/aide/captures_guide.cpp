@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -37,8 +38,10 @@
 #include "app/FenetrePrincipale.h"
 #include "app/Programme.h"
 #include "audio/alsa/EntreeAlsa.h"
+#include "audio/simule/MicroSimule.h"
 #include "bandeson/DialogueEnregistrementSon.h"
 #include "capture/Camera.h"
+#include "capture/FenetrePleinEcran.h"
 #include "film/CommandesFilm.h"
 #include "platform/Application.h"
 #include "platform/BoitesQt.h"
@@ -224,15 +227,36 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     capturer(*menuVideo, QStringLiteral("menu-video"));
     menuVideo->hide();
 
-    // Twelve pictures of the moving test pattern.
-    for (int i = 0; i < 12; ++i) {
+    // Thirty pictures of the moving test pattern: a film of two seconds and a half.
+    constexpr int kPhotos = 30;
+    for (int i = 0; i < kPhotos; ++i) {
         attendre(70);
         f.actionPhoto->trigger();
     }
-    if (f.projet.nbImages != 12) return 1;
+    if (f.projet.nbImages != kPhotos) return 1;
     attendre(300);
     survoler(f.boutonPhoto);
     capturer(f, QStringLiteral("prise-de-vue"));
+
+    // In full screen, with three onion-skin layers and the thirds: two more pictures.
+    f.actionsCouches[2]->trigger();
+    f.actionsReperes[1]->trigger();
+    f.actionPleinEcran->trigger();
+    if (!f.fenetrePleinEcran->isVisible()) return 1;
+    for (int i = 0; i < 2; ++i) {
+        attendre(150);
+        f.actionPhoto->trigger();
+    }
+    attendre(300);
+    capturer(*f.fenetrePleinEcran, QStringLiteral("plein-ecran"));
+    f.fenetrePleinEcran->close();
+    f.actionsCouches[0]->trigger();
+    f.actionsReperes[0]->trigger();
+    if (f.projet.nbImages != kPhotos + 2) return 1;
+    // Undone, as a pupil would: the film is the thirty pictures again.
+    f.actionAnnuler->trigger();
+    f.actionAnnuler->trigger();
+    if (f.projet.nbImages != kPhotos) return 1;
 
     // A selection of frames 4 to 7, the help line on the reverse button.
     montrerImage(f, 4);
@@ -251,7 +275,7 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     attendre(300);
     capturer(f, QStringLiteral("apercu"));
     f.boutonApercu->click();  // stops it
-    montrerImage(f, 11);
+    montrerImage(f, kPhotos - 1);
 
     // The video.
     d.etapes.push_back(etape<DialogueReglagesVideo>([](DialogueReglagesVideo& r) {
@@ -269,16 +293,29 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     const QString dossierProjet = f.projet.dossierProjet() + QLatin1Char('/');
     if (!QFile::exists(dossierProjet + QStringLiteral("video.avi"))) return 1;
 
-    // The sound track, recorded while the frames play.
+    // The sound track, recorded while the frames play: the countdown, the time during the
+    // recording, then the waveform with a frame chosen on it. The microphone speaks.
+    reglagesMicroSimule().signal = ReglagesMicroSimule::Signal::Parole;
+    reglagesMicroSimule().amplitude = 16000;
     d.etapes.push_back(etape<DialogueEnregistrementSon>([](DialogueEnregistrementSon& s) {
-        bool fini = false;
+        bool fini = false, onde = false;
         QObject::connect(&s, &DialogueEnregistrementSon::enregistrementTermine, &s,
                          [&fini] { fini = true; });
+        QObject::connect(&s, &DialogueEnregistrementSon::formeOndePrete, &s,
+                         [&onde] { onde = true; });
+        s.ouvrirSortieSon = [](const PisteSon&, std::string&) {
+            return std::make_unique<SortieMuette>();
+        };
         attendre(300);
         s.boutonEnregistrer->click();
-        attendre(400);
+        attendre(300);
+        capturer(s, QStringLiteral("compte-a-rebours"));
+        attendreQue([&] { return !s.compteEnCours(); }, 5000);
+        attendre(1350);  // in the middle of a syllable
         capturer(s, QStringLiteral("enregistrement-son"));
-        attendreQue([&] { return fini; }, 20000);
+        attendreQue([&] { return fini && onde; }, 20000);
+        s.choisirImage(5);
+        capturer(s, QStringLiteral("forme-onde"));
         s.boutonFermer->click();
         return s.result();
     }));
@@ -305,6 +342,21 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     d.nomProchaineBoite = QStringLiteral("copier-film");
     f.actionCopierFilm->trigger();
     if (!QFile::exists(copie)) return 1;
+
+    // The film exported for phones and the school's web site: the window while it is written.
+    const QString exporte = travail + QStringLiteral("/CLE_USB/") + titre + QStringLiteral(".mp4");
+    d.fichierAEnregistrer = exporte;
+    bool exportVu = false;
+    QTimer pendantExport;
+    QObject::connect(&pendantExport, &QTimer::timeout, [&] {
+        if (exportVu || !f.barreProgression->isVisible()) return;
+        exportVu = true;
+        capturer(f, QStringLiteral("export-film"));
+    });
+    pendantExport.start(5);
+    f.actionExporterFilm->trigger();
+    pendantExport.stop();
+    if (!QFile::exists(exporte) || !exportVu) return 1;
 
     // A copy of the project, then the Open project dialog listing both.
     d.nomProchaineBoite = QStringLiteral("duplication");

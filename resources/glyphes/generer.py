@@ -263,6 +263,34 @@ def retour(t, miroir):
 faire("annuler", 17, 17, lambda t: retour(t, False))
 faire("retablir", 17, 17, lambda t: retour(t, True))
 
+# Full-screen shooting, beside CAMERA, 19 x 19: a picture with the four corners pushed out.
+def plein_ecran(t):
+    image_paysage(t, 4, 5, 11, 9)
+    for (x, y, sx, sy) in ((0.5, 0.5, 1, 1), (18.5, 0.5, -1, 1), (0.5, 18.5, 1, -1), (18.5, 18.5, -1, -1)):
+        t.polygone([(x, y), (x + sx * 6, y), (x + sx * 6, y + sy * 2), (x + sx * 2, y + sy * 2),
+                    (x + sx * 2, y + sy * 6), (x, y + sy * 6)], NOIR)
+
+
+faire("plein_ecran", 19, 19, plein_ecran)
+
+
+# How the preview plays, 15 x 15: round and round; the last frames, then the camera.
+def en_boucle(t):
+    t.anneau(7.5, 8, 6, 2.2, BLEU, -40, 215)
+    t.polygone([(1.2, 1.8), (7.6, 3.8), (2.6, 8.6)], BLEU)
+
+
+def fin_camera(t):
+    lecture(t, 3.5, 7.5, 3.5)
+    t.rect(7, 4.5, 8, 7, GRIS)
+    t.rect(10, 3, 3, 2, GRIS)
+    t.disque(11, 8, 2.2, NOIR)
+    t.disque(11, 8, 1.2, BLEU_CLAIR)
+
+
+faire("en_boucle", 15, 15, en_boucle)
+faire("fin_camera", 15, 15, fin_camera)
+
 # Volume mixer button of the recording window, 41 x 41: three faders.
 def melangeur(t):
     for i, niveau in enumerate((0.35, 0.7, 0.5)):

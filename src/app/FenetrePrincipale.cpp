@@ -1,25 +1,30 @@
 #include "FenetrePrincipale.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFrame>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QShowEvent>
 #include <QSlider>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoGroup>
 
 #include "DialogueNouveauProjet.h"
 #include "DialogueOuvrirProjet.h"
@@ -27,7 +32,10 @@
 #include "Duplication.h"
 #include "bandeson/CommandesBandeSon.h"
 #include "capture/Camera.h"
+#include "capture/FenetrePleinEcran.h"
+#include "capture/Oignon.h"
 #include "capture/VueDirecte.h"
+#include "export/CommandeExport.h"
 #include "film/CommandesFilm.h"
 #include "platform/Bitmap.h"
 #include "platform/Bureau.h"
@@ -86,16 +94,40 @@ QImage glyphe(const QString& nom) {
     return QImage(QStringLiteral(":/glyphes/%1.png").arg(nom));
 }
 
+// The shooting settings the program remembers between runs, beside the remembered camera.
+QSettings reglagesProgramme() {
+    return QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume"));
+}
+const QString kCleCouches = QStringLiteral("prise_de_vue/couches_oignon");
+const QString kCleReperes = QStringLiteral("prise_de_vue/reperes");
+const QString kCleEnBoucle = QStringLiteral("apercu/en_boucle");
+const QString kCleFinSurCamera = QStringLiteral("apercu/fin_sur_camera");
+const QString kCleImagesAvantCamera = QStringLiteral("apercu/images_avant_camera");
+// In the order of the Repères menu.
+const std::array<std::pair<Reperes, const char*>, 4> kNomsReperes = {{
+    {Reperes::Aucun, "aucun"},
+    {Reperes::Tiers, "tiers"},
+    {Reperes::Croix, "croix"},
+    {Reperes::Cadre169, "cadre_16_9"},
+}};
+constexpr int kImagesAvantCameraDefaut = 10;
+
 }  // namespace
 
 FenetrePrincipale::FenetrePrincipale(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kTitreApplication);
+    groupeAnnulation = new QUndoGroup(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     construireControles();
     construireMenus();
     relierCommandes();
-    mettreAJourHistorique();
+    // The buttons follow the menu items.
+    boutonAnnuler->setEnabled(false);
+    boutonRetablir->setEnabled(false);
+    connect(actionAnnuler, &QAction::enabledChanged, boutonAnnuler, &QWidget::setEnabled);
+    connect(actionRetablir, &QAction::enabledChanged, boutonRetablir, &QWidget::setEnabled);
+    chargerReglagesPriseDeVue();
     resize(865, 603);
     preparerDemarrage();
 }
@@ -166,6 +198,11 @@ void FenetrePrincipale::construireControles() {
         etiquette(fond, QString(), 24, 134, 129, 19, Qt::AlignHCenter,
                   QStringLiteral("font-family: Arial; font-weight: bold; font-size: 16px;"));
     boutonApercu = boutonPlat(fond, 160, 126, 33, QStringLiteral("lecture"), 28);
+    // Beside it, how the preview plays: in a loop, and ending on the camera.
+    boutonEnBoucle = boutonPlat(fond, 181, 166, 19, QStringLiteral("en_boucle"), 15);
+    boutonEnBoucle->setCheckable(true);
+    boutonFinSurCamera = boutonPlat(fond, 181, 188, 19, QStringLiteral("fin_camera"), 15);
+    boutonFinSurCamera->setCheckable(true);
     vueApercu = new ImageEtiree(fond);
     vueApercu->setGeometry(20, 164, 160, 120);
     imageVide = new ImageEtiree(fond);
@@ -187,6 +224,7 @@ void FenetrePrincipale::construireControles() {
     etiquette(fond, QStringLiteral("CAMERA"), 200, 56, 321, 25, Qt::AlignHCenter, kBleuGras);
     vueCamera = new ImageEtiree(fond);
     vueCamera->setGeometry(200, 80, 320, 240);
+    boutonPleinEcran = boutonPlat(fond, 497, 57, 23, QStringLiteral("plein_ecran"), 19);
     camera = new TCamera(fond);
     camera->setGeometry(8, 120, 17, 17);
     camera->setFichierVideo(QStringLiteral("Video.avi"));
@@ -240,6 +278,15 @@ void FenetrePrincipale::construireControles() {
     barreProgression->setGeometry(366, 4, 147, 17);
     barreProgression->setTextVisible(false);
     barreProgression->hide();
+    // The export can be stopped: a button takes the end of the bar's place, and Échap, the
+    // desktop's key for "stop", does the same while it shows.
+    boutonArreterExport = new QToolButton(barreSelection);
+    boutonArreterExport->setText(QStringLiteral("Arrêter"));
+    boutonArreterExport->setObjectName(QStringLiteral("arreter_export"));
+    boutonArreterExport->setGeometry(453, 2, 64, 21);
+    boutonArreterExport->setFocusPolicy(Qt::NoFocus);
+    boutonArreterExport->setShortcut(QKeySequence(Qt::Key_Escape));
+    boutonArreterExport->hide();
 
     bandeFilm = new BandeFilm(projet, fond);
     bandeFilm->setGeometry(8, 368, 849, 185);
@@ -259,6 +306,13 @@ void FenetrePrincipale::construireControles() {
                           glypheArret, glissiereCadence, etiquetteCadence, bandeFilm});
     vueDirecte_ = std::make_unique<VueDirecte>(
         projet, VueDirecte::Controles{camera, vueCamera, vueOignon, glissiereOignon, bandeFilm});
+    fenetrePleinEcran = new FenetrePleinEcran(this);
+    vueDirecte_->definirPleinEcran(fenetrePleinEcran);
+    apercu_->imageJouee = [this](const QImage& image) {
+        if (!fenetrePleinEcran->isVisible()) return;
+        fenetrePleinEcran->montrerLecture(image);
+        fenetrePleinEcran->definirCompteur(compteurImages->text());
+    };
 
     // Help line.
     const std::pair<QWidget*, const char*> textes[] = {
@@ -280,6 +334,9 @@ void FenetrePrincipale::construireControles() {
         {boutonDoublerImage, " Doubler l'image sélectionnée."},
         {boutonSupprimerImage, " Supprimer l'image sélectionnée."},
         {boutonApercu, " Aperçu de la vidéo."},
+        {boutonEnBoucle, " En boucle : l'aperçu recommence au début, jusqu'à ce qu'on l'arrête."},
+        {boutonFinSurCamera, ""},  // says how many frames: see decrireFinSurCamera()
+        {boutonPleinEcran, " Prise de vue plein écran (F11) : la caméra en grand, pour la classe."},
         {bandeFilm->vignettes[0], " Cliquer pour centrer l'image."},
         {bandeFilm->vignettes[1], " Cliquer pour centrer l'image."},
         {bandeFilm->vignettes[2], " Cliquer pour centrer l'image."},
@@ -294,6 +351,7 @@ void FenetrePrincipale::construireControles() {
         {boutonCopierSelection, " Copier la sélection après l'image."},
         {boutonInverserSelection, " Inverser la sélection."},
         {boutonDoublerSelection, " Doubler chaque image de la sélection."},
+        {boutonArreterExport, " Arrêter l'export du film (touche Échap) : rien n'est écrit."},
     };
     for (const auto& [controle, texte] : textes)
         enregistrerAide(controle, Aide::Texte, QString::fromUtf8(texte));
@@ -350,9 +408,25 @@ void FenetrePrincipale::construireMenus() {
     projets->addSeparator();
     actionQuitter = article(projets, QStringLiteral("Quitter"), "actionQuitter");
     QMenu* video = barre->addMenu(QStringLiteral("Vidéo"));
-    actionAnnuler = article(video, QStringLiteral("Annuler"), "actionAnnuler");
+    // The history's own actions, each with the step it would undo or redo in its text; the
+    // window runs them itself (annuler(), retablir()), which can fail and say why.
+    const auto annulation = [&](QAction* a, const QString& seul, const char* nom) {
+        a->setObjectName(QString::fromLatin1(nom));
+        disconnect(a, &QAction::triggered, groupeAnnulation, nullptr);
+        const auto texte = [a, seul](const QString& etape) {
+            if (etape.isEmpty()) a->setText(seul);
+        };
+        connect(groupeAnnulation,
+                a == actionAnnuler ? &QUndoGroup::undoTextChanged : &QUndoGroup::redoTextChanged, a,
+                texte);
+        texte(QString());
+        video->addAction(a);
+    };
+    actionAnnuler = groupeAnnulation->createUndoAction(this, QStringLiteral("Annuler :"));
+    annulation(actionAnnuler, QStringLiteral("Annuler"), "actionAnnuler");
     actionAnnuler->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    actionRetablir = article(video, QStringLiteral("Rétablir"), "actionRetablir");
+    actionRetablir = groupeAnnulation->createRedoAction(this, QStringLiteral("Rétablir :"));
+    annulation(actionRetablir, QStringLiteral("Rétablir"), "actionRetablir");
     actionRetablir->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     video->addSeparator();
@@ -363,6 +437,9 @@ void FenetrePrincipale::construireMenus() {
     actionPhoto->setShortcuts({QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return),
                                QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_PageDown)});
     actionPhoto->setAutoRepeat(false);
+    actionPleinEcran =
+        article(video, QStringLiteral("Prise de vue plein écran"), "actionPleinEcran");
+    actionPleinEcran->setShortcut(QKeySequence(Qt::Key_F11));
     actionDoublerImage =
         article(video, QStringLiteral("Dupliquer l'image sélectionnée"), "actionDoublerImage");
     actionSupprimerImage =
@@ -383,12 +460,39 @@ void FenetrePrincipale::construireMenus() {
     actionMixer = article(film, QStringLiteral("Mixer audio et vidéo"), "actionMixer");
     actionRevoirFilm = article(film, QStringLiteral("Revoir le film"), "actionRevoirFilm");
     actionCopierFilm = article(film, QStringLiteral("Copier le film"), "actionCopierFilm");
+    film->addSeparator();
+    actionExporterFilm = article(film, QStringLiteral("Exporter le film…"), "actionExporterFilm");
     QMenu* reglages = barre->addMenu(QStringLiteral("Réglages"));
     actionDetecterWebcam =
         article(reglages, QStringLiteral("Détecter la web-cam"), "actionDetecterWebcam");
     actionParametresWebcam =
         article(reglages, QStringLiteral("Paramètres de la web-cam"), "actionParametresWebcam");
     actionFormatImage = article(reglages, QStringLiteral("Format de l'image"), "actionFormatImage");
+    reglages->addSeparator();
+    menuPelureOignon = reglages->addMenu(QStringLiteral("Pelure d'oignon"));
+    auto* groupeCouches = new QActionGroup(this);
+    for (int n = 1; n <= kCouchesMax; ++n) {
+        QAction* a =
+            article(menuPelureOignon,
+                    n == 1 ? QStringLiteral("1 image") : QStringLiteral("%1 images").arg(n),
+                    "actionCouches");
+        a->setObjectName(QStringLiteral("actionCouches%1").arg(n));
+        a->setCheckable(true);
+        groupeCouches->addAction(a);
+        actionsCouches[static_cast<size_t>(n - 1)] = a;
+    }
+    menuReperes = reglages->addMenu(QStringLiteral("Repères"));
+    auto* groupeReperes = new QActionGroup(this);
+    actionsReperes = {article(menuReperes, QStringLiteral("Aucun"), "actionReperesAucun"),
+                      article(menuReperes, QStringLiteral("Tiers"), "actionReperesTiers"),
+                      article(menuReperes, QStringLiteral("Croix au centre"), "actionReperesCroix"),
+                      article(menuReperes, QStringLiteral("Cadre 16:9"), "actionReperesCadre169")};
+    for (QAction* a : actionsReperes) {
+        a->setCheckable(true);
+        groupeReperes->addAction(a);
+    }
+    actionImagesAvantCamera = article(
+        reglages, QStringLiteral("Fin sur la caméra : nombre d'images"), "actionImagesAvantCamera");
     actionAide = barre->addAction(QStringLiteral("Aide"));
     actionAide->setObjectName(QStringLiteral("actionAide"));
     actionAPropos = barre->addAction(QStringLiteral("?"));
@@ -400,7 +504,8 @@ void FenetrePrincipale::relierCommandes() {
     auto relier = [this]<typename Emetteur, typename Signal>(
                       Emetteur* source, Signal signal, void (FenetrePrincipale::*commande)()) {
         connect(source, signal, this, [this, commande] {
-            if (!occupe_) executerCommande([this, commande] { (this->*commande)(); }, this);
+            if (!occupe_)
+                executerCommande([this, commande] { (this->*commande)(); }, fenetreDesCommandes());
         });
     };
     const std::tuple<QAction*, QToolButton*, void (FenetrePrincipale::*)()> carte[] = {
@@ -411,6 +516,7 @@ void FenetrePrincipale::relierCommandes() {
         {actionAnnuler, boutonAnnuler, &FenetrePrincipale::annuler},
         {actionRetablir, boutonRetablir, &FenetrePrincipale::retablir},
         {actionPhoto, boutonPhoto, &FenetrePrincipale::prendrePhoto},
+        {actionPleinEcran, boutonPleinEcran, &FenetrePrincipale::basculerPleinEcran},
         {actionDoublerImage, boutonDoublerImage, &FenetrePrincipale::doublerImage},
         {actionSupprimerImage, boutonSupprimerImage, &FenetrePrincipale::supprimerImage},
         {actionCreerVideo, boutonCreerVideo, &FenetrePrincipale::creerVideo},
@@ -423,13 +529,17 @@ void FenetrePrincipale::relierCommandes() {
         {actionMixer, boutonMixer, &FenetrePrincipale::mixerFilm},
         {actionRevoirFilm, boutonRevoirFilm, &FenetrePrincipale::revoirFilm},
         {actionCopierFilm, boutonCopierFilm, &FenetrePrincipale::copierFilm},
+        {actionExporterFilm, nullptr, &FenetrePrincipale::exporterFilm},
         {nullptr, boutonEditeur, &FenetrePrincipale::ouvrirEditeur},
         {actionDetecterWebcam, nullptr, &FenetrePrincipale::detecterWebcam},
         {actionParametresWebcam, nullptr, &FenetrePrincipale::parametresWebcam},
         {actionFormatImage, nullptr, &FenetrePrincipale::formatImage},
+        {actionImagesAvantCamera, nullptr, &FenetrePrincipale::choisirImagesAvantCamera},
         {actionAide, nullptr, &FenetrePrincipale::ouvrirAide},
         {actionAPropos, nullptr, &FenetrePrincipale::aPropos},
         {nullptr, boutonApercu, &FenetrePrincipale::basculerApercu},
+        {nullptr, boutonEnBoucle, &FenetrePrincipale::changerModeApercu},
+        {nullptr, boutonFinSurCamera, &FenetrePrincipale::changerModeApercu},
         {nullptr, boutonMarquerDebut, &FenetrePrincipale::marquerDebutSelection},
         {nullptr, boutonMarquerFin, &FenetrePrincipale::marquerFinSelection},
         {nullptr, boutonAnnulerSelection, &FenetrePrincipale::annulerSelection},
@@ -442,14 +552,38 @@ void FenetrePrincipale::relierCommandes() {
         if (action) relier(action, &QAction::triggered, commande);
         if (bouton) relier(bouton, &QToolButton::clicked, commande);
     }
+    // The one control a long command leaves working.
+    connect(boutonArreterExport, &QToolButton::clicked, this, [this] { exportArrete_ = true; });
     relier(minuterieApercu, &QTimer::timeout, &FenetrePrincipale::avancerApercu);
+    for (int n = 1; n <= kCouchesMax; ++n)
+        connect(actionsCouches[static_cast<size_t>(n - 1)], &QAction::triggered, this,
+                [this, n] { executerCommande([&] { choisirCouches(n); }, fenetreDesCommandes()); });
+    for (const auto& [reperes, nom] : kNomsReperes)
+        connect(actionsReperes[static_cast<size_t>(reperes)], &QAction::triggered, this,
+                [this, r = reperes] {
+                    executerCommande([&] { choisirReperes(r); }, fenetreDesCommandes());
+                });
+    // In full screen: the picture and full-screen keys of this window, P for the preview.
+    fenetrePleinEcran->addAction(actionPhoto);
+    fenetrePleinEcran->addAction(actionPleinEcran);
+    relier(fenetrePleinEcran->actionLecture, &QAction::triggered,
+           &FenetrePrincipale::basculerApercu);
+    connect(fenetrePleinEcran, &FenetrePleinEcran::fermee, this, [this] {
+        activateWindow();
+        raise();
+    });
     relier(glissiereCadence, &QSlider::valueChanged, &FenetrePrincipale::changerCadenceApercu);
     camera->OnFrame = [this](TCamera* s, quintptr h, EnTeteVideo* e) {
         executerCommande([&] { traiterImageCamera(s, h, e); }, this);
     };
     // A camera unplugged while it runs: the live view stops, and the user is told what to do.
+    // In full screen the message is shown over the picture, and Échap still goes back.
     camera->OnError = [this](TCamera*, quintptr, qint32, const char*) {
-        dialogues().message(this, kWebcamPerdue, Icone::Avertissement);
+        webcamPerdue_ = true;
+        if (fenetrePleinEcran->isVisible())
+            fenetrePleinEcran->montrerMessage(kWebcamPerdue);
+        else
+            dialogues().message(this, kWebcamPerdue, Icone::Avertissement);
     };
 }
 
@@ -475,6 +609,7 @@ void FenetrePrincipale::preparerDemarrage() {
 }
 
 void FenetrePrincipale::libererAvantFermeture() {
+    fenetrePleinEcran->hide();
     camera->setActif(false);
     projet.bmpTravail1 = QImage();
     projet.bmpTravail2 = QImage();
@@ -521,7 +656,7 @@ void FenetrePrincipale::nouveauProjet() {
                  QStringLiteral("titre"), titre);
     synchroniserDossier(projet.repProjets);  // the new project's folder in the projects folder
     // The project is taken over only once its file is written: on failure the previous one stays.
-    if (apercu_->enLecture()) apercu_->arreter();
+    if (apercu_->enLecture() || apercu_->surLaCamera()) apercu_->arreter();
     projet.titreProjet = titre;
     projet.nomDossier = dossier;
     projet.historique.reset();
@@ -543,7 +678,7 @@ void FenetrePrincipale::ouvrirProjet() {
         dialogues().message(this, kAucunProjetChoisi, Icone::Information);
         return;
     }
-    if (apercu_->enLecture()) apercu_->arreter();
+    if (apercu_->enLecture() || apercu_->surLaCamera()) apercu_->arreter();
     projet.titreProjet = dialogueOuvrir->listeTitres->item(i)->text();
     projet.nomDossier = dialogueOuvrir->listeDossiers->item(i)->text();
     setWindowTitle(kTitreApplication + QStringLiteral(" : ") + projet.titreProjet);
@@ -558,36 +693,47 @@ void FenetrePrincipale::ouvrirProjet() {
 void FenetrePrincipale::ouvrirHistorique() {
     // A command a kill or a power cut stopped is finished (or undone) before the film is shown.
     projet.historique = std::make_shared<Historique>(projet.dossierProjet());
-    QString raison;
-    Historique::Reprise reprise = Historique::Reprise::Aucune;
+    Historique::Reprise reprise;
     try {
-        reprise = projet.historique->ouvrir(&raison);
+        reprise = projet.historique->ouvrir();
     } catch (const std::exception& e) {
-        reprise = Historique::Reprise::Impossible;
-        raison = QString::fromUtf8(e.what());
+        reprise.genre = Historique::Reprise::Impossible;
+        reprise.raison = QString::fromUtf8(e.what());
     }
     projet.nbImages = compterImages(projet);
-    switch (reprise) {
+    const QString commande =
+        reprise.annulation
+            ? QStringLiteral(" L'annulation de « %1 » avait été interrompue").arg(reprise.commande)
+            : QStringLiteral(" La commande « %1 » avait été interrompue").arg(reprise.commande);
+    ligneAide->clear();
+    switch (reprise.genre) {
         case Historique::Reprise::Aucune:
-            ligneAide->clear();
             break;
         case Historique::Reprise::Terminee:
-            ligneAide->setText(
-                QStringLiteral(" La dernière commande sur les images avait été interrompue : elle "
-                               "a été terminée."));
+            ligneAide->setText(commande + QStringLiteral(" : elle a été terminée."));
             break;
         case Historique::Reprise::Annulee:
+            ligneAide->setText(commande +
+                               (reprise.annulation
+                                    ? QStringLiteral(" : elle n'a pas eu lieu.")
+                                    : QStringLiteral(" : elle a été défaite (« Rétablir » "
+                                                     "la refait).")));
+            break;
+        case Historique::Reprise::Illisible:
             ligneAide->setText(
-                QStringLiteral(" La dernière commande sur les images avait été "
-                               "interrompue : elle a été annulée."));
+                QStringLiteral(" L'historique des annulations de ce projet était "
+                               "abîmé : il repart de zéro."));
+            break;
+        case Historique::Reprise::Occupe:
+            dialogues().message(this, kProjetOccupe, Icone::Avertissement);
             break;
         case Historique::Reprise::Impossible:
             dialogues().message(
                 this,
                 QStringLiteral("La dernière commande sur les images de ce projet avait été "
-                               "interrompue, et elle n'a pas pu être reprise : %1.\nLes images "
+                               "interrompue, et elle n'a pas pu être reprise : %1\nLes images "
                                "sont montrées telles que le disque les garde.")
-                    .arg(raison),
+                    .arg(reprise.raison),
                 Icone::Avertissement);
             break;
     }
@@ -648,18 +794,10 @@ void FenetrePrincipale::retablir() {
 }
 
 void FenetrePrincipale::mettreAJourHistorique() {
-    const QUndoStack* pile =
+    QUndoStack* pile =
         projet.historique && !projet.titreProjet.isEmpty() ? &projet.historique->pile() : nullptr;
-    const bool annulable = pile && pile->canUndo();
-    const bool retablissable = pile && pile->canRedo();
-    actionAnnuler->setEnabled(annulable);
-    actionRetablir->setEnabled(retablissable);
-    boutonAnnuler->setEnabled(annulable);
-    boutonRetablir->setEnabled(retablissable);
-    actionAnnuler->setText(annulable ? QStringLiteral("Annuler : ") + pile->undoText()
-                                     : QStringLiteral("Annuler"));
-    actionRetablir->setText(retablissable ? QStringLiteral("Rétablir : ") + pile->redoText()
-                                          : QStringLiteral("Rétablir"));
+    if (pile && !groupeAnnulation->stacks().contains(pile)) groupeAnnulation->addStack(pile);
+    groupeAnnulation->setActiveStack(pile);
 }
 
 void FenetrePrincipale::prendrePhoto() {
@@ -704,6 +842,10 @@ void FenetrePrincipale::changerCadenceApercu() {
 
 void FenetrePrincipale::rafraichirBande() {
     mettreAJourHistorique();
+    // The full-screen window follows the strip, even when a frame of it cannot be read.
+    const auto suivre = qScopeGuard([this] {
+        if (fenetrePleinEcran->isVisible()) mettreAJourPleinEcran();
+    });
     bandeFilm->rafraichirBande();
 }
 void FenetrePrincipale::afficherNombreImages() {
@@ -742,12 +884,144 @@ void FenetrePrincipale::masquerProgression() {
 
 void FenetrePrincipale::traiterImageCamera(TCamera*, quintptr, EnTeteVideo*) {
     vueDirecte_->traiterImageCamera();
+    // A play that ended on the camera: the preview shows it live.
+    if (apercu_->surLaCamera() && !fenetrePleinEcran->isVisible())
+        vueApercu->setImage(vueCamera->image());
 }
 
 void FenetrePrincipale::detecterWebcam() {
     camera->setActif(false);
     camera->setlmageDevice(indexCameraRetenue());  // its number may have changed
     camera->setActif(true);
+    webcamPerdue_ = false;
+}
+
+QWidget* FenetrePrincipale::fenetreDesCommandes() {
+    return fenetrePleinEcran->isVisible() ? static_cast<QWidget*>(fenetrePleinEcran) : this;
+}
+
+void FenetrePrincipale::basculerPleinEcran() {
+    if (fenetrePleinEcran->isVisible()) {
+        fenetrePleinEcran->close();
+        return;
+    }
+    fenetrePleinEcran->montrerMessage(!cameraPrete()  ? kPasDeWebcam
+                                      : webcamPerdue_ ? kWebcamPerdue
+                                                      : QString());
+    fenetrePleinEcran->montrerLecture(QImage());
+    // On the screen of the main window.
+    if (const QScreen* ecran = screen()) fenetrePleinEcran->setGeometry(ecran->geometry());
+    fenetrePleinEcran->showFullScreen();
+    fenetrePleinEcran->raise();
+    fenetrePleinEcran->activateWindow();
+    mettreAJourPleinEcran();
+}
+
+void FenetrePrincipale::mettreAJourPleinEcran() {
+    std::array<QImage, 5> images;
+    std::array<QString, 5> numeros;
+    for (int rang = 0; rang < 5; ++rang) {
+        const qint32 i = projet.imageCourante - 4 + rang;
+        if (projet.nbImages == 0 || i < 0 || i >= projet.nbImages) continue;
+        const auto r = static_cast<size_t>(rang);
+        numeros[r] = QString::number(i);
+        // The strip has just read the current frame and the two before it.
+        if (rang >= 2) {
+            images[r] = bandeFilm->vignettes[r - 2]->image();
+            continue;
+        }
+        try {
+            images[r] = chargerImage(cheminImage(projet, i));
+        } catch (...) {
+            images[r] = imageVide->image();  // the strip tells what is wrong when it shows it
+        }
+    }
+    fenetrePleinEcran->definirDernieresImages(images, numeros);
+    fenetrePleinEcran->definirCompteur(compteurImages->text());
+}
+
+void FenetrePrincipale::chargerReglagesPriseDeVue() {
+    const QSettings reglages = reglagesProgramme();
+    // A value out of range (a file edited by hand) gives the default.
+    bool lu = false;
+    int couches = reglages.value(kCleCouches).toInt(&lu);
+    if (!lu || couches < 1 || couches > kCouchesMax) couches = 1;
+    vueDirecte_->definirCouches(couches);
+    actionsCouches[static_cast<size_t>(couches - 1)]->setChecked(true);
+
+    const QString nomReperes = reglages.value(kCleReperes).toString();
+    Reperes reperes = Reperes::Aucun;
+    for (const auto& [r, nom] : kNomsReperes)
+        if (nomReperes == QLatin1String(nom)) reperes = r;
+    vueDirecte_->definirReperes(reperes);
+    actionsReperes[static_cast<size_t>(reperes)]->setChecked(true);
+
+    Apercu::Mode mode;
+    mode.enBoucle = reglages.value(kCleEnBoucle, false).toBool();
+    mode.finSurCamera = reglages.value(kCleFinSurCamera, false).toBool();
+    mode.imagesAvantCamera = reglages.value(kCleImagesAvantCamera).toInt(&lu);
+    if (!lu || mode.imagesAvantCamera < Apercu::kImagesAvantCameraMin ||
+        mode.imagesAvantCamera > Apercu::kImagesAvantCameraMax)
+        mode.imagesAvantCamera = kImagesAvantCameraDefaut;
+    apercu_->definirMode(mode);
+    boutonEnBoucle->setChecked(mode.enBoucle);
+    boutonFinSurCamera->setChecked(mode.finSurCamera);
+    decrireFinSurCamera();
+}
+
+void FenetrePrincipale::decrireFinSurCamera() {
+    const int n = apercu_->mode().imagesAvantCamera;
+    aides_[boutonFinSurCamera].texte =
+        n == 1 ? QStringLiteral(
+                     " Fin sur la caméra : l'aperçu joue la dernière image, puis "
+                     "montre la caméra.")
+               : QStringLiteral(
+                     " Fin sur la caméra : l'aperçu joue les %1 dernières images, "
+                     "puis montre la caméra.")
+                     .arg(n);
+}
+
+void FenetrePrincipale::choisirCouches(int nombre) {
+    vueDirecte_->definirCouches(nombre);
+    actionsCouches[static_cast<size_t>(vueDirecte_->couches() - 1)]->setChecked(true);
+    reglagesProgramme().setValue(kCleCouches, vueDirecte_->couches());
+}
+
+void FenetrePrincipale::choisirReperes(Reperes reperes) {
+    vueDirecte_->definirReperes(reperes);
+    actionsReperes[static_cast<size_t>(reperes)]->setChecked(true);
+    reglagesProgramme().setValue(kCleReperes,
+                                 QLatin1String(kNomsReperes[static_cast<size_t>(reperes)].second));
+}
+
+void FenetrePrincipale::changerModeApercu() {
+    Apercu::Mode mode = apercu_->mode();
+    mode.enBoucle = boutonEnBoucle->isChecked();
+    mode.finSurCamera = boutonFinSurCamera->isChecked();
+    apercu_->definirMode(mode);
+    QSettings reglages = reglagesProgramme();
+    reglages.setValue(kCleEnBoucle, mode.enBoucle);
+    reglages.setValue(kCleFinSurCamera, mode.finSurCamera);
+}
+
+void FenetrePrincipale::choisirImagesAvantCamera() {
+    QInputDialog dialogue(fenetreDesCommandes());
+    dialogue.setWindowTitle(kTitreApplication);
+    dialogue.setInputMode(QInputDialog::IntInput);
+    dialogue.setLabelText(
+        QStringLiteral("Nombre d'images que l'aperçu joue avant de revenir à la caméra (%1 à %2) :")
+            .arg(Apercu::kImagesAvantCameraMin)
+            .arg(Apercu::kImagesAvantCameraMax));
+    dialogue.setIntRange(Apercu::kImagesAvantCameraMin, Apercu::kImagesAvantCameraMax);
+    dialogue.setIntValue(apercu_->mode().imagesAvantCamera);
+    dialogue.setOkButtonText(QStringLiteral("OK"));
+    dialogue.setCancelButtonText(QStringLiteral("Annuler"));
+    if (dialogues().executer(dialogue) != QDialog::Accepted) return;
+    Apercu::Mode mode = apercu_->mode();
+    mode.imagesAvantCamera = dialogue.intValue();
+    apercu_->definirMode(mode);
+    reglagesProgramme().setValue(kCleImagesAvantCamera, apercu_->mode().imagesAvantCamera);
+    decrireFinSurCamera();
 }
 
 void FenetrePrincipale::parametresWebcam() {
@@ -769,6 +1043,7 @@ void FenetrePrincipale::creerVideo() {
     projet.imagesParSeconde = lireEntier(dialogueVideo->champImagesParSeconde->text());
     projet.largeurVideo = lireEntier(dialogueVideo->champLargeur->text());
     projet.hauteurVideo = lireEntier(dialogueVideo->champHauteur->text());
+    reglagesVideoChoisis_ = true;
     occupe_ = true;  // closing the window or another command would pull the frames away
     const auto libre = qScopeGuard([this] { occupe_ = false; });
     ecrireVideo(projet, enregistreurVideo, *this);
@@ -793,7 +1068,7 @@ void FenetrePrincipale::copierVideo() {
 void FenetrePrincipale::enregistrerBandeSon() {
     if (!departCommande(projet)) return;
     // The recording window plays the frames with the same playback position.
-    if (apercu_->enLecture()) apercu_->arreter();
+    if (apercu_->enLecture() || apercu_->surLaCamera()) apercu_->arreter();
     vp::enregistrerBandeSon(projet, *fenetreSon, this);
 }
 void FenetrePrincipale::ecouterBandeSon() {
@@ -815,6 +1090,26 @@ void FenetrePrincipale::revoirFilm() {
 void FenetrePrincipale::copierFilm() {
     if (departCommande(projet)) vp::copierFilm(projet, this);
 }
+void FenetrePrincipale::exporterFilm() {
+    if (!departCommande(projet)) return;
+    // The settings last confirmed in « Réglages vidéo »; before any, those it shows.
+    const ReglagesExport reglages =
+        reglagesVideoChoisis_
+            ? ReglagesExport{projet.imagesParSeconde, projet.largeurVideo, projet.hauteurVideo}
+            : ReglagesExport{lireEntier(dialogueVideo->champImagesParSeconde->text()),
+                             lireEntier(dialogueVideo->champLargeur->text()),
+                             lireEntier(dialogueVideo->champHauteur->text())};
+    exportArrete_ = false;
+    const FenetreExport fenetre{this, this,
+                                [this](bool montrer) {
+                                    // The bar gives the end of its place to the button.
+                                    barreProgression->setGeometry(312, 4, montrer ? 137 : 201, 17);
+                                    boutonArreterExport->setVisible(montrer);
+                                },
+                                [this] { return exportArrete_; }};
+    travailLong([&] { vp::exporterFilm(projet, reglages, fenetre); });
+}
+
 void FenetrePrincipale::ouvrirEditeur() {
     if (!departCommande(projet)) return;
     travailLong([this] { vp::ouvrirEditeur(projet, this, [this] { resterReactive(); }); });

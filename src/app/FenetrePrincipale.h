@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -11,11 +12,13 @@
 
 class QAction;
 class QFrame;
+class QMenu;
 class QLabel;
 class QProgressBar;
 class QSlider;
 class QTimer;
 class QToolButton;
+class QUndoGroup;
 
 namespace vp {
 
@@ -31,7 +34,9 @@ class DialogueNouveauProjet;
 class DialogueOuvrirProjet;
 class DialogueReglagesVideo;
 class DialogueEnregistrementSon;
+class FenetrePleinEcran;
 class VueDirecte;
+enum class Reperes;
 struct EnTeteVideo;
 
 // The main window: the current-project record, the controls, the command map and the help
@@ -65,11 +70,13 @@ public:
     QToolButton *boutonPhoto, *boutonDoublerImage, *boutonSupprimerImage;
     QLabel* compteurImages;
     QToolButton* boutonApercu;
+    QToolButton *boutonEnBoucle, *boutonFinSurCamera;  // how the preview plays
     ImageEtiree* vueApercu;
     ImageEtiree* imageVide;
     QLabel* etiquetteCadence;
     QSlider* glissiereCadence;
     ImageEtiree* vueCamera;
+    QToolButton* boutonPleinEcran;
     TCamera* camera;
     ImageEtiree* glypheArret;
     ImageEtiree* glypheLecture;
@@ -82,19 +89,28 @@ public:
     QToolButton *boutonAnnuler, *boutonRetablir;
     QLabel* etiquetteSelection;
     QProgressBar* barreProgression;
+    QToolButton* boutonArreterExport;  // beside the progress bar while the film is exported
     BandeFilm* bandeFilm;
     QLabel* ligneAide;
     QTimer* minuterieApercu;
     TAVIRecorder enregistreurVideo;
+    FenetrePleinEcran* fenetrePleinEcran;
 
     // Menu items.
     QAction *actionNouveau, *actionOuvrir, *actionDupliquerProjet, *actionQuitter;
+    // Undo and redo: the toolkit's actions over the open project's history.
+    QUndoGroup* groupeAnnulation;
     QAction *actionAnnuler, *actionRetablir;
     QAction *actionPhoto, *actionDoublerImage, *actionSupprimerImage, *actionCreerVideo,
         *actionRevoirVideo, *actionCopierVideo;
     QAction *actionEnregistrerSon, *actionEcouterSon, *actionImporterSon, *actionCopierSon;
-    QAction *actionMixer, *actionRevoirFilm, *actionCopierFilm;
+    QAction *actionMixer, *actionRevoirFilm, *actionCopierFilm, *actionExporterFilm;
+    QAction* actionPleinEcran;
     QAction *actionDetecterWebcam, *actionParametresWebcam, *actionFormatImage;
+    QMenu *menuPelureOignon, *menuReperes;
+    std::array<QAction*, 5> actionsCouches{};  // 1 to 5 frames in the onion skin
+    std::array<QAction*, 4> actionsReperes{};  // none, thirds, centre cross, 16:9 frame
+    QAction* actionImagesAvantCamera;
     QAction *actionAide, *actionAPropos;
 
     // Commands.
@@ -117,7 +133,13 @@ public:
     void mixerFilm();
     void revoirFilm();
     void copierFilm();
+    void exporterFilm();
     void ouvrirEditeur();
+    void basculerPleinEcran();
+    void choisirCouches(int nombre);
+    void choisirReperes(Reperes reperes);
+    void changerModeApercu();
+    void choisirImagesAvantCamera();
     void detecterWebcam();
     void parametresWebcam();
     void formatImage();
@@ -166,6 +188,13 @@ private:
     void ouvrirHistorique();
     void construireMenus();
     void relierCommandes();
+    // The shooting settings remembered from the last run.
+    void chargerReglagesPriseDeVue();
+    void decrireFinSurCamera();
+    // The count and the last five frames of the full-screen window, from the strip.
+    void mettreAJourPleinEcran();
+    // Where a command's boxes go: over the full-screen window while it is shown.
+    QWidget* fenetreDesCommandes();
     void enregistrerAide(QWidget* controle, Aide effet, const QString& texte = {});
     // Lets the window repaint and take clicks during a long command, which then refuses the
     // other commands.
@@ -182,8 +211,11 @@ private:
     std::unique_ptr<Apercu> apercu_;
     std::unique_ptr<VueDirecte> vueDirecte_;
     qint64 dernierDessinProgression_ = 0;
-    bool occupe_ = false;  // a long command runs: other commands are refused
+    bool occupe_ = false;                // a long command runs: other commands are refused
+    bool reglagesVideoChoisis_ = false;  // « Réglages vidéo » confirmed once in this run
+    bool exportArrete_ = false;          // the user stopped the export under way
     bool centree_ = false;
+    bool webcamPerdue_ = false;  // unplugged while running, until it is detected again
 };
 
 }  // namespace vp

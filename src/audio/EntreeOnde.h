@@ -4,9 +4,11 @@
 // give each one back through a callback once it is full (or when the device is reset).
 // Backends: the sound card through ALSA (alsa/) and a simulated microphone (simule/).
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vp {
@@ -52,6 +54,11 @@ public:
     virtual void reinitialiser() = 0;
     // Why the device stopped delivering (unplugged, failed), or empty while it works.
     virtual std::string erreur() const = 0;
+    // When the device heard the first sample of its capture, on the steady clock: the card's
+    // own start stamp, or what its first buffer tells. Empty while it does not know yet.
+    virtual std::optional<std::chrono::steady_clock::time_point> instantDebut() const {
+        return std::nullopt;
+    }
 };
 
 // The devices of one backend. Device 0 is the default one.

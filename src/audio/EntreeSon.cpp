@@ -79,6 +79,8 @@ void TAudioIn::Init() {
     debordements_ = 0;
     perteIncertaine_ = false;
     silenceInseree_ = 0;
+    debutNs_ = 0;
+    interrompu_ = false;
     Busy = true;
     {
         std::lock_guard verrou(verrouAudio());
@@ -88,6 +90,7 @@ void TAudioIn::Init() {
     try {
         ouvrirPeripherique();
         peripherique_->demarrer();
+        noterDebut();
     } catch (...) {
         if (ouvertures_ > 0) fermerPeripherique();
         Busy = false;
@@ -96,9 +99,22 @@ void TAudioIn::Init() {
     Size = static_cast<int32_t>(std::min<int64_t>(recBytes_, INT32_MAX));
 }
 
+std::optional<std::chrono::steady_clock::time_point> TAudioIn::InstantDebut() const {
+    const int64_t ns = debutNs_.load();
+    if (ns == 0) return std::nullopt;
+    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns));
+}
+
+void TAudioIn::noterDebut() {
+    if (debutNs_.load() != 0 || !peripherique_) return;
+    if (const auto debut = peripherique_->instantDebut())
+        debutNs_ = debut->time_since_epoch().count();
+}
+
 int TAudioIn::GetData(void* Buffer, int BufferSize) {
     if (!Busy) throw EACSException("The Stream is not opened");
     if (recBytes_ >= 0 && Position >= recBytes_) return 0;
+    if (interrompu_) return 0;
 
     // The device always holds four buffers.
     std::vector<TamponCapture*> aDonner;
@@ -136,6 +152,7 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
                     break;
                 }
             }
+            if (interrompu_) return 0;
             const std::string erreur = peripherique_->erreur();
             if (!erreur.empty()) {
                 sansReponse_ = true;
@@ -147,6 +164,7 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        noterDebut();  // a device without a start stamp knows once its first buffer is in
         BufEnd = static_cast<int>(std::min<uint32_t>(plein->dwBytesRecorded, kTailleTampon));
         std::memcpy(local_, plein->lpData, static_cast<size_t>(BufEnd));
         // Sound lost before this buffer becomes as much silence, delivered first: each byte
@@ -182,10 +200,11 @@ int TAudioIn::GetData(void* Buffer, int BufferSize) {
 void TAudioIn::Flush() {
     if (peripherique_) {
         // Every buffer handed to the device comes back first; a device that has stopped
-        // delivering is not waited for, or not beyond a few buffers' time.
+        // delivering is not waited for, or not beyond a few buffers' time, nor one whose stream
+        // was interrupted.
         const auto limite =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(delaiMaximalMs());
-        while (!sansReponse_) {
+        while (!sansReponse_ && !interrompu_) {
             {
                 std::lock_guard verrou(verrouAudio());
                 if (enAttente_ <= 0) break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <vector>
 
 #include "EntreeOnde.h"
@@ -42,6 +44,14 @@ public:
     // Whether the device could not measure some of that loss: the sound after it may then
     // sit a little early.
     bool PerteIncertaine() const { return perteIncertaine_; }
+    // When the device heard the first byte of this stream, on the steady clock (its own start
+    // stamp, or what its first buffer told); empty until it knows, at the latest once the first
+    // buffer has come. Any thread.
+    std::optional<std::chrono::steady_clock::time_point> InstantDebut() const;
+    // Ends the stream in progress at once, from any thread: a GetData waiting for the device
+    // returns 0 (the end of the stream), and Flush does not wait for the buffers still in the
+    // device, whose sound nobody wants. The next Init starts afresh.
+    void Interrompre() { interrompu_ = true; }
 
 private:
     struct TamponCapture {
@@ -52,6 +62,8 @@ private:
     void ouvrirPeripherique();
     void fermerPeripherique();
     void rappel(EnTeteOnde* tampon);
+    // Takes the device's start instant once it knows it.
+    void noterDebut();
     // Longest wait for one buffer before the device counts as silent for good.
     int delaiMaximalMs() const;
 
@@ -75,6 +87,8 @@ private:
     std::atomic<int> debordements_{0};
     std::atomic<bool> perteIncertaine_{false};
     std::atomic<int64_t> silenceInseree_{0};
+    std::atomic<int64_t> debutNs_{0};  // InstantDebut, in ns of the steady clock; 0: unknown
+    std::atomic<bool> interrompu_{false};
     char local_[kTailleTampon];
     int BufStart = 1;
     int BufEnd = 0;

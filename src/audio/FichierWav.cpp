@@ -1,6 +1,8 @@
 #include "FichierWav.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -119,7 +121,7 @@ long TWaveOut::longueurFichier() {
 
 void TWaveOut::ecrire(const void* octets, size_t n) {
     if (std::fwrite(octets, 1, n, Stream.get()) != n)
-        throw ErreurFichierAudio("Cannot write file", fichierOuvert_, errno ? errno : EIO);
+        throw ErreurFichierAudio("Cannot write file", nomAffiche(), errno ? errno : EIO);
 }
 
 bool TWaveOut::ecrire32(long position, uint32_t valeur) {
@@ -239,10 +241,17 @@ void TWaveOut::Prepare() {
     i->Init();
     try {
         fichierOuvert_ = FileName;
+        finalOuvert_ = fileMode_ == foAppend ? std::string() : FichierFinal;
+        temporaireCree_ = false;
         struct stat s {};
+        // What the new file is to replace must be able to be replaced: said now, not once the
+        // sound is recorded.
+        if (!finalOuvert_.empty() && ::stat(finalOuvert_.c_str(), &s) == 0 && S_ISDIR(s.st_mode))
+            throw ErreurFichierAudio("Cannot create file", finalOuvert_, EISDIR);
         const bool existe = ::stat(FileName.c_str(), &s) == 0;
         Stream.reset(std::fopen(FileName.c_str(), fileMode_ == foAppend && existe ? "r+b" : "w+b"));
-        if (!Stream) throw ErreurFichierAudio("Cannot create file", FileName, errno);
+        if (!Stream) throw ErreurFichierAudio("Cannot create file", nomAffiche(), errno);
+        temporaireCree_ = !finalOuvert_.empty();
         // Unbuffered: a failed write is seen at once, and nothing is left in a buffer to be
         // written behind the header's back when the sizes are rewritten.
         std::setvbuf(Stream.get(), nullptr, _IONBF, 0);
@@ -387,10 +396,37 @@ void TWaveOut::Done() {
     if (Stream) {
         // The sizes are those of the bytes really in the file, whatever the writes did.
         if (!rectifierEntete(i ? i->Size.load() : -1)) erreur = errno ? errno : EIO;
+        // Written beside the final file: its data is on disk before its name replaces it.
+        if (temporaireCree_ && !erreur && ::fdatasync(fileno(Stream.get())) != 0) erreur = errno;
         if (std::fclose(Stream.release()) != 0 && !erreur) erreur = errno ? errno : EIO;
     }
     if (i) i->Flush();
-    if (erreur) throw ErreurFichierAudio("Cannot write file", fichierOuvert_, erreur);
+    if (erreur) throw ErreurFichierAudio("Cannot write file", nomAffiche(), erreur);
+}
+
+void TWaveOut::Valider() {
+    if (!temporaireCree_) return;
+    if (::rename(fichierOuvert_.c_str(), finalOuvert_.c_str()) != 0)
+        throw ErreurFichierAudio("Cannot write file", finalOuvert_, errno);
+    temporaireCree_ = false;
+    // The new name stays through a power cut once its folder is flushed.
+    const size_t barre = finalOuvert_.find_last_of('/');
+    const std::string dossier = barre == std::string::npos ? std::string(".")
+                                : barre == 0               ? std::string("/")
+                                                           : finalOuvert_.substr(0, barre);
+    const int fd = ::open(dossier.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int erreur = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (::fsync(fd) != 0 && errno != EINVAL) erreur = errno;
+        ::close(fd);
+    }
+    if (erreur) throw ErreurFichierAudio("Cannot write file", finalOuvert_, erreur);
+}
+
+void TWaveOut::Abandonner() {
+    if (!temporaireCree_) return;
+    temporaireCree_ = false;
+    ::unlink(fichierOuvert_.c_str());
 }
 
 bool TWaveOut::rectifierEntete(int32_t declare) {

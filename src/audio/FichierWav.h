@@ -36,6 +36,12 @@ public:
     uint16_t BlockSize() const { return blockSize_; }
     void SetBlockSize(uint16_t Value);
     void SetFileMode(TFileOutputMode Value) override { fileMode_ = Value; }
+    // When set (and not appending), each stream is written into FileName, a temporary file in
+    // the same folder, which replaces this file only once the stream has ended well: its data
+    // flushed to disk, renamed over this file, the folder flushed. A stream that fails removes
+    // FileName and leaves this file as it was, so that a kill or a power cut at any instant
+    // leaves either the old file or the complete new one. Errors then name this file.
+    std::string FichierFinal;
 
     // Samples per ADPCM block of `blockSize` bytes for `canaux` channels.
     static int echantillonsParBloc(int blockSize, int canaux) {
@@ -46,6 +52,8 @@ protected:
     bool PumpStep(bool Abort) override;
     void Done() override;
     void Prepare() override;
+    void Valider() override;
+    void Abandonner() override;
 
 private:
     struct EtatAdpcm {
@@ -70,8 +78,16 @@ private:
     TWavType wavType_ = wtPCM;
     uint16_t blockSize_ = 512;
     bool ajout_ = false;  // this stream appends to a non-empty file
-    // The file of the stream in progress: FileName may already be set for the next one.
+    // The file the user knows this stream by: the final one when writing beside it.
+    const std::string& nomAffiche() const {
+        return finalOuvert_.empty() ? fichierOuvert_ : finalOuvert_;
+    }
+
+    // The files of the stream in progress (FileName and FichierFinal may already be set for the
+    // next one), and whether this stream created its temporary file.
     std::string fichierOuvert_;
+    std::string finalOuvert_;
+    bool temporaireCree_ = false;
     EnTeteWav lu_;
     EtatAdpcm etats_[2];
     int canauxAdpcm_ = 1;  // channels of the ADPCM stream in progress, checked by Prepare

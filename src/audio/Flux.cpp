@@ -200,9 +200,18 @@ void TACSOutput::TerminerTravailleur() {
     OutputReady = false;
     try {
         Done();
+        Valider();
     } catch (...) {
+        abandonnerSansErreur();
     }
     Busy = false;
+}
+
+void TACSOutput::abandonnerSansErreur() {
+    try {
+        Abandonner();
+    } catch (...) {
+    }
 }
 
 void TACSOutput::SetInput(TACSInput* Value) {
@@ -262,8 +271,10 @@ void TACSOutput::EndStream() {
     OutputReady = false;
     try {
         Done();
+        Valider();
     } catch (const std::exception& e) {
-        // The stream could not be finished (its file not closed): an error, not an end.
+        // The stream could not be finished (its file not closed) or kept: an error, not an end.
+        abandonnerSansErreur();
         Busy = false;
         if (OnThreadException) OnThreadException(this, e);
         return;
@@ -281,6 +292,7 @@ void TACSOutput::ReportStreamError(const std::exception& E) {
         } catch (...) {
         }
     }
+    abandonnerSansErreur();
     OutputReady = false;
     Busy = false;
     if (OnThreadException) OnThreadException(this, E);

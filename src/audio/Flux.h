@@ -190,6 +190,11 @@ protected:
     virtual bool PumpStep(bool Abort) = 0;
     virtual void Done() = 0;
     virtual void Prepare() = 0;
+    // After Done, a stream that ended (by itself, by Stop, or because the output is destroyed)
+    // is kept; one that failed, or whose keeping failed, is dropped. Nothing by default: an
+    // output that writes beside its file replaces the file, or removes what it wrote.
+    virtual void Valider() {}
+    virtual void Abandonner() {}
     void Notification(TComponent* composant) override;
 
     // Concrete outputs call this first in their destructor, while their own members still
@@ -213,6 +218,7 @@ protected:
 private:
     void EndStream();
     void ReportStreamError(const std::exception& E);
+    void abandonnerSansErreur();
 };
 
 // An output that writes into a file stream.

@@ -3,15 +3,22 @@
 #include <QDialog>
 #include <QImage>
 #include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
 #include <optional>
 
 #include "InfosVideo.h"
+#include "LecteurImages.h"
+#include "PisteSon.h"
+#include "SortieSon.h"
 #include "audio/EntreeSon.h"
 #include "audio/FichierWav.h"
 #include "audio/IndicateurNiveau.h"
 #include "audio/SortieNulle.h"
 #include "sequence/Projet.h"
 
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -20,6 +27,8 @@ class QToolButton;
 
 namespace vp {
 
+class BandeSon;
+struct Enveloppe;
 class ImageEtiree;
 
 // The status line's report of the cuts in a recording: how many, the silence put in place of
@@ -27,12 +36,19 @@ class ImageEtiree;
 QString texteCoupures(int coupures, int64_t octetsSilence, bool incertaine);
 
 // The window "Enregistrement audio": the project's frames play at the video's rate while the
-// microphone records "audio.wav" for the video's length plus one second. A level meter shows
-// the microphone all the time the window is open. Created once; each opening is modal.
+// microphone records "audio.wav" for the video's length plus one second. Frame k goes on screen
+// k frame periods after the first sample, so that what a pupil says while it is shown lies
+// under it in the film. A countdown (3, 2, 1) may come first. A level meter shows the
+// microphone all the time the window is open. Under the picture, a bar shows the time during a
+// recording, then the sound track's waveform: a frame chosen on it is shown and its sound
+// played. Created once; each opening is modal.
 //
 // Two chains on the same microphone: the monitoring chain feeds the meter and drops the sound;
-// the recording chain runs only during a recording and writes the file. Their events arrive on
-// worker threads and are carried to the window's thread.
+// the recording chain writes the file and feeds the meter while it runs. The recording takes
+// the microphone over from the monitoring chain and gives it back, so that a device that cannot
+// be opened twice works too. Their events arrive on worker threads and are carried to the
+// window's thread. A recording is written beside "audio.wav" and replaces it only once
+// complete: a failure, a kill or a power cut leave the previous sound track.
 class DialogueEnregistrementSon : public QDialog {
     Q_OBJECT
 public:
@@ -41,14 +57,19 @@ public:
 
     // Controls.
     ImageEtiree* vueImage;
+    QLabel* compteARebours;          // the figures 3, 2, 1 over the first frame
     QProgressBar* indicateurNiveau;  // 0 to 40
+    BandeSon* barreSon;              // the time, then the waveform
     QPushButton* boutonEnregistrer;
     QPushButton* boutonFermer;
     QToolButton* boutonMelangeur;
-    // Under the buttons: what the last recording has to say (the sound lost to a stall).
+    QCheckBox* caseCompteARebours;  // remembered between runs
+    // Under the buttons: what the last recording has to say (the sound lost to a stall), or
+    // that the video misses frames of the project.
     QLabel* ligneEtat;
-    QTimer* minuterieNiveau;  // every 100 ms, from creation
+    QTimer* minuterieNiveau;  // every 100 ms, from creation: the meter and the time
     QTimer* minuterieImages;  // single shot, set to the next frame's due time
+    QTimer* minuterieCompte;  // each second of the countdown
 
     // The monitoring chain, then the recording chain (sinks last: they go first).
     TAudioIn entreeSurveillance;
@@ -58,44 +79,73 @@ public:
     TSoundIndicator niveauEnregistrement;
     TWaveOut enregistreur;
 
+    // How a frame file is read during a recording, on the reader's thread (a test slows it
+    // down as a USB stick would); raises Erreur when it cannot.
+    std::function<QImage(const QString& chemin)> lireImage;
+    // The sound card that plays a chosen frame's sound (a test listens instead).
+    OuvrirSortieSon ouvrirSortieSon;
+
     // "ENREGISTRER", "FERMER", the volume-mixer button.
     void enregistrer();
     void fermer();
     void ouvrirMelangeur();
-    // The timers' work.
+    // The meter's timer: the level, and during a recording the time.
     void rafraichirNiveau();
-    void montrerImageSuivante();
+    // Shows frame `index` of the sound track's waveform and plays its sound, as long as one
+    // frame lasts.
+    void choisirImage(int index);
 
-    // What each opening does: frame 0, monitoring, the video's period and length, the file.
+    // What each opening does: frame 0, monitoring, the video's period and length, the file,
+    // the waveform.
     void preparerOuverture();
     // The video read at the last opening; empty when it could not be used.
     const std::optional<InfosVideo>& video() const { return video_; }
-    // When the recording in progress (or the last one) started.
+    // When the recording in progress (or the last one) heard its first sample.
     std::chrono::steady_clock::time_point debutEnregistrement() const { return debut_; }
+    bool compteEnCours() const;
 
-    // Longest wait, at an opening, for the last opening's monitoring chain to finish.
+    // Longest wait, at an opening, for the last opening's chains to let go of the microphone.
     static constexpr int kAttenteSurveillanceMs = 2000;
+    static constexpr int kSecondesCompte = 3;
 
 signals:
     // Frame `index` went on screen, `retardUs` microseconds after its due time.
     void imageMontree(int index, qint64 retardUs);
     // The recording ended, normally when `erreur` is empty.
     void enregistrementTermine(const QString& erreur);
+    // The bar shows the waveform of the project's sound track.
+    void formeOndePrete();
 
 protected:
     void showEvent(QShowEvent* e) override;
-    // However the window closes, both chains stop.
+    // However the window closes, the countdown, the chains and the sound stop.
     void done(int resultat) override;
 
 private:
+    using Horloge = std::chrono::steady_clock;
+
+    QString cheminSon() const;
     void brancherChaines();
     void demarrerSurveillance();
-    void programmerImageSuivante();
-    // Reads and scales frame `index` ahead of its due time; a null picture when it cannot be
-    // read.
-    void preparerImage(int index);
+    // The monitoring chain lets go of the microphone for the recording.
+    void libererMicro();
+    void avancerCompte();
+    void annulerCompte();
+    void demarrerEnregistrement();
+    // Shows the frame due now when it is ready, and waits for the next one.
+    void avancerImages();
+    void arreterLecture();
+    Horloge::time_point echeance(int index) const;
     // Frame 0, or the empty picture when there is none.
     void afficherPremiereImage();
+    // Computes the sound track's envelope on a worker thread; the bar shows it once done.
+    void chargerFormeOnde();
+    void formeOndeCalculee(uint64_t generation, std::shared_ptr<const Enveloppe> enveloppe,
+                           const QString& erreur);
+    // The frames of the film: those of the project that the video holds.
+    int imagesDuFilm() const;
+    void jouerSonImage(int index);
+    void arreterSon();
     // The recording chain's end, on the window's thread; `erreur` empty for a normal end.
     void finEnregistrement(const QString& erreur);
     // The monitoring chain failed for `raison`, on the window's thread. One failure of the
@@ -104,12 +154,24 @@ private:
 
     ProjetCourant& p_;
     std::optional<InfosVideo> video_;
-    std::chrono::steady_clock::time_point debut_;
-    QImage imagePrete_;
-    int indexPrete_ = -1;
-    bool finAttendue_ = false;  // a recording was started and its end has not come here yet
-    QString panneNiveau_;       // the monitoring chain's failure, held during a recording
-    QString derniereErreur_;    // the last recording's failure in this opening
+    Horloge::time_point debut_;
+    bool debutConnu_ = false;  // debut_ is the device's own start, not a guess
+    int imagesJouees_ = 0;     // frames of the recording in progress
+    int derniereMontree_ = -1;
+    bool lectureEnCours_ = false;
+    LecteurImages lecteur_;
+    int resteCompte_ = 0;
+    bool finAttendue_ = false;    // a recording was started and its end has not come here yet
+    QString panneNiveau_;         // the monitoring chain's failure, held during a recording
+    QString derniereErreur_;      // the last recording's failure in this opening
+    QString avertissementVideo_;  // frames of the project the video misses
+    // The waveform being computed: only the last one asked for is shown.
+    uint64_t generationOnde_ = 0;
+    std::future<void> calculOnde_;
+    // The chosen frame's sound and the card that plays it.
+    PisteSon extrait_;
+    std::unique_ptr<SortieSon> sortie_;
+    bool sortieEssayee_ = false;
 };
 
 }  // namespace vp

@@ -24,7 +24,7 @@ uint32_t mot32(const unsigned char* o) {
 
 InfosVideo lireInfosVideo(const QString& chemin) {
     const QString nom = QDir::toNativeSeparators(chemin);
-    const QString recreer = QStringLiteral(" : créez la vidéo à nouveau.");
+    const QString recreer = QStringLiteral(" : recréez la vidéo.");
     const int fd = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw Erreur(QStringLiteral("Impossible de lire la vidéo « %1 » : %2")
@@ -50,6 +50,12 @@ InfosVideo lireInfosVideo(const QString& chemin) {
     v.nombreImages = mot32(o + 48);
     if (v.microsecondesParImage == 0)
         throw Erreur(QStringLiteral("La vidéo « %1 » n'indique pas sa cadence").arg(nom) + recreer);
+    // The frame count is written last: a video whose making was cut off still says 0.
+    if (v.nombreImages == 0)
+        throw Erreur(
+            QStringLiteral("La vidéo « %1 » est inachevée (sa fabrication a été interrompue)")
+                .arg(nom) +
+            recreer);
     return v;
 }
 

@@ -18,7 +18,7 @@ struct InfosVideo {
 };
 
 // Reads the first 60 bytes of `chemin`; raises Erreur, in French, when the file cannot be
-// read, is shorter, is not an AVI file or gives no frame period.
+// read, is shorter, is not an AVI file, gives no frame period or no frame.
 InfosVideo lireInfosVideo(const QString& chemin);
 
 }  // namespace vp

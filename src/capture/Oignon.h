@@ -1,6 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
+#include <QVector>
+#include <array>
+#include <vector>
+
+class QPainter;
 
 namespace vp {
 
@@ -18,5 +24,61 @@ void etirerRapide(const QImage& source, QImage& cible);
 // limited to 255, with a and b the bytes of `image` and `camera` at that place. The three
 // pictures are 24-bit and of one size.
 void melanger(const QImage& image, const QImage& camera, int t, QImage& sortie);
+
+// --- Onion-skin layers ---
+
+inline constexpr int kCouchesMax = 5;
+
+// The weights, in percent, of the frames under the camera picture: the current frame first,
+// then each older frame. The frames are laid over the camera like sheets of tracing paper,
+// the oldest lowest: the current frame is seen at 100 - t (the track bar), each older sheet is
+// less opaque than the one above it and is seen through those above. One layer gives the
+// plain blend; t = 0 shows the current frame alone, t = 100 the camera alone.
+struct PoidsOignon {
+    int nombre = 1;
+    std::array<int, kCouchesMax> couches{};
+    int camera = 0;  // what is left for the camera; the sum is 100
+};
+PoidsOignon poidsOignon(int t, int nombre);
+
+// The frames' part of the onion skin, made once while the current frame and the weights stay:
+// each byte of `fond` := min(255, sum over k of MulDiv(byte of couches[k], weight k, 100)).
+// The layers are 24-bit pictures of `fond`'s size (RGB888); `fond` keeps its size and is 24-bit
+// (RGB888) or 32-bit (RGB32, opaque), as the view it feeds wants.
+void preparerFond(const std::vector<QImage>& couches, const PoidsOignon& poids, QImage& fond);
+
+// The onion skin of one camera frame: each byte of `sortie` := min(255, byte of `fond` +
+// MulDiv(byte of `camera`, poids, 100)). All three RGB888 and of one size. With one layer this
+// is exactly melanger().
+void ajouterCamera(const QImage& fond, const QImage& camera, int poids, QImage& sortie);
+
+// The same for the full-screen view: `camera` (RGB888, any size) is stretched by nearest
+// neighbour onto `fond` (RGB32) as it is added, into `sortie` (RGB32, made at `fond`'s size).
+// What depends only on the two sizes is kept from one frame to the next.
+class CompositionPleinEcran {
+public:
+    void composer(const QImage& fond, const QImage& camera, int poids, QImage& sortie);
+
+private:
+    QSize source_, cible_;
+    std::vector<int> colonnes_;
+    int poidsTable_ = -1;
+    std::array<quint32, 256> table_{};  // MulDiv(v, poids, 100) for every byte v
+    std::vector<quint32> ligneSource_;  // one camera row weighed, as RGB32 words
+    std::vector<quint32> ligneEtiree_;  // stretched to the view's width
+};
+
+// --- Guides ---
+
+// Drawn over the live picture only, never into a picture taken.
+enum class Reperes { Aucun, Tiers, Croix, Cadre169 };
+
+// The largest 16:9 rectangle centred in `zone`.
+QRectF cadre169(const QRectF& zone);
+// The lines of the guides over a picture shown in `zone` (the 16:9 frame as its four sides).
+QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone);
+// Draws them: light lines with a dark edge, seen on any scene; outside the 16:9 frame the
+// picture is dimmed. `epaisseur` is the width of the light line.
+void dessinerReperes(QPainter& peintre, Reperes reperes, const QRectF& zone, qreal epaisseur);
 
 }  // namespace vp

@@ -40,9 +40,11 @@ bool present(const QString& fichier, QWidget* fenetre, const QString& avertissem
     return false;
 }
 
-// The command line that runs `programme` on the script.
-QString ligneCommande(const QString& programme, const QString& script) {
-    return QLatin1Char('"') + programme + QStringLiteral("\" /s ") + citerArgument(script);
+// Runs `programme` on the script and waits for it. The program and its arguments go as they
+// are, never through a command line to split again: any folder name reaches it whole.
+FinProgramme lancerSurLeScript(const QString& programme, const QString& script,
+                               const std::function<void()>& pendantAttente) {
+    return bureau().lancerEtAttendre(programme, {QStringLiteral("/s"), script}, pendantAttente);
 }
 
 void copier(const QString& fichier, QWidget* fenetre) {
@@ -83,7 +85,7 @@ void mixerFilm(const ProjetCourant& p, QWidget* fenetre,
     FinProgramme fin;
     {
         CurseurOccupe curseur;
-        fin = lancerEtAttendre(ligneCommande(programmeMixage(p), script), pendantAttente);
+        fin = lancerSurLeScript(programmeMixage(p), script, pendantAttente);
     }
     if (!fin.demarre)
         throw Erreur(QStringLiteral("Le mixage du film a échoué : le programme de mixage « %1 » "
@@ -117,7 +119,7 @@ void ouvrirEditeur(const ProjetCourant& p, QWidget* fenetre,
             }
         } remontrer{fenetre};
         fenetre->hide();
-        fin = lancerEtAttendre(ligneCommande(programmeEditeur(p), script), pendantAttente);
+        fin = lancerSurLeScript(programmeEditeur(p), script, pendantAttente);
     }
     if (!fin.demarre)
         throw Erreur(QStringLiteral("L'éditeur « %1 » n'a pas pu être lancé.")

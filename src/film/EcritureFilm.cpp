@@ -5,99 +5,17 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <memory>
-#include <vector>
 
 #include "ErreurFilm.h"
 #include "Ffmpeg.h"
+#include "FichierTemporaire.h"
 #include "SonWav.h"
-#include "platform/RaisonSysteme.h"
 
 namespace vp {
 
 namespace {
-
-struct LibererSortie {
-    void operator()(AVFormatContext* f) const {
-        if (f->pb) avio_closep(&f->pb);
-        avformat_free_context(f);
-    }
-};
-struct FermerFichier {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-std::string raisonAv(int erreur) {
-    if (erreur == AVERROR_INVALIDDATA) return "données invalides";
-    if (erreur == AVERROR_EOF) return "fin de fichier inattendue";
-    if (erreur < 0 && erreur > -4096) return raisonErreurSysteme(-erreur);  // AVERROR(errno)
-    char texte[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(erreur, texte, sizeof texte);
-    return std::string("erreur FFmpeg : ") + texte;
-}
-
-std::string dossierDe(const std::string& chemin) {
-    const size_t i = chemin.rfind('/');
-    if (i == std::string::npos) return ".";
-    return i == 0 ? "/" : chemin.substr(0, i);
-}
-
-// The film's temporary file in its folder, removed unless it became the film.
-class Temporaire {
-public:
-    explicit Temporaire(const std::string& film) {
-        std::string modele = dossierDe(film) + "/" + kModeleTemporaireFilm;
-        fd_ = ::mkstemps(modele.data(), 4);
-        if (fd_ < 0)
-            throw ErreurFilm("Impossible d'écrire le film dans le dossier « " + dossierDe(film) +
-                             " » : " + raisonErreurSysteme(errno) + ".");
-        ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
-        nom_ = modele;
-        // The film gets the usual rights of a new file, not the temporary file's private ones.
-        const mode_t masque = ::umask(0);
-        ::umask(masque);
-        ::fchmod(fd_, 0666 & ~masque);
-    }
-    ~Temporaire() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!garde_) ::unlink(nom_.c_str());
-    }
-    Temporaire(const Temporaire&) = delete;
-    Temporaire& operator=(const Temporaire&) = delete;
-    const std::string& nom() const { return nom_; }
-
-    // Puts the written file on disk and gives it the film's name.
-    void remplacer(const std::string& film) {
-        const auto echec = [&] {
-            return ErreurFilm("Impossible d'écrire le film « " + film +
-                              " » : " + raisonErreurSysteme(errno) + ".");
-        };
-        if (::fsync(fd_) != 0) throw echec();
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw echec();
-        if (::rename(nom_.c_str(), film.c_str()) != 0) throw echec();
-        garde_ = true;
-        // The new name itself on disk.
-        const int dossier = ::open(dossierDe(film).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dossier >= 0) {
-            ::fsync(dossier);
-            ::close(dossier);
-        }
-    }
-
-private:
-    std::string nom_;
-    int fd_ = -1;
-    bool garde_ = false;
-};
 
 AVCodecID codecPcm(const SonWav& s) {
     if (s.flottant) return s.bits == 32 ? AV_CODEC_ID_PCM_F32LE : AV_CODEC_ID_PCM_F64LE;
@@ -113,43 +31,6 @@ AVCodecID codecPcm(const SonWav& s) {
     }
 }
 
-// The sound track's samples, read a chunk at a time.
-class LectureSon {
-public:
-    LectureSon(const std::string& chemin, const SonWav& son, int64_t tramesParBloc)
-        : chemin_(chemin), son_(son), fichier_(std::fopen(chemin.c_str(), "rb")) {
-        if (!fichier_ || ::fseeko(fichier_.get(), static_cast<off_t>(son.debut), SEEK_SET) != 0)
-            echec(errno);
-        bloc_ = static_cast<uint64_t>(tramesParBloc) * static_cast<uint64_t>(son.alignement);
-    }
-    bool fini() const { return lus_ >= son_.taille; }
-    int64_t trameSuivante() const { return static_cast<int64_t>(lus_ / son_.alignement); }
-    // The next chunk into `paquet`, its time stamp in samples.
-    void lire(AVPacket* paquet) {
-        const uint64_t n = std::min(bloc_, son_.taille - lus_);
-        if (av_new_packet(paquet, static_cast<int>(n)) < 0)
-            throw ErreurFilm("Mémoire insuffisante.");
-        if (std::fread(paquet->data, 1, n, fichier_.get()) != n)
-            echec(std::ferror(fichier_.get()) ? EIO : 0);
-        paquet->pts = paquet->dts = trameSuivante();
-        paquet->duration = static_cast<int64_t>(n / son_.alignement);
-        paquet->flags |= AV_PKT_FLAG_KEY;
-        lus_ += n;
-    }
-
-private:
-    [[noreturn]] void echec(int erreur) {
-        throw ErreurFilm(
-            "Impossible de lire le fichier son « " + chemin_ +
-            " » : " + (erreur ? raisonErreurSysteme(erreur) : "il est plus court que prévu") + ".");
-    }
-    std::string chemin_;
-    SonWav son_;
-    std::unique_ptr<std::FILE, FermerFichier> fichier_;
-    uint64_t bloc_ = 0;
-    uint64_t lus_ = 0;
-};
-
 }  // namespace
 
 void ecrireFilm(const std::string& video, const std::string& son, const std::string& film) {
@@ -159,9 +40,10 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
     av::Entree entree;
     int r = av::ouvrir(entree, video);
     if (r < 0)
-        throw ErreurFilm("Impossible de lire la vidéo « " + video + " » : " + raisonAv(r) + ".");
+        throw ErreurFilm("Impossible de lire la vidéo « " + video + " » : " + av::raison(r) + ".");
     r = avformat_find_stream_info(entree.get(), nullptr);
-    if (r < 0) throw ErreurFilm("La vidéo « " + video + " » est illisible : " + raisonAv(r) + ".");
+    if (r < 0)
+        throw ErreurFilm("La vidéo « " + video + " » est illisible : " + av::raison(r) + ".");
     const int indiceVideo =
         av_find_best_stream(entree.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (indiceVideo < 0) throw ErreurFilm("Le fichier « " + video + " » ne contient pas de vidéo.");
@@ -172,13 +54,13 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
     SonWav wav;
     if (avecSon) wav = lireEnteteWav(son);
 
-    Temporaire temporaire(film);
+    FichierTemporaire temporaire(film, kModeleTemporaireFilm, "le film");
     AVFormatContext* sortieBrute = nullptr;
     r = avformat_alloc_output_context2(&sortieBrute, nullptr, "avi", nullptr);
-    if (r < 0) throw ErreurFilm("Impossible de préparer le film : " + raisonAv(r) + ".");
-    std::unique_ptr<AVFormatContext, LibererSortie> sortie(sortieBrute);
+    if (r < 0) throw ErreurFilm("Impossible de préparer le film : " + av::raison(r) + ".");
+    av::Sortie sortie(sortieBrute);
     const auto echecEcriture = [&](int erreur) {
-        return ErreurFilm("Impossible d'écrire le film « " + film + " » : " + raisonAv(erreur) +
+        return ErreurFilm("Impossible d'écrire le film « " + film + " » : " + av::raison(erreur) +
                           ".");
     };
 
@@ -229,8 +111,8 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
     if (avecSon && cadence.num > 0 && cadence.den > 0)
         tramesParBloc = av_rescale(wav.frequence, cadence.den, cadence.num);
     if (avecSon) tramesParBloc = std::clamp<int64_t>(tramesParBloc, 256, wav.frequence);
-    std::unique_ptr<LectureSon> lecture;
-    if (avecSon) lecture = std::make_unique<LectureSon>(son, wav, tramesParBloc);
+    std::unique_ptr<LectureWav> lecture;
+    if (avecSon) lecture = std::make_unique<LectureWav>(son, wav);
 
     const av::Paquet paquet(av_packet_alloc());
     const av::Paquet paquetSon(av_packet_alloc());
@@ -241,7 +123,15 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
             const int64_t debut = av_rescale_q(lecture->trameSuivante(),
                                                AVRational{1, wav.frequence}, fluxEntree->time_base);
             if (jusqua != INT64_MAX && debut > jusqua) return;
-            lecture->lire(paquetSon.get());
+            const int64_t premiere = lecture->trameSuivante();
+            const int64_t trames = std::min<int64_t>(
+                tramesParBloc, static_cast<int64_t>(wav.taille / wav.alignement) - premiere);
+            if (av_new_packet(paquetSon.get(), static_cast<int>(trames * wav.alignement)) < 0)
+                throw ErreurFilm("Mémoire insuffisante.");
+            lecture->lire(paquetSon->data, trames);
+            paquetSon->pts = paquetSon->dts = premiere;
+            paquetSon->duration = trames;
+            paquetSon->flags |= AV_PKT_FLAG_KEY;
             av_packet_rescale_ts(paquetSon.get(), AVRational{1, wav.frequence}, fluxSon->time_base);
             paquetSon->stream_index = fluxSon->index;
             const int e = av_interleaved_write_frame(sortie.get(), paquetSon.get());
@@ -254,7 +144,7 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
         r = av_read_frame(entree.get(), paquet.get());
         if (r == AVERROR_EOF) break;
         if (r < 0)
-            throw ErreurFilm("La vidéo « " + video + " » est illisible : " + raisonAv(r) + ".");
+            throw ErreurFilm("La vidéo « " + video + " » est illisible : " + av::raison(r) + ".");
         if (paquet->stream_index != indiceVideo) {
             av_packet_unref(paquet.get());
             continue;
@@ -276,7 +166,7 @@ void ecrireFilm(const std::string& video, const std::string& son, const std::str
     if (sortie->pb->error < 0) throw echecEcriture(sortie->pb->error);
     r = avio_closep(&sortie->pb);
     if (r < 0) throw echecEcriture(r);
-    temporaire.remplacer(film);
+    temporaire.remplacer();
 }
 
 }  // namespace vp

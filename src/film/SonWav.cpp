@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -100,6 +101,27 @@ SonWav lireEnteteWav(const std::string& chemin) {
         }
         position += taille + (taille & 1);  // chunks are padded to an even size
     }
+}
+
+LectureWav::LectureWav(const std::string& chemin, const SonWav& son)
+    : chemin_(chemin), son_(son), fichier_(std::fopen(chemin.c_str(), "rb")) {
+    if (!fichier_ || ::fseeko(fichier_.get(), static_cast<off_t>(son.debut), SEEK_SET) != 0)
+        echec(errno);
+}
+
+int64_t LectureWav::lire(void* destination, int64_t trames) {
+    const uint64_t n = std::min(static_cast<uint64_t>(std::max<int64_t>(trames, 0)) *
+                                    static_cast<uint64_t>(son_.alignement),
+                                son_.taille - lus_);
+    if (std::fread(destination, 1, n, fichier_.get()) != n)
+        echec(std::ferror(fichier_.get()) ? EIO : 0);
+    lus_ += n;
+    return static_cast<int64_t>(n / static_cast<uint64_t>(son_.alignement));
+}
+
+void LectureWav::echec(int erreur) {
+    throw ErreurFilm("Impossible de lire le fichier son « " + chemin_ + " » : " +
+                     (erreur ? raisonErreurSysteme(erreur) : "il est plus court que prévu") + ".");
 }
 
 }  // namespace vp

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace vp {
@@ -21,5 +23,28 @@ struct SonWav {
 // its sound is not PCM (integers or floats), when its header is inconsistent, when it holds
 // no sound, or when it is shorter than its header says (a truncated file).
 SonWav lireEnteteWav(const std::string& chemin);
+
+// The samples of a WAV file whose header was read, a piece at a time from the first one.
+class LectureWav {
+public:
+    // Raises ErreurFilm when the file cannot be read.
+    LectureWav(const std::string& chemin, const SonWav& son);
+    bool fini() const { return lus_ >= son_.taille; }
+    // Index of the next sample frame.
+    int64_t trameSuivante() const { return static_cast<int64_t>(lus_ / son_.alignement); }
+    // Reads up to `trames` sample frames (son.alignement bytes each) into `destination` and
+    // returns how many it read; raises ErreurFilm when the file is shorter than its header says.
+    int64_t lire(void* destination, int64_t trames);
+
+private:
+    struct Fermer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    [[noreturn]] void echec(int erreur);
+    std::string chemin_;
+    SonWav son_;
+    std::unique_ptr<std::FILE, Fermer> fichier_;
+    uint64_t lus_ = 0;
+};
 
 }  // namespace vp

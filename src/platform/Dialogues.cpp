@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -63,6 +64,17 @@ public:
                    : QString();
     }
 
+    QString enregistrerSous(QWidget* parent, const QString& filtre, const QString& extension,
+                            const QString& proposition) override {
+        const auto d = dialogueEnregistrer(proprietaire(parent), filtre, extension);
+        const QFileInfo propose(proposition);
+        d->setDirectory(propose.absolutePath());
+        d->selectFile(propose.fileName());
+        return d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty()
+                   ? d->selectedFiles().first()
+                   : QString();
+    }
+
     QString choisirDossier(QWidget* parent, const QString& depart) override {
         return QFileDialog::getExistingDirectory(proprietaire(parent),
                                                  QStringLiteral("Dossier des projets"), depart);
@@ -111,6 +123,16 @@ std::unique_ptr<QFileDialog> dialogueEnregistrer(QWidget* parent, const QString&
     QString ext = extensionParDefaut;
     if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
     d->setDefaultSuffix(ext);
+    // A name typed without extension gets that of the filter chosen ("*.gif" gives "gif").
+    QFileDialog* brut = d.get();
+    QObject::connect(brut, &QFileDialog::filterSelected, brut, [brut](const QString& choisi) {
+        const qsizetype debut = choisi.indexOf(QStringLiteral("*."));
+        if (debut < 0) return;
+        qsizetype fin = debut + 2;
+        while (fin < choisi.size() && choisi[fin].isLetterOrNumber())
+            ++fin;
+        brut->setDefaultSuffix(choisi.mid(debut + 2, fin - debut - 2));
+    });
     return d;
 }
 

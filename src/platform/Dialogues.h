@@ -28,6 +28,13 @@ public:
     virtual QString ouvrirFichier(QWidget* parent, const QString& filtre) = 0;
     virtual QString enregistrerFichier(QWidget* parent, const QString& filtre,
                                        const QString& extensionParDefaut) = 0;
+    // The same, opened in the folder of `proposition` with its file name filled in; choosing
+    // another filter gives the name that filter's extension.
+    virtual QString enregistrerSous(QWidget* parent, const QString& filtre,
+                                    const QString& extensionParDefaut, const QString& proposition) {
+        (void)proposition;
+        return enregistrerFichier(parent, filtre, extensionParDefaut);
+    }
     virtual QString choisirDossier(QWidget* parent, const QString& depart) = 0;
     // Shows `dialogue` modally and returns its result code.
     virtual int executer(QDialog& dialogue) = 0;

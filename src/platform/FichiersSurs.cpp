@@ -222,7 +222,8 @@ Dossier::~Dossier() {
 }
 
 void Dossier::deplacer(const char* source, const char* destination) {
-    int r = ::renameat2(fd_, source, fd_, destination, RENAME_NOREPLACE);
+    int r = simulationFat() ? -1 : ::renameat2(fd_, source, fd_, destination, RENAME_NOREPLACE);
+    if (simulationFat()) errno = EINVAL;
     if (r != 0 && errno == EINVAL) {
         // A file system that cannot refuse to replace (some network shares, user-space
         // drivers): the free name is checked first, which nothing else changes meanwhile.
@@ -301,13 +302,6 @@ bool disqueFat(const QString& dossier) {
 
 void simulerDisqueFat(bool oui) {
     simulationFat() = oui;
-}
-
-void renommer(const QString& source, const QString& destination) {
-    if (::rename(natif(source).c_str(), natif(destination).c_str()) != 0)
-        echec(QStringLiteral("Impossible d'écrire"), destination, errno);
-    noter(OperationFichier::Renommage, source, destination);
-    signaler();
 }
 
 void verifierEcriture(const QString& dossier) {

@@ -24,9 +24,6 @@ void ecrireAtomique(const QString& chemin, const QByteArray& octets);
 // `surDisque` false skips the flush to disk, for bulk copies whose source stays anyway.
 void copierAtomique(const QString& source, const QString& destination, bool surDisque = true);
 
-// Renames `source` over `destination` in one atomic step.
-void renommer(const QString& source, const QString& destination);
-
 // A fresh hidden name next to `chemin`, for a file about to be written there; it is one of the
 // temporary names nettoyerTemporaires removes.
 QString nomTemporaire(const QString& chemin);
@@ -68,7 +65,8 @@ private:
 bool disqueFat(const QString& dossier);
 
 // For the tests: every folder is taken for one on a FAT stick (no shared copy, a renamed file
-// flushed itself before its folder).
+// flushed itself before its folder, a move that checks the free name itself as on disks that
+// cannot refuse to replace).
 void simulerDisqueFat(bool oui);
 
 // Raises Erreur with the reason when no file can be created in the folder `dossier`.

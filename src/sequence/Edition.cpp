@@ -65,7 +65,7 @@ void avecReprise(ProjetCourant& p, VueSequence& vue, Travail&& travail) {
 // Runs the command `e` as a step of the project's history, with a progress bar of `maximum`
 // steps spread over its work (none when 0), then refreshes the strip.
 void executerEtape(ProjetCourant& p, VueSequence& vue, const Etape& e,
-                   const Historique::Ecrivain& ecrire, int maximum) {
+                   const Historique::EcrivainNouvelle& ecrire, int maximum) {
     std::optional<Progression> progression;
     std::optional<ProgressionEtalee> pas;
     if (maximum > 0) {
@@ -87,7 +87,7 @@ Etape etape(const ProjetCourant& p, TypeCommande type) {
     return e;
 }
 
-Historique::Ecrivain copiesDe(const ProjetCourant& p, qint32 premiere) {
+Historique::EcrivainNouvelle copiesDe(const ProjetCourant& p, qint32 premiere) {
     return [&p, premiere](qint32 k, const QString& chemin) {
         copierAtomique(cheminImage(p, premiere + k), chemin);
     };

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QUndoStack>
 #include <functional>
-#include <optional>
 
 #include "Journal.h"
 
@@ -11,26 +10,42 @@ namespace vp {
 
 class Dossier;
 
+inline const QString kProjetOccupe = QStringLiteral(
+    "Ce projet est déjà ouvert dans un autre VOLTIPLUME (sur cet ordinateur ou sur un autre) : "
+    "fermez-le là-bas avant de changer ses images ici.");
+
 // The history of the frame commands of one project, kept on disk in its journal (Journal.h):
 // every frame command is a step that can be undone and redone, after the program is closed as
 // well as after a crash. Each run of a step (done, undone, redone) is written in the journal and
 // flushed before its first move; opening the project finishes a run that a kill or a power cut
 // stopped, or undoes it when it cannot go on, so that the film is always the one before the step
 // or the one after it. The frames a step takes out of the film wait in the hidden history folder
-// until the step leaves the history (the oldest first, past kEtapesMax steps or when they take
-// more room than the film itself).
+// until the step leaves the history: the oldest steps go first, past kEtapesMax steps, or when
+// the frames the older steps keep take more room than the film itself.
 //
-// The toolkit's undo stack mirrors the steps, for the menu texts and their states; its commands
-// do nothing themselves.
+// The project folder is locked while its history is open: a second program (a second pupil on
+// a network share) cannot change its frames meanwhile.
+//
+// The toolkit's undo stack mirrors the steps, for the menu items; its commands do nothing
+// themselves: the window's undo and redo go through annuler() and retablir().
 class Historique {
 public:
     static constexpr int kEtapesMax = 50;
 
-    enum class Reprise {
-        Aucune,     // nothing was under way
-        Terminee,   // the interrupted command was finished
-        Annulee,    // it could not go on and was undone
-        Impossible  // it could neither go on nor be undone (the disk refuses)
+    // What the opening found.
+    struct Reprise {
+        enum Genre {
+            Aucune,      // nothing was under way
+            Terminee,    // an interrupted run was finished
+            Annulee,     // it could not go on and was undone
+            Impossible,  // it could neither go on nor be undone (the disk refuses): `raison`
+            Illisible,   // the journal is damaged: the history starts again, empty
+            Occupe       // another program has the project open
+        };
+        Genre genre = Aucune;
+        QString commande;         // the label of the interrupted run's step
+        bool annulation = false;  // the interrupted run was an undo
+        QString raison;
     };
 
     explicit Historique(const QString& dossierProjet);
@@ -41,14 +56,14 @@ public:
     // The project folder, without its trailing separator.
     const QString& dossierProjet() const { return dossier_; }
 
-    // Reads the journal, finishes an interrupted run and removes what no step keeps; `raison`
-    // gets the error when the run could be neither finished nor undone. A damaged journal, or
-    // one that does not describe the film on disk, starts an empty history.
-    Reprise ouvrir(QString* raison = nullptr);
+    // Locks the project, reads the journal, finishes an interrupted run and removes what no step
+    // keeps. A journal that does not describe the film on disk (frames changed by hand, a folder
+    // put back from a copy) starts an empty history.
+    Reprise ouvrir();
 
-    using Ecrivain = std::function<void(qint32 k, const QString& chemin)>;
+    using EcrivainNouvelle = std::function<void(qint32 k, const QString& chemin)>;
     using Pas = std::function<void()>;
-    using Application = std::function<void(const EtatFilm&)>;
+    using NouvelEtat = std::function<void(const EtatFilm&)>;
 
     // Units of work of a run of `e` (its new frames, then its moves), for a progress bar.
     static qint64 travail(const Etape& e);
@@ -57,11 +72,10 @@ public:
     // path it is given, then the frames move. `pas` runs after each frame written and each move;
     // `appliquer` gets the record after the command as soon as the disk holds the new film,
     // before the final flush of the folders. On an error nothing has changed on disk, unless
-    // `appliquer` was called. The step's id and octets are set here.
-    // A run that failed earlier and could not be undone is taken up first; when that changes the
-    // film the step was made for, `appliquer` gets the film as it now is and the step is refused
-    // (Erreur): it was meant for another film.
-    void executer(Etape e, const Ecrivain& ecrire, const Pas& pas, const Application& appliquer);
+    // `appliquer` was called. The step's id and octets are set here. A record that no longer
+    // says the film on disk (`e.avant.nbImages`) is refused.
+    void executer(Etape e, const EcrivainNouvelle& ecrire, const Pas& pas,
+                  const NouvelEtat& appliquer);
 
     bool peutAnnuler() const;
     bool peutRetablir() const;
@@ -70,26 +84,34 @@ public:
     const Etape& aRetablir() const;
     // Undoes the last step done (redoes the first one undone); `appliquer` gets the record to
     // show. Returns the step.
-    Etape annuler(const Pas& pas, const Application& appliquer);
-    Etape retablir(const Pas& pas, const Application& appliquer);
+    Etape annuler(const Pas& pas, const NouvelEtat& appliquer);
+    Etape retablir(const Pas& pas, const NouvelEtat& appliquer);
 
+    // True while a run that failed and could not be undone waits to be taken up: the film on
+    // disk is then half moved, and only the journal knows it.
+    bool repriseEnAttente() const { return aReprendre_; }
+
+    QUndoStack& pile() { return pile_; }
     const QUndoStack& pile() const { return pile_; }
     const Journal& journal() const { return journal_; }
 
 private:
-    Etape rejouer(bool defaire, const Pas& pas, const Application& appliquer);
-    std::optional<EtatFilm> assurerDossier(Dossier& d);
+    Etape rejouer(bool defaire, const Pas& pas, const NouvelEtat& appliquer);
+    void preparer(Dossier& d, qint32 nbImages, const NouvelEtat& appliquer);
     void ecrire(const Journal& j);
     void lancer(Dossier& d, const Journal& j, const Etape& e, bool defaire, const Pas& pas,
-                const Application& appliquer);
+                const NouvelEtat& appliquer);
     void finirSurDisque(Dossier& d, const Etape& e, const std::vector<Phase>& plan);
-    Reprise reprendre(Dossier& d, QString* raison);
-    void nettoyer(Dossier& d);
+    Reprise reprendre(Dossier& d);
+    void nettoyer(Dossier& d, bool inconnuesAussi);
     void reconstruirePile();
     void effacerConserves(Dossier& d, const Etape& e);
+    qint32 filmAttendu() const;
 
     QString dossier_;
     Journal journal_;
+    int verrou_ = -1;      // the project folder, locked
+    bool occupe_ = false;  // another program holds the lock
     bool fat_ = false;
     bool aReprendre_ = false;  // a run failed and could not be undone: taken up again first
     qint64 octetsFilm_ = 0;

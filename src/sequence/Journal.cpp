@@ -186,11 +186,14 @@ QByteArray nomConserve(qint64 id, qint32 k) {
     return QByteArray(nom);
 }
 
-QByteArray nomDeplacement(const Etape& e, qint32 numero) {
-    if (numero < 0) return nomConserve(e.id, -1 - numero);
+QByteArray nomFichierImage(qint32 i) {
     char nom[32];
-    std::snprintf(nom, sizeof nom, "image_%05d.bmp", numero);
+    std::snprintf(nom, sizeof nom, "image_%05d.bmp", i);
     return QByteArray(nom);
+}
+
+QByteArray nomDeplacement(const Etape& e, qint32 numero) {
+    return numero < 0 ? nomConserve(e.id, -1 - numero) : nomFichierImage(numero);
 }
 
 QString libelle(const Etape& e) {

@@ -76,7 +76,9 @@ using Phase = std::vector<Mouvement>;
 // The moves that carry the film from `e.avant` to `e.apres` (or back, for `defaire`).
 std::vector<Phase> planDe(const Etape& e, bool defaire);
 
-// "image_00042.bmp", or the kept file's name relative to the project folder.
+// "image_00042.bmp": the name of frame i (at least five digits, more past 99999).
+QByteArray nomFichierImage(qint32 i);
+// The name of frame `numero`, or of the step's kept file, relative to the project folder.
 QByteArray nomDeplacement(const Etape& e, qint32 numero);
 // The kept files of step `id` are named "<kDossierHistorique>/e<id>_<k>.bmp".
 QByteArray nomConserve(qint64 id, qint32 k);

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -18,12 +19,14 @@
 
 #include "app/DialogueNouveauProjet.h"
 #include "app/DialogueOuvrirProjet.h"
+#include "app/DialogueReglagesVideo.h"
 #include "app/FenetrePrincipale.h"
 #include "app/Programme.h"
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 #include "film/CommandesFilm.h"
 #include "platform/Bureau.h"
+#include "video/DialogueCompression.h"
 
 namespace vp::test {
 
@@ -39,6 +42,7 @@ protected:
     QString repProgrammeAuDemarrage;  // the folder of the test's executable
 
     void SetUp() override {
+        oublierReglages();
         QDir::setCurrent(dossier.chemin());
         f = creerFenetres();
         repProgrammeAuDemarrage = f->projet.repProgramme;
@@ -49,6 +53,12 @@ protected:
     void TearDown() override {
         f.reset();
         QDir::setCurrent(ancienDossier);
+        oublierReglages();
+    }
+    // What the program remembers between runs (the camera, the shooting settings): each test
+    // starts from a program run for the first time.
+    static void oublierReglages() {
+        QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume")).clear();
     }
     DialoguesScriptes& dialogues() { return scenario.dialogues(); }
 
@@ -59,6 +69,17 @@ protected:
             d.boutonValider->click();
         });
         f->actionNouveau->trigger();
+    }
+    // « Créer la vidéo » with the settings the dialog holds, confirmed, and Motion JPEG.
+    void creerVideoMjpeg() {
+        dialogues().quandModal<DialogueReglagesVideo>(
+            [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
+        dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
+            c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
+            c.boutonOk->click();
+        });
+        f->actionCreerVideo->trigger();
+        dialogues().modaux.clear();
     }
     // Opens the project listed with this title through the Open project dialog.
     void ouvrirProjet(const QString& titre) {

@@ -1,3 +1,4 @@
+#include <QInputDialog>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSlider>
@@ -130,4 +131,79 @@ TEST_F(ApercuAnime, SansProjetOuSansImage) {
     f->boutonApercu->click();
     EXPECT_FALSE(f->minuterieApercu->isActive());
     EXPECT_EQ(dialogues().messages().size(), 1);
+}
+
+TEST_F(ApercuAnime, EnBoucleLaPremiereImageSuitLaDerniere) {
+    film("ABCDE", 3);
+    f->boutonEnBoucle->click();
+    f->boutonApercu->click();
+    EXPECT_EQ(f->projet.posLecture, 3);  // the first pass from the current frame
+    QString jouees;
+    for (int i = 0; i < 8; ++i) {
+        tic();
+        jouees += montree();
+    }
+    EXPECT_EQ(jouees, "DEABCDEA");
+    EXPECT_TRUE(f->minuterieApercu->isActive());
+    EXPECT_EQ(f->compteurImages->text(), "0");
+    f->boutonApercu->click();
+    EXPECT_FALSE(f->minuterieApercu->isActive());
+    EXPECT_EQ(f->compteurImages->text(), "5 images");
+    // Frames deleted under it: it goes round what is left.
+    f->boutonApercu->click();
+    tic();
+    f->boutonSupprimerImage->click();
+    f->boutonSupprimerImage->click();
+    ASSERT_EQ(f->projet.nbImages, 3);
+    tic();
+    EXPECT_TRUE(f->minuterieApercu->isActive());
+    EXPECT_EQ(montree(), 'A');
+}
+
+TEST_F(ApercuAnime, FinSurLaCameraLesDernieresImagesPuisLeDirect) {
+    film("ABCDEFGHIJKL", 2);
+    dialogues().quandModal<QInputDialog>([](QInputDialog& d) {
+        d.setIntValue(3);
+        d.accept();
+    });
+    f->actionImagesAvantCamera->trigger();
+    f->boutonFinSurCamera->click();
+    f->boutonApercu->click();
+    QString jouees;
+    for (int i = 0; i < 3; ++i) {
+        tic();
+        jouees += montree();
+    }
+    EXPECT_EQ(jouees, "JKL");
+    EXPECT_TRUE(f->minuterieApercu->isActive()) << "the last frame stays its time";
+    tic();
+    EXPECT_FALSE(f->minuterieApercu->isActive());
+    EXPECT_EQ(f->compteurImages->text(), "12 images");
+    // Then the preview shows the camera, live.
+    test::attendreEvenements(200);
+    EXPECT_EQ(f->vueApercu->image().size(), QSize(320, 240));
+    EXPECT_EQ(f->vueApercu->image(), f->vueCamera->image());
+    const QImage avant = f->vueApercu->image();
+    test::attendreEvenements(200);
+    EXPECT_NE(f->vueApercu->image(), avant) << "the test pattern moves";
+    // In a loop: the last frames, the camera for one frame's time, and again. (At one frame a
+    // second, the preview's own clock leaves the ticks to the test.)
+    f->glissiereCadence->setValue(1);
+    f->boutonEnBoucle->click();
+    f->boutonApercu->click();
+    jouees.clear();
+    auto surLaCamera = [this] { return f->vueApercu->image().size() == QSize(320, 240); };
+    for (int i = 0; i < 8; ++i) {
+        tic();
+        // The camera's turn shows at its next frame.
+        if (i % 4 == 3) test::attendreQue(surLaCamera, 800);
+        jouees += surLaCamera() ? QChar('*') : montree();
+    }
+    EXPECT_EQ(jouees, "JKL*JKL*");
+    EXPECT_TRUE(f->minuterieApercu->isActive());
+    // Another project: the preview no longer follows the camera.
+    f->boutonApercu->click();
+    creerProjet("Autre");
+    test::attendreEvenements(100);
+    EXPECT_EQ(f->vueApercu->image(), f->imageVide->image());
 }

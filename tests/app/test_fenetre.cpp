@@ -28,12 +28,13 @@ TEST_F(Programme, BarreDeMenusAvecSesLibelles) {
         (QStringList{
             "Projets | Nouveau | Ouvrir | Dupliquer | Quitter",
             "Vidéo | Annuler | Rétablir | Ajouter/Insérer l'image de la webcam | "
-            "Dupliquer l'image sélectionnée | "
+            "Prise de vue plein écran | Dupliquer l'image sélectionnée | "
             "Supprimer l'image sélectionnée | Créer la vidéo | Revoir la vidéo | Copier la vidéo",
             "Audio | Enregistrer la bande-son | Ré-écouter la bande-son | Importer la bande-son | "
             "Copier la bande-son",
-            "Film | Mixer audio et vidéo | Revoir le film | Copier le film",
-            "Réglages | Détecter la web-cam | Paramètres de la web-cam | Format de l'image",
+            "Film | Mixer audio et vidéo | Revoir le film | Copier le film | Exporter le film…",
+            "Réglages | Détecter la web-cam | Paramètres de la web-cam | Format de l'image | "
+            "Pelure d'oignon | Repères | Fin sur la caméra : nombre d'images",
             "Aide",
             "?",
         }));
@@ -170,6 +171,7 @@ TEST_F(Programme, GardeSurToutesLesCommandesDeProjet) {
         {"Mixer", [&] { f->actionMixer->trigger(); }},
         {"Revoir le film", [&] { f->actionRevoirFilm->trigger(); }},
         {"Copier le film", [&] { f->actionCopierFilm->trigger(); }},
+        {"Exporter le film", [&] { f->actionExporterFilm->trigger(); }},
         {"boutonApercu", [&] { f->boutonApercu->click(); }},
         {"boutonAnnulerSelection", [&] { f->boutonAnnulerSelection->click(); }},
         {"boutonCopierSelection", [&] { f->boutonCopierSelection->click(); }},

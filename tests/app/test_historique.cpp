@@ -3,6 +3,8 @@
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>
+#include <QTest>
+#include <array>
 
 #include "Fixture.h"
 #include "platform/Bitmap.h"
@@ -36,8 +38,12 @@ protected:
         f->show();
         ouvrirProjet("Histoire");
     }
-    // A random frame command through its button, on a random frame and selection.
-    void commandeAuHasard(QRandomGenerator& hasard) {
+    // What the strip shows: the count, the current frame, the selection.
+    std::array<qint32, 4> etat() const {
+        return {f->projet.nbImages, f->projet.imageCourante, f->projet.selDebut, f->projet.selFin};
+    }
+    // A random frame command, on a random frame and selection: its button, to click.
+    QToolButton* commandeAuHasard(QRandomGenerator& hasard) {
         ProjetCourant& p = f->projet;
         const qint32 n = p.nbImages;
         p.imageCourante = static_cast<qint32>(hasard.bounded(n));
@@ -54,7 +60,7 @@ protected:
         if (bouton == f->boutonSupprimerImage && n <= 12) bouton = f->boutonPhoto;
         // Never onto the selection itself, which is refused.
         if (bouton == f->boutonCopierSelection) p.imageCourante = p.selFin;
-        bouton->click();
+        return bouton;
     }
 };
 
@@ -70,16 +76,24 @@ TEST_F(Annulation, VingtCommandesDefaitesPuisRefaitesApresUnRedemarrage) {
 
     QRandomGenerator hasard(20261208);
     std::vector<Film> films{film()};
+    std::vector<std::array<qint32, 4>> avant, apres;  // the record around each command
     for (int c = 0; c < 20; ++c) {
-        commandeAuHasard(hasard);
+        QToolButton* bouton = commandeAuHasard(hasard);
+        avant.push_back(etat());
+        bouton->click();
+        apres.push_back(etat());
         films.push_back(film());
         ASSERT_NE(films.back(), films[films.size() - 2]) << "la commande " << c << " n'a rien fait";
     }
     ASSERT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
 
+    // Undone, each command shows the frames and the selection it started from; the count is
+    // the disk's.
     for (int k = 20; k > 10; --k) {
         f->actionAnnuler->trigger();
         ASSERT_EQ(film(), films[k - 1]) << "annulation " << 21 - k;
+        EXPECT_EQ(etat(), avant[k - 1]) << "annulation " << 21 - k;
+        EXPECT_EQ(compterImages(f->projet), f->projet.nbImages);
     }
     redemarrer();
     EXPECT_EQ(film(), films[10]);
@@ -92,6 +106,7 @@ TEST_F(Annulation, VingtCommandesDefaitesPuisRefaitesApresUnRedemarrage) {
     for (int k = 1; k <= 20; ++k) {
         f->boutonRetablir->click();
         ASSERT_EQ(film(), films[k]) << "rétablissement " << k;
+        EXPECT_EQ(etat(), apres[k - 1]) << "rétablissement " << k;
     }
     EXPECT_FALSE(f->actionRetablir->isEnabled());
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
@@ -104,8 +119,16 @@ TEST_F(Annulation, VingtCommandesDefaitesPuisRefaitesApresUnRedemarrage) {
     EXPECT_EQ(f->ligneAide->text(), " Suppression de 10 images annulée.");
     EXPECT_EQ(film(), films[20]);
     EXPECT_TRUE(f->actionRetablir->isEnabled());
+    // From the keyboard too.
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
+    QTest::keyClick(f.get(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(f->ligneAide->text(), " Suppression de 10 images rétablie.");
+    QTest::keyClick(f.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(film(), films[20]);
     f->boutonDoublerImage->click();
     EXPECT_FALSE(f->actionRetablir->isEnabled());
+    EXPECT_FALSE(f->boutonRetablir->isEnabled());
 }
 
 TEST_F(Annulation, UneCommandeInterrompueEstTermineeALOuverture) {

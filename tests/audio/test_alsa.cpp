@@ -25,12 +25,16 @@ class CarteCapricieuse final : public AppelsPcm {
 public:
     int lectureEnDebordement = -1;  // this read reports an overrun
     int refusDemarrage = 0;         // error returned by every start
+    // Stamps its starts on the monotonic clock, as a kernel card does (ALSA's software
+    // devices leave the stamp at 0).
+    bool horodatee = false;
     std::atomic<int> lectures{0}, recuperations{0}, demarrages{0};
 
     int demarrer(snd_pcm_t* pcm) override {
         ++demarrages;
         if (refusDemarrage) return refusDemarrage;
         arrete_ = false;
+        demarrage_ = std::chrono::steady_clock::now().time_since_epoch();
         return AppelsPcm::demarrer(pcm);
     }
     snd_pcm_state_t etat(snd_pcm_t* pcm) override {
@@ -48,6 +52,11 @@ public:
         if (++lectures == lectureEnDebordement) return -EPIPE;
         return AppelsPcm::lire(pcm, tampon, trames);
     }
+    int horloge(snd_pcm_t* pcm, HorlogePcm& h) override {
+        const int r = AppelsPcm::horloge(pcm, h);
+        if (horodatee) h.declenchement = demarrage_.load();
+        return r;
+    }
     int recuperer(snd_pcm_t* pcm, int erreur) override {
         ++recuperations;
         const int r = AppelsPcm::recuperer(pcm, erreur);
@@ -57,6 +66,7 @@ public:
 
 private:
     std::atomic<bool> arrete_{false};
+    std::atomic<std::chrono::nanoseconds> demarrage_{};
 };
 
 class Alsa : public ::testing::Test {
@@ -144,4 +154,32 @@ TEST_F(Alsa, UnDemarrageRefuseEstSignale) {
     EXPECT_FALSE(a.Busy);
     carte->refusDemarrage = 0;
     EXPECT_TRUE(uneSeconde(a));  // nothing left open or stuck
+}
+
+TEST_F(Alsa, LInstantDuPremierEchantillonVientDeLaCarte) {
+    // The card stamps its start on the steady clock: known as soon as the capture starts.
+    carte->horodatee = true;
+    TAudioIn a;
+    stereo16(a);
+    auto avant = std::chrono::steady_clock::now();
+    a.Init();
+    const auto apres = std::chrono::steady_clock::now();
+    ASSERT_TRUE(a.InstantDebut().has_value());
+    EXPECT_GE(*a.InstantDebut(), avant);
+    EXPECT_LE(*a.InstantDebut(), apres);
+    a.Flush();
+
+    // A card that keeps no stamp: known once its first buffer is in, as long before as the
+    // sound it gave and held lasts.
+    carte->horodatee = false;
+    avant = std::chrono::steady_clock::now();
+    a.Init();
+    EXPECT_FALSE(a.InstantDebut().has_value());
+    std::vector<char> tampon(5000);
+    ASSERT_GT(a.GetData(tampon.data(), 5000), 0);
+    const auto lu = std::chrono::steady_clock::now();
+    ASSERT_TRUE(a.InstantDebut().has_value());
+    EXPECT_LE(*a.InstantDebut(), lu);
+    EXPECT_GE(*a.InstantDebut(), avant - std::chrono::seconds(1));
+    a.Flush();
 }

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
+#include <chrono>
 #include <cstring>
 #include <functional>
 
 #include "app/Fixture.h"
 #include "audio/simule/MicroSimule.h"
+#include "bandeson/BandeSon.h"
 #include "bandeson/DialogueEnregistrementSon.h"
 #include "commun/Outils.h"
 #include "platform/ImageEtiree.h"
@@ -41,12 +45,40 @@ inline QString lettresFilm(int n) {
     return s;
 }
 
-// The program with a project open, the simulated microphone reset, and what the recording
-// window shows and tells recorded.
+// A sound card that listens: what each chosen frame made it play.
+struct SortiesEcoutees {
+    std::vector<std::vector<uint8_t>> jouees;
+    int ouvertures = 0;
+};
+class SortieEcoutee final : public SortieSon {
+public:
+    SortieEcoutee(const PisteSon& piste, SortiesEcoutees& ecoute) : piste_(piste), e_(ecoute) {}
+    void jouer(int64_t debut) override {
+        e_.jouees.emplace_back(piste_.octets.begin() + debut * piste_.octetsParTrame,
+                               piste_.octets.end());
+    }
+    void arreter() override {}
+    int64_t position() override { return 0; }
+
+private:
+    const PisteSon& piste_;
+    SortiesEcoutees& e_;
+};
+
+// The program with a project open, the simulated microphone reset, the countdown off, a sound
+// card that listens, and what the recording window shows and tells recorded.
 class ProgrammeSon : public Programme {
 protected:
     QList<int> montrees;  // frames put on screen by the playback, in order
-    QStringList fins;     // ends of recordings: empty for a normal end, else the message
+    // The same, with the instant each went on screen and how late the window says it was.
+    struct ImageMontree {
+        int index;
+        std::chrono::steady_clock::time_point instant;
+        double retardMs;
+    };
+    QList<ImageMontree> instants;
+    QStringList fins;  // ends of recordings: empty for a normal end, else the message
+    SortiesEcoutees ecoute;
     QObject abonnements;  // the connections to the window end with the test
 
     void SetUp() override {
@@ -54,8 +86,17 @@ protected:
         reglagesMicroSimule().signal = ReglagesMicroSimule::Signal::Constante;
         reglagesMicroSimule().constante = 1000;
         Programme::SetUp();
+        fenetre().caseCompteARebours->setChecked(false);
+        fenetre().ouvrirSortieSon = [this](const PisteSon& piste, std::string&) {
+            ++ecoute.ouvertures;
+            return std::make_unique<SortieEcoutee>(piste, ecoute);
+        };
         QObject::connect(&fenetre(), &DialogueEnregistrementSon::imageMontree, &abonnements,
-                         [this](int k, qint64) { montrees << k; });
+                         [this](int k, qint64 retardUs) {
+                             montrees << k;
+                             instants.append({k, std::chrono::steady_clock::now(),
+                                              static_cast<double>(retardUs) / 1000});
+                         });
         QObject::connect(&fenetre(), &DialogueEnregistrementSon::enregistrementTermine,
                          &abonnements, [this](const QString& e) { fins << e; });
     }
@@ -84,6 +125,32 @@ protected:
         EXPECT_TRUE(dialogues().modaux.empty());
     }
     QChar imageAffichee() { return lettreImage(fenetre().vueImage->image()); }
+    // Records with the window open, the countdown off, and waits for the end.
+    void enregistrerJusquAuBout() {
+        ouvrir([&](DialogueEnregistrementSon& w) {
+            w.boutonEnregistrer->click();
+            ASSERT_TRUE(attendreQue([&] { return !fins.isEmpty(); }));
+        });
+    }
 };
+
+// The simulated microphone's clock signal stamps each sample frame with the millisecond at
+// which it was heard: the first frame of `echantillons` (interleaved stereo) heard at `instant`
+// or later.
+inline int64_t trameEntendueA(const std::vector<int16_t>& echantillons,
+                              std::chrono::steady_clock::time_point instant) {
+    const auto ms = static_cast<uint16_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(instant.time_since_epoch()).count());
+    for (size_t n = 0; 2 * n < echantillons.size(); ++n)
+        if (static_cast<int16_t>(static_cast<uint16_t>(echantillons[2 * n]) - ms) >= 0)
+            return static_cast<int64_t>(n);
+    return -1;
+}
+
+// The hidden temporary files left in `dossier`.
+inline QStringList temporaires(const QString& dossier) {
+    return QDir(dossier).entryList({QStringLiteral(".voltiplume-*")},
+                                   QDir::Files | QDir::Hidden | QDir::System);
+}
 
 }  // namespace vp::test

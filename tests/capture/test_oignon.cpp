@@ -82,3 +82,75 @@ TEST(Oignon, EtirementAuPlusProcheVoisinQuelQueSoitLeFormat) {
         EXPECT_EQ(petite.pixel(319, 239), qRgb(200, 30, 5)) << f;
     }
 }
+
+TEST(Oignon, UneCoucheEtLaCameraDonnentLeMelangeSimple) {
+    // The frames' part made once, then the camera added: byte for byte the plain blend.
+    QImage a(256, 256, QImage::Format_RGB888), b(256, 256, QImage::Format_RGB888),
+        simple(256, 256, QImage::Format_RGB888), fond(256, 256, QImage::Format_RGB888),
+        s(256, 256, QImage::Format_RGB888);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            a.setPixel(x, y, qRgb(x, 255 - x, x));
+            b.setPixel(x, y, qRgb(y, y, 255 - y));
+        }
+    for (int t = 0; t <= 100; ++t) {
+        const PoidsOignon poids = poidsOignon(t, 1);
+        preparerFond({a}, poids, fond);
+        ajouterCamera(fond, b, poids.camera, s);
+        melanger(a, b, t, simple);
+        ASSERT_EQ(s, simple) << "t=" << t;
+    }
+}
+
+TEST(Oignon, PoidsDesCouches) {
+    for (int n = 1; n <= kCouchesMax; ++n)
+        for (int t = 0; t <= 100; ++t) {
+            const PoidsOignon p = poidsOignon(t, n);
+            int somme = p.camera;
+            for (int k = 0; k < n; ++k)
+                somme += p.couches[static_cast<size_t>(k)];
+            EXPECT_EQ(somme, 100) << n << " " << t;
+            // The track bar sets the current frame, the strongest; the older, the fainter.
+            EXPECT_EQ(p.couches[0], 100 - t);
+            for (int k = 1; k < n; ++k)
+                EXPECT_LE(p.couches[static_cast<size_t>(k)], p.couches[static_cast<size_t>(k - 1)]);
+            if (t == 0) {
+                EXPECT_EQ(p.camera, 0);
+            }
+            if (t == 100) {
+                EXPECT_EQ(p.camera, 100);
+            }
+        }
+    const PoidsOignon cinq = poidsOignon(50, 5);
+    for (int k = 1; k < 5; ++k)
+        EXPECT_LT(cinq.couches[static_cast<size_t>(k)], cinq.couches[static_cast<size_t>(k - 1)]);
+    EXPECT_GT(cinq.couches[4], 0);
+    EXPECT_GT(cinq.camera, 0);
+}
+
+TEST(Oignon, PleinEcranEtireLaCameraEnLAjoutant) {
+    // Four coloured camera pixels per row, two rows; the view twice as large.
+    QImage camera(4, 2, QImage::Format_RGB888);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            camera.setPixel(x, y, qRgb(40 * x + 10, 100 * y + 20, 200));
+    QImage fond(8, 4, QImage::Format_RGB32);
+    fond.fill(qRgb(5, 6, 100));
+    QImage sortie;
+    CompositionPleinEcran composition;
+    for (int tour = 0; tour < 2; ++tour) {  // the second time with what it kept
+        composition.composer(fond, camera, 100, sortie);
+        ASSERT_EQ(sortie.size(), QSize(8, 4));
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const QRgb c = camera.pixel(x / 2, y / 2);
+                EXPECT_EQ(sortie.pixel(x, y),
+                          qRgb(qRed(c) + 5, qGreen(c) + 6, std::min(255, qBlue(c) + 100)))
+                    << x << "," << y;
+            }
+    }
+    // At half weight, rounded as the onion skin rounds.
+    composition.composer(fond, camera, 50, sortie);
+    EXPECT_EQ(sortie.pixel(7, 3),
+              qRgb(5 + mulDiv100(130, 50), 6 + mulDiv100(120, 50), 100 + mulDiv100(200, 50)));
+}

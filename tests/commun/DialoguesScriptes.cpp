@@ -36,6 +36,13 @@ QString DialoguesScriptes::enregistrerFichier(QWidget*, const QString& filtre,
     return f;
 }
 
+QString DialoguesScriptes::enregistrerSous(QWidget* parent, const QString& filtre,
+                                           const QString& extension, const QString& proposition) {
+    const QString f = enregistrerFichier(parent, filtre, extension);
+    affichages.back().proposition = proposition;
+    return f;
+}
+
 QString DialoguesScriptes::choisirDossier(QWidget*, const QString& depart) {
     affichages.push_back({Affichage::Genre::Dossier, depart});
     if (dossiers.empty()) return {};

@@ -18,6 +18,7 @@ struct Affichage {
     Genre genre;
     QString texte;  // message text, file filter, or the dialog's title
     Icone icone = Icone::Aucune;
+    QString proposition = {};  // the folder and name a save dialog opened on
 };
 
 // Dialogs answered from a script: nothing ever waits for a user. Every text shown is recorded.
@@ -34,6 +35,8 @@ public:
     bool question(QWidget*, const QString& texte, Icone icone) override;
     QString ouvrirFichier(QWidget*, const QString& filtre) override;
     QString enregistrerFichier(QWidget*, const QString& filtre, const QString& extension) override;
+    QString enregistrerSous(QWidget*, const QString& filtre, const QString& extension,
+                            const QString& proposition) override;
     QString choisirDossier(QWidget*, const QString& depart) override;
     int executer(QDialog& dialogue) override;
 

@@ -12,6 +12,8 @@ extern "C" {
 #include <QProcess>
 #include <QPushButton>
 #include <QtEndian>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "commun/DialoguesScriptes.h"
@@ -61,28 +63,46 @@ QString creerVideoDeTest(const QString& dossier, uint32_t fcc, int images, int c
     return p.dossierProjet() + QStringLiteral("/video.avi");
 }
 
-QByteArray ecrireWav(const QString& fichier, double secondes, int frequence, int canaux) {
-    const int trames = static_cast<int>(secondes * frequence);
-    QByteArray son(trames * canaux * 2, Qt::Uninitialized);
-    auto* echantillons = reinterpret_cast<uchar*>(son.data());
-    for (int i = 0; i < trames * canaux; ++i)
-        qToLittleEndian<uint16_t>(static_cast<uint16_t>(static_cast<unsigned>(i) * 7919u),
-                                  echantillons + 2 * i);
+void ecrireWavPcm(const QString& fichier, int frequence, int canaux, int bits, bool flottant,
+                  const QByteArray& echantillons) {
+    const int alignement = canaux * bits / 8;
     QByteArray entete(44, '\0');
     auto* e = reinterpret_cast<uchar*>(entete.data());
     std::memcpy(e, "RIFF", 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(36 + son.size()), e + 4);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(36 + echantillons.size()), e + 4);
     std::memcpy(e + 8, "WAVEfmt ", 8);
     qToLittleEndian<uint32_t>(16, e + 16);
-    qToLittleEndian<uint16_t>(1, e + 20);
+    qToLittleEndian<uint16_t>(flottant ? 3 : 1, e + 20);
     qToLittleEndian<uint16_t>(static_cast<uint16_t>(canaux), e + 22);
     qToLittleEndian<uint32_t>(static_cast<uint32_t>(frequence), e + 24);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(frequence * canaux * 2), e + 28);
-    qToLittleEndian<uint16_t>(static_cast<uint16_t>(canaux * 2), e + 32);
-    qToLittleEndian<uint16_t>(16, e + 34);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(frequence * alignement), e + 28);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(alignement), e + 32);
+    qToLittleEndian<uint16_t>(static_cast<uint16_t>(bits), e + 34);
     std::memcpy(e + 36, "data", 4);
-    qToLittleEndian<uint32_t>(static_cast<uint32_t>(son.size()), e + 40);
-    ecrireFichier(fichier, entete + son);
+    qToLittleEndian<uint32_t>(static_cast<uint32_t>(echantillons.size()), e + 40);
+    ecrireFichier(fichier, entete + echantillons);
+}
+
+QByteArray ecrireWav(const QString& fichier, double secondes, int frequence, int canaux, int bits,
+                     const Signal& signal) {
+    const int trames = static_cast<int>(secondes * frequence);
+    const int octets = bits / 8;
+    QByteArray son(trames * canaux * octets, Qt::Uninitialized);
+    auto* echantillons = reinterpret_cast<uchar*>(son.data());
+    for (int i = 0; i < trames * canaux; ++i) {
+        // Without a signal: a pattern that changes at every sample.
+        const double v = signal ? std::clamp(signal(i / canaux, i % canaux), -1.0, 1.0) : 0;
+        const auto entier = signal ? static_cast<int32_t>(std::lround(v * ((1 << (bits - 1)) - 1)))
+                                   : static_cast<int32_t>(static_cast<unsigned>(i) * 7919u);
+        uchar* e = echantillons + static_cast<ptrdiff_t>(i) * octets;
+        if (bits == 8) {
+            e[0] = static_cast<uchar>(entier + 128);  // 8-bit WAV samples are unsigned
+        } else {
+            for (int o = 0; o < octets; ++o)
+                e[o] = static_cast<uchar>(static_cast<uint32_t>(entier) >> (8 * o));
+        }
+    }
+    ecrireWavPcm(fichier, frequence, canaux, bits, false, son);
     return son;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace vp::test {
@@ -15,9 +16,16 @@ namespace vp::test {
 // Needs the scripted dialogs (Scenario). Returns the video's path.
 QString creerVideoDeTest(const QString& dossier, uint32_t fcc, int images = 24, int cadence = 12);
 
-// Writes a 16-bit PCM WAV file of `secondes` seconds, a varying signal; returns its sound bytes.
-QByteArray ecrireWav(const QString& fichier, double secondes, int frequence = 44100,
-                     int canaux = 2);
+// Writes a WAV file of `echantillons`, interleaved samples of `bits` bits, integers (8 bits
+// unsigned, others signed) or IEEE floats, in the plain 44-byte layout.
+void ecrireWavPcm(const QString& fichier, int frequence, int canaux, int bits, bool flottant,
+                  const QByteArray& echantillons);
+// The sample of one channel at one sample frame, from -1 to 1.
+using Signal = std::function<double(int trame, int canal)>;
+// Writes a PCM WAV file of `secondes` seconds with samples of `bits` bits (8, 16 or 24) of
+// `signal`, or a varying pattern without one; returns its sound bytes.
+QByteArray ecrireWav(const QString& fichier, double secondes, int frequence = 44100, int canaux = 2,
+                     int bits = 16, const Signal& signal = {});
 
 // A media file as FFmpeg reads it back, packet by packet.
 struct FluxLu {

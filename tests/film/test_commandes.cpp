@@ -164,6 +164,22 @@ TEST_F(CommandesFilm, MixageParLeProgrammeDeMixage) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(CommandesFilm, ProgrammeInstalleDansUnDossierAuNomGuillemete) {
+    // Quotes and blanks in the program folder's name reach the runner whole.
+    f->projet.repProgramme = dossier.chemin() + "Programmes \"de la classe\" 2/";
+    test::installerEditeur(f->projet.repProgramme);
+    scenario.bureau().executerVraiment = true;
+    creerVideo();
+    test::ecrireWav(son, 1);
+    f->actionMixer->trigger();
+    EXPECT_TRUE(dialogues().affichages.empty()) << dialogues().messages().join('|').toStdString();
+    ASSERT_EQ(scenario.bureau().lancements.size(), 1u);
+    EXPECT_EQ(scenario.bureau().lancements[0],
+              (std::pair<QString, QStringList>{programmeMixage(f->projet), {"/s", script}}));
+    EXPECT_EQ(scenario.bureau().documents, QStringList{film});
+    EXPECT_EQ(test::lireMedia(film).nombreFlux, 2);
+}
+
 TEST_F(CommandesFilm, RevoirEtCopier) {
     creerVideo();
     test::ecrireFichier(film, "le film");

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build and checks it: every file under /usr, the
-# dependencies computed from the libraries the programs use.
+# Builds the Debian package from the build and checks it: every file under /usr, the version its
+# changelog announces, the dependencies computed from the libraries the programs use. The
+# package is left in <build>/paquet-verifie/ for the lintian test (verifier_lintian.sh).
 set -euo pipefail
 construction="$1"
-sortie=$(mktemp -d)
-trap 'rm -rf "$sortie"' EXIT
+changelog="$2"
+sortie="$construction/paquet-verifie"
+rm -rf "$sortie"
+mkdir -p "$sortie"
 (cd "$construction" && cpack -G DEB -B "$sortie" > "$sortie/cpack.log") ||
     { cat "$sortie/cpack.log" >&2; exit 1; }
+rm -rf "$sortie/_CPack_Packages"
 paquet=$(ls "$sortie"/voltiplume_*.deb)
 
 echec() { echo "ÉCHEC : $*" >&2; exit 1; }
@@ -17,6 +21,10 @@ for bibliotheque in libqt6widgets6 libavformat libavcodec libv4lconvert0 libasou
 done
 grep -q "animation image par image" <<< "$infos" || echec "description française"
 grep -q "stop-motion animation" <<< "$infos" || echec "description anglaise"
+# The package is the release its changelog announces, as dpkg reads the changelog.
+version=$(dpkg-deb --field "$paquet" Version)
+annoncee=$(dpkg-parsechangelog -l "$changelog" -S Version)
+[ "$version" = "$annoncee" ] || echec "version du paquet $version, du changelog $annoncee"
 hors_usr=$(dpkg-deb --contents "$paquet" | awk '{print $6}' | grep -v '^\./usr/' | grep -v '^\./$' || true)
 [ -z "$hors_usr" ] || echec "fichiers hors de /usr : $hors_usr"
 contenu=$(dpkg-deb --contents "$paquet" | awk '{print $6}')

@@ -55,6 +55,13 @@ QString filmActuel(const ProjetCourant& p) {
     std::FILE* journal = std::fopen(cheminJournal, "w");
     if (!journal) ::_exit(2);
     QRandomGenerator hasard(graine);
+    // The steps a kill may stop after count from the opening on, which may finish the command
+    // the last worker was killed in.
+    long pas = 0;
+    if (pasFatal > 0)
+        observerChangements([&pas, pasFatal] {
+            if (++pas == pasFatal) ::raise(SIGKILL);
+        });
     // Opening the project, as the program does.
     p.historique = std::make_shared<Historique>(p.dossierProjet());
     p.historique->ouvrir();
@@ -69,11 +76,6 @@ QString filmActuel(const ProjetCourant& p) {
     for (const QString& nom : gardees.entryList({QStringLiteral("e*.bmp")}, QDir::Files))
         prochaineId = std::max(prochaineId, test::identiteFichier(gardees.filePath(nom)) + 1);
     test::VueFactice vue;
-    long pas = 0;
-    if (pasFatal > 0)
-        observerChangements([&pas, pasFatal] {
-            if (++pas == pasFatal) ::raise(SIGKILL);
-        });
     // The parent may kill from now on.
     dire("pret " + std::to_string(::getpid()));
 

@@ -178,7 +178,8 @@ protected:
         executer(p);
         enregistrerOperations({});
         const QMap<QString, QByteArray> arrivee = test::contenuDossier(p.dossierProjet());
-        const ProjetCourant enregistrement = p;
+        ProjetCourant enregistrement = p;
+        enregistrement.historique.reset();
         const auto remettre = [&] {
             ecrireDossier(arrivee);
             p = enregistrement;
@@ -201,16 +202,19 @@ protected:
         }
         EXPECT_EQ(ecrites, imagesEcrites) << nom.toStdString();
         if (disqueFat(p.dossierProjet())) {
-            // On FAT a renamed file is flushed under its new name before the last folder flush.
+            // On FAT each renamed file is flushed under its new name before it moves on again,
+            // or, where it stays, before the last flush of a folder.
             size_t dernierFlush = 0;
             for (size_t i = 0; i < ops.size(); ++i)
                 if (ops[i].type == OperationFichier::SynchroDossier) dernierFlush = i;
             for (size_t i = 0; i < ops.size(); ++i) {
-                if (ops[i].type != OperationFichier::Renommage ||
-                    relatif(ops[i].cible).startsWith(kDossierHistorique))
-                    continue;
+                if (ops[i].type != OperationFichier::Renommage) continue;
+                size_t suite = i + 1;
+                while (suite < dernierFlush && !(ops[suite].type == OperationFichier::Renommage &&
+                                                 ops[suite].chemin == ops[i].cible))
+                    ++suite;
                 bool flushe = false;
-                for (size_t k = i + 1; k < dernierFlush && !flushe; ++k)
+                for (size_t k = i + 1; k < suite && !flushe; ++k)
                     flushe = ops[k].type == OperationFichier::SynchroDonnees &&
                              ops[k].chemin == ops[i].cible;
                 EXPECT_TRUE(flushe) << nom.toStdString() << " : " << ops[i].cible.toStdString()

@@ -12,6 +12,7 @@
 #include "commun/Outils.h"
 #include "platform/Bitmap.h"
 #include "platform/Erreur.h"
+#include "platform/FichiersSurs.h"
 #include "sequence/Edition.h"
 
 using namespace vp;
@@ -85,17 +86,47 @@ TEST_F(HistoriqueProjet, CinquanteEtapesAuPlusLesPlusAnciennesPartentDAbord) {
 TEST_F(HistoriqueProjet, LesImagesGardeesNePrennentPasPlusDePlaceQueLeFilm) {
     film("ABCDEFGHIJ");
     supprimer(0, 2);  // 3 kept, 7 in the film
-    EXPECT_EQ(gardees(), 3);
-    supprimer(0, 2);  // 6 kept, 4 in the film: the first deletion leaves the history
-    EXPECT_EQ(lettres(), "GHIJ");
-    EXPECT_EQ(gardees(), 3);
-    // Even a deletion of the whole film stays undoable: the newest step always stays.
+    supprimer(0, 2);  // the 3 frames the first deletion keeps take less room than the 4 left
+    EXPECT_EQ(gardees(), 6);
+    // Even a deletion of the whole film stays undoable: the newest step always stays, the
+    // older ones go when what they keep is bigger than the film.
     supprimer(0, 3);
     EXPECT_EQ(lettres(), "");
+    EXPECT_EQ(gardees(), 4);
     rouvrir();
     EXPECT_EQ(annulations(), 1);
     EXPECT_EQ(lettres(), "GHIJ");
     EXPECT_EQ(gardees(), 0);
+
+    // A big deletion does not take away the undo of the pictures before it, which keep nothing.
+    p.imageCourante = p.nbImages - 1;
+    for (QChar l : QString("klmno"))
+        photo(l);
+    supprimer(0, 4);
+    EXPECT_EQ(lettres(), "lmno");
+    EXPECT_EQ(annulations(), 6);
+    EXPECT_EQ(lettres(), "GHIJ");
+}
+
+TEST_F(HistoriqueProjet, UneCommandeQuiNaPuEtreDefaiteEstFinieAvantLaSuivante) {
+    film("ABCDEFG");
+    p.imageCourante = 1;
+    // The disk fails from the third change of a name on: the deletion stops, and its undoing too.
+    int changements = 0;
+    observerChangements([&] {
+        if (++changements >= 3) throw Erreur("panne du disque");
+    });
+    EXPECT_THROW(supprimer(1, 3), Erreur);
+    observerChangements({});
+    // The next command first finishes the interrupted one, then stops: the film it was asked on
+    // is not the film on disk any more.
+    EXPECT_THROW(supprimerImageCourante(p, vue), Erreur);
+    EXPECT_EQ(lettres(), "AEFG");
+    EXPECT_EQ(p.nbImages, 4);
+    supprimerImageCourante(p, vue);
+    EXPECT_EQ(lettres().size(), 3);
+    EXPECT_EQ(annulations(), 2);
+    EXPECT_EQ(lettres(), "ABCDEFG");
 }
 
 TEST_F(HistoriqueProjet, UnJournalQuOnNePeutCroireEstLaisse) {
@@ -233,4 +264,22 @@ TEST(Plans, ChaqueCommandeDeChaquePetitFilmEtSonAnnulation) {
             ++plans;
         }
     EXPECT_GT(plans, 500);
+}
+
+TEST_F(HistoriqueProjet, UnProjetOuvertAilleursNeChangePasIci) {
+    film("ABC");
+    photo('X');  // this program has the project open
+    ProjetCourant ailleurs = p;
+    ailleurs.historique = std::make_shared<Historique>(p.dossierProjet());
+    EXPECT_EQ(ailleurs.historique->ouvrir().genre, Historique::Reprise::Occupe);
+    EXPECT_THROW(insererImage(ailleurs, vue,
+                              [](const QString& c) { ecrireBitmap24(test::imageLettre('Y'), c); }),
+                 Erreur);
+    EXPECT_EQ(lettres(), "ABCX");
+    // Closed here, it opens there.
+    p.historique.reset();
+    EXPECT_EQ(ailleurs.historique->ouvrir().genre, Historique::Reprise::Aucune);
+    insererImage(ailleurs, vue,
+                 [](const QString& c) { ecrireBitmap24(test::imageLettre('Y'), c); });
+    EXPECT_EQ(lettres(), "ABCXY");
 }

@@ -221,7 +221,7 @@ TEST_F(CreerVideo, DisquePleinALaFinPasDeFichierNiDeLecteur) {
     scenario.bureau().documents.clear();
     {
         // The disk fills up just before the end: the frames fit, the index and headers not.
-        test::LimiteTailleFichiers limite(taille - 16);
+        test::DisquePlein plein(static_cast<long>(taille - 16));
         creer("12", "320", "240");
     }
     EXPECT_EQ(dialogues().messages(), QStringList{texteBoiteErreur(kVideoInachevee)});

@@ -63,11 +63,12 @@ class PeripheriqueAlsa final : public PeripheriqueEntree {
 public:
     PeripheriqueAlsa(std::unique_ptr<snd_pcm_t, FermerPcm> pcm, std::string nom,
                      const FormatOnde& format, RappelOnde rappel, std::shared_ptr<AppelsPcm> appels,
-                     std::shared_ptr<snd_config_t> configuration)
+                     std::shared_ptr<snd_config_t> configuration, bool stampsMonotones)
         : configuration_(std::move(configuration)),
           appels_(std::move(appels)),
           pcm_(std::move(pcm)),
           nom_(std::move(nom)),
+          stampsMonotones_(stampsMonotones),
           octetsParTrame_(std::max(1, format.nBlockAlign + 0)),
           frequence_(std::max<uint32_t>(1, format.nSamplesPerSec)),
           rappel_(std::move(rappel)),
@@ -93,6 +94,12 @@ public:
             throw EACSException("Le micro « " + nom_ + " » ne démarre pas : " + raisonAlsa(r) +
                                 ".");
         noterDemarrage();
+        // The card's own stamp of its start, when it is on our clock and plausible (a sound
+        // server's plugin may leave an old one); otherwise the first buffer will tell.
+        const auto maintenant = std::chrono::steady_clock::now().time_since_epoch();
+        if (stampsMonotones_ && debutSegment_.count() > 0 &&
+            std::chrono::abs(maintenant - debutSegment_) < std::chrono::milliseconds(500))
+            debutNs_ = debutSegment_.count();
         {
             std::lock_guard verrou(mutex_);
             demarre_ = true;
@@ -115,6 +122,12 @@ public:
     std::string erreur() const override {
         std::lock_guard verrou(mutex_);
         return erreur_;
+    }
+
+    std::optional<std::chrono::steady_clock::time_point> instantDebut() const override {
+        const int64_t ns = debutNs_.load();
+        if (ns == 0) return std::nullopt;
+        return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns));
     }
 
 private:
@@ -151,6 +164,7 @@ private:
                 return;
             }
             lusDepuisDemarrage_ += n;
+            if (debutNs_.load() == 0 && n > 0) noterDebutParLePremierTampon();
             t->dwBytesRecorded += static_cast<uint32_t>(n) * static_cast<uint32_t>(octetsParTrame_);
             if (t->dwBufferLength - t->dwBytesRecorded < static_cast<uint32_t>(octetsParTrame_))
                 rendre(t);
@@ -170,6 +184,16 @@ private:
             file_.pop_front();
         }
         rappel_(t);
+    }
+
+    // Without a start stamp: the first sample was heard as long before now as the frames read
+    // so far and those the card still holds last.
+    void noterDebutParLePremierTampon() {
+        HorlogePcm h;
+        if (appels_->horloge(pcm_.get(), h) < 0) h = HorlogePcm{};
+        const int64_t trames = lusDepuisDemarrage_ + std::max<int64_t>(0, h.disponibles);
+        const auto avant = std::chrono::nanoseconds(trames * 1000000000 / frequence_);
+        debutNs_ = (std::chrono::steady_clock::now().time_since_epoch() - avant).count();
     }
 
     // Where the card's clock stood when it (re)started: the frames lost in an overrun are
@@ -250,6 +274,7 @@ private:
     const std::shared_ptr<AppelsPcm> appels_;
     std::unique_ptr<snd_pcm_t, FermerPcm> pcm_;
     const std::string nom_;
+    const bool stampsMonotones_;  // the card's time stamps are on the steady clock
     const int octetsParTrame_;
     const uint32_t frequence_;
     const RappelOnde rappel_;
@@ -267,6 +292,8 @@ private:
     uint64_t octetsPerdus_ = 0;
     uint32_t debordements_ = 0;
     bool perteIncertaine_ = false;
+    // When the first sample was heard, in nanoseconds of the steady clock; 0 while unknown.
+    std::atomic<int64_t> debutNs_{0};
     std::thread fil_;  // last: started once everything else exists
 };
 
@@ -357,11 +384,12 @@ std::unique_ptr<PeripheriqueEntree> PiloteAlsa::ouvrir(int index, const FormatOn
     // network in the middle of a recording must not count as lost sound.
     snd_pcm_sw_params_t* logiciel = nullptr;
     snd_pcm_sw_params_alloca(&logiciel);
-    if (snd_pcm_sw_params_current(pcm.get(), logiciel) == 0 &&
-        snd_pcm_sw_params_set_tstamp_type(pcm.get(), logiciel, SND_PCM_TSTAMP_TYPE_MONOTONIC) == 0)
-        snd_pcm_sw_params(pcm.get(), logiciel);
+    const bool monotones = snd_pcm_sw_params_current(pcm.get(), logiciel) == 0 &&
+                           snd_pcm_sw_params_set_tstamp_type(pcm.get(), logiciel,
+                                                             SND_PCM_TSTAMP_TYPE_MONOTONIC) == 0 &&
+                           snd_pcm_sw_params(pcm.get(), logiciel) == 0;
     return std::make_unique<PeripheriqueAlsa>(std::move(pcm), nom, format, std::move(rappel),
-                                              appels_, configuration_);
+                                              appels_, configuration_, monotones);
 }
 
 }  // namespace vp

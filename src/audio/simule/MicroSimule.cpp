@@ -15,6 +15,9 @@ namespace {
 
 using Horloge = std::chrono::steady_clock;
 
+// Simulated devices open now, for the exclusive mode.
+std::atomic<int> g_ouverts{0};
+
 class PeripheriqueSimule final : public PeripheriqueEntree {
 public:
     PeripheriqueSimule(const FormatOnde& format, RappelOnde rappel)
@@ -27,6 +30,7 @@ public:
         }
         reveil_.notify_all();
         fil_.join();
+        --g_ouverts;
     }
 
     void ajouterTampon(EnTeteOnde* tampon) override {
@@ -42,6 +46,7 @@ public:
             std::lock_guard verrou(mutex_);
             demarre_ = true;
             debut_ = Horloge::now();
+            debutConnu_ = true;
             livres_ = 0;
             hoquetPasse_ = false;
             avance_ = 0;
@@ -65,6 +70,12 @@ public:
     }
 
     std::string erreur() const override { return {}; }
+
+    std::optional<Horloge::time_point> instantDebut() const override {
+        std::lock_guard verrou(mutex_);
+        if (!debutConnu_) return std::nullopt;
+        return debut_;
+    }
 
 private:
     void boucle() {
@@ -155,6 +166,16 @@ private:
                 case ReglagesMicroSimule::Signal::Rampe:
                     valeur = static_cast<int16_t>(static_cast<uint16_t>(premier + i));
                     break;
+                case ReglagesMicroSimule::Signal::Parole: {
+                    const double t = static_cast<double>(premier + i) /
+                                     std::max<uint32_t>(1, format_.nSamplesPerSec);
+                    const double syllabe = std::max(0.0, std::sin(2 * M_PI * 2.5 * t));
+                    const double force = 0.3 + 0.7 * std::abs(std::sin(2 * M_PI * 0.37 * t));
+                    valeur = static_cast<int>(
+                        std::lround(r.amplitude * syllabe * force *
+                                    std::sin(pas * static_cast<double>(premier + i))));
+                    break;
+                }
                 case ReglagesMicroSimule::Signal::Horloge: {
                     const auto entendu =
                         debut_ +
@@ -182,12 +203,13 @@ private:
 
     const FormatOnde format_;
     const RappelOnde rappel_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable reveil_;
     std::deque<EnTeteOnde*> file_;
     bool demarre_ = false;
     bool arret_ = false;
     Horloge::time_point debut_;
+    bool debutConnu_ = false;
     int64_t livres_ = 0;  // the stream's bytes so far, those lost included
     bool hoquetPasse_ = false;
     int64_t avance_ = 0;  // fast mode: how far the clock jumped in a stall, in bytes
@@ -216,7 +238,17 @@ std::unique_ptr<PeripheriqueEntree> PiloteMicroSimule::ouvrir(int index, const F
                                                               RappelOnde rappel) {
     if (reglagesMicroSimule().refuserOuverture || index < 0 || index >= nombrePeripheriques())
         throw EACSException("Impossible d'ouvrir le micro simulé " + std::to_string(index) + ".");
-    return std::make_unique<PeripheriqueSimule>(format, std::move(rappel));
+    if (g_ouverts++ > 0 && reglagesMicroSimule().exclusif) {
+        --g_ouverts;
+        throw EACSException("Impossible d'ouvrir le micro simulé " + std::to_string(index) +
+                            " : il est déjà utilisé par un autre programme.");
+    }
+    try {
+        return std::make_unique<PeripheriqueSimule>(format, std::move(rappel));
+    } catch (...) {
+        --g_ouverts;
+        throw;
+    }
 }
 
 }  // namespace vp

@@ -11,8 +11,9 @@ struct ReglagesMicroSimule {
     // Rampe: sample frame n holds n modulo 65536 (as a signed 16-bit value) in every channel,
     // so that a reader can tell a lost, doubled or misplaced buffer. Horloge: sample frame n
     // holds the millisecond of the steady clock at which the microphone heard it (modulo
-    // 65536), so that a reader can tell when each sound was heard.
-    enum class Signal { Sinus, Silence, Constante, Rampe, Horloge };
+    // 65536), so that a reader can tell when each sound was heard. Parole: the tone in
+    // syllables of changing loudness with short silences, as a voice draws on a waveform.
+    enum class Signal { Sinus, Silence, Constante, Rampe, Horloge, Parole };
     std::atomic<Signal> signal{Signal::Sinus};
     std::atomic<int> frequence{440};   // Hz, for the tone
     std::atomic<int> amplitude{8000};  // of the tone, on the 16-bit scale
@@ -21,6 +22,9 @@ struct ReglagesMicroSimule {
     std::atomic<bool> refuserOuverture{false};
     std::atomic<bool> muet{false};  // stops giving buffers back
     std::atomic<int> peripheriques{1};
+    // Like a plain ALSA device with no sound server in front: while it is open, a second open
+    // is refused as busy.
+    std::atomic<bool> exclusif{false};
     // Like a sound card: the device holds at most `capaciteMs` of sound its reader has not
     // taken; a reader that comes back later finds all of it lost, and the device goes on from
     // the present, telling with the next buffer how much it lost. Off, the device waits for
@@ -41,6 +45,7 @@ struct ReglagesMicroSimule {
         refuserOuverture = false;
         muet = false;
         peripheriques = 1;
+        exclusif = false;
         pertes = false;
         capaciteMs = 500;
         hoquetApresMs = -1;
@@ -51,7 +56,7 @@ ReglagesMicroSimule& reglagesMicroSimule();
 
 // A simulated microphone: a tone, silence, a constant or a counter, in real time. Each buffer is
 // due at an absolute instant computed from the bytes delivered since the start, so the pace never
-// drifts.
+// drifts; sample n is heard n / rate seconds after the start.
 class PiloteMicroSimule final : public PiloteEntree {
 public:
     int nombrePeripheriques() override;

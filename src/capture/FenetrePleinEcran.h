@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+
+#include "Oignon.h"
+
+class QAction;
+
+namespace vp {
+
+// The full-screen shooting window, for a class that shoots standing a metre from the screen:
+// the live onion skin as large as the screen allows with its proportions, the guides over it,
+// and along the bottom the frame count and the last five frames. It only shows: the main window
+// feeds it, and adds its own picture and full-screen commands to it, so that their keys do here
+// exactly what they do there. Échap goes back; P plays and stops the preview.
+class FenetrePleinEcran : public QWidget {
+    Q_OBJECT
+public:
+    explicit FenetrePleinEcran(QWidget* parent = nullptr);
+
+    QAction* actionLecture;  // P
+    QAction* actionRetour;   // Échap
+
+    // Where a picture of these proportions goes: as large as the window allows above the strip
+    // of frames, centred.
+    QRect zoneImage(QSize proportions) const;
+    // A live onion skin, made at the size of zoneImage() for the camera's proportions.
+    void montrerDirect(const QImage& image);
+    // A frame the preview plays, in the live picture's place; a null picture brings the live
+    // picture back.
+    void montrerLecture(const QImage& image);
+    bool enLecture() const { return !lecture_.isNull(); }
+    // What the picture area shows: the live onion skin, or the frame being played.
+    const QImage& imageMontree() const { return enLecture() ? lecture_ : direct_; }
+
+    void definirReperes(Reperes reperes);
+    Reperes reperes() const { return reperes_; }
+    void definirCompteur(const QString& texte);
+    const QString& compteur() const { return compteur_; }
+    // The last five frames, the oldest first, with their numbers (an empty number: no frame).
+    void definirDernieresImages(const std::array<QImage, 5>& images,
+                                const std::array<QString, 5>& numeros);
+    const std::array<QString, 5>& numeros() const { return numeros_; }
+    // A message over the picture (no camera, a camera unplugged); an empty text takes it away.
+    void montrerMessage(const QString& texte);
+    const QString& message() const { return message_; }
+
+signals:
+    void fermee();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+
+private:
+    int hauteurBande() const;
+    QRect zoneDirect() const;
+    QRect caseVignette(int rang) const;
+    void preparerVignettes();
+    void peindreBande(QPainter& p);
+
+    QImage direct_;
+    QImage lecture_;
+    Reperes reperes_ = Reperes::Aucun;
+    QString compteur_;
+    QString message_;
+    std::array<QImage, 5> images_;
+    std::array<QImage, 5> vignettes_;  // scaled once for the strip's size
+    std::array<QString, 5> numeros_;
+};
+
+}  // namespace vp

@@ -1,0 +1,724 @@
+#include "ExportFilm.h"
+
+extern "C" {
+#include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "film/ErreurFilm.h"
+#include "film/Ffmpeg.h"
+#include "film/FichierTemporaire.h"
+#include "platform/Chemins.h"
+#include "platform/Erreur.h"
+#include "video/AVIRecorder.h"
+#include "video/CreerVideo.h"
+
+namespace vp {
+
+namespace {
+
+// The export's temporary file, in the target's folder; opening a project folder clears it
+// away should the program stop while it is written there.
+constexpr char kModeleTemporaire[] = ".voltiplume-export-XXXXXX.tmp";
+
+struct LibererGraphe {
+    void operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
+};
+struct LibererConversion {
+    void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+using Graphe = std::unique_ptr<AVFilterGraph, LibererGraphe>;
+
+// Unwinds an export the user stopped.
+struct Annulation {};
+
+Erreur memoireInsuffisante() {
+    return Erreur(QStringLiteral("Mémoire insuffisante pour exporter le film."));
+}
+
+av::Image nouvelleImage() {
+    av::Image i(av_frame_alloc());
+    if (!i) throw memoireInsuffisante();
+    return i;
+}
+
+// The project's pictures, stretched to the film's size and turned into the encoder's pixels.
+class Conversion {
+public:
+    Conversion(QSize taille, AVPixelFormat format) : taille_(taille), format_(format) {}
+
+    av::Image convertir(QImage image) {
+        AVPixelFormat source;
+        switch (image.format()) {
+            case QImage::Format_BGR888:  // the frame files' own layout
+                source = AV_PIX_FMT_BGR24;
+                break;
+            case QImage::Format_RGB888:
+                source = AV_PIX_FMT_RGB24;
+                break;
+            case QImage::Format_RGB32:
+            case QImage::Format_ARGB32:
+                source = AV_PIX_FMT_BGRA;  // 0xAARRGGBB words, little-endian
+                break;
+            default:
+                image = image.convertToFormat(QImage::Format_RGB888);
+                if (image.isNull()) throw memoireInsuffisante();
+                source = AV_PIX_FMT_RGB24;
+        }
+        // The chroma is filtered from every pixel, not taken from one pixel in four (the fast
+        // path's way), which would make coloured edges jagged.
+        SwsContext* c = sws_getCachedContext(conversion_.get(), image.width(), image.height(),
+                                             source, taille_.width(), taille_.height(), format_,
+                                             SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP,
+                                             nullptr, nullptr, nullptr);
+        if (!c) throw memoireInsuffisante();
+        if (c != conversion_.get()) {
+            conversion_.release();  // sws_getCachedContext freed the old one
+            conversion_.reset(c);
+            if (format_ == AV_PIX_FMT_YUV420P) {
+                // The pictures are sRGB, whose primaries are BT.709's: the film says so in its
+                // colour tags, and its pixels are made with the same matrix, at video range.
+                const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+                sws_setColorspaceDetails(c, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+            }
+        }
+        av::Image sortie = nouvelleImage();
+        sortie->format = format_;
+        sortie->width = taille_.width();
+        sortie->height = taille_.height();
+        if (av_frame_get_buffer(sortie.get(), 0) < 0) throw memoireInsuffisante();
+        const uint8_t* lignes[1] = {image.constBits()};
+        const int pas[1] = {static_cast<int>(image.bytesPerLine())};
+        sws_scale(c, lignes, pas, 0, image.height(), sortie->data, sortie->linesize);
+        return sortie;
+    }
+
+private:
+    QSize taille_;
+    AVPixelFormat format_;
+    std::unique_ptr<SwsContext, LibererConversion> conversion_;
+};
+
+// The frames read, stretched and converted a few pictures ahead of the encoder, on a thread of
+// their own: the encoder's threads never wait for the disk or the conversion.
+class Prechargement {
+public:
+    Prechargement(qint32 nombre, const LecteurImage& image, QSize taille, AVPixelFormat format)
+        : conversion_(taille, format), fil_([this, nombre, &image] {
+              for (qint32 k = 0; k < nombre; ++k) {
+                  Pret pret;
+                  try {
+                      pret.image = conversion_.convertir(image(k));
+                  } catch (...) {
+                      pret.erreur = std::current_exception();
+                  }
+                  const bool erreur = static_cast<bool>(pret.erreur);
+                  std::unique_lock verrou(mutex_);
+                  place_.wait(verrou, [this] { return arret_ || file_.size() < kAvance; });
+                  if (arret_) return;
+                  file_.push_back(std::move(pret));
+                  pret_.notify_one();
+                  if (erreur) return;
+              }
+          }) {}
+
+    ~Prechargement() {
+        {
+            std::lock_guard verrou(mutex_);
+            arret_ = true;
+        }
+        place_.notify_one();
+        fil_.join();
+    }
+    Prechargement(const Prechargement&) = delete;
+    Prechargement& operator=(const Prechargement&) = delete;
+
+    // The next picture; the error of its frame is raised here.
+    av::Image suivante() {
+        std::unique_lock verrou(mutex_);
+        pret_.wait(verrou, [this] { return !file_.empty(); });
+        Pret pret = std::move(file_.front());
+        file_.pop_front();
+        place_.notify_one();
+        if (pret.erreur) std::rethrow_exception(pret.erreur);
+        return std::move(pret.image);
+    }
+
+private:
+    struct Pret {
+        av::Image image;
+        std::exception_ptr erreur;
+    };
+    static constexpr size_t kAvance = 4;  // memory does not grow with the film
+    Conversion conversion_;
+    std::mutex mutex_;
+    std::condition_variable pret_, place_;
+    std::deque<Pret> file_;
+    bool arret_ = false;
+    std::thread fil_;  // last: started once everything else exists
+};
+
+// The file being written: its muxer, its temporary file, and the message of a write failure.
+class FichierSortie {
+public:
+    FichierSortie(const QString& cible, const char* format)
+        : cible_(QFile::encodeName(cible).toStdString()),
+          temporaire_(cible_, kModeleTemporaire, "le film") {
+        AVFormatContext* brut = nullptr;
+        // The name is the temporary file's: the MP4 muxer opens it again to move its index
+        // to the start.
+        const std::string url = "file:" + temporaire_.nom();
+        const int r = avformat_alloc_output_context2(&brut, nullptr, format, url.c_str());
+        if (r < 0 || !brut) throw memoireInsuffisante();
+        sortie_.reset(brut);
+    }
+
+    AVFormatContext* get() const { return sortie_.get(); }
+
+    [[noreturn]] void echec(int erreur) const {
+        throw Erreur(QStringLiteral("Impossible d'écrire le film « %1 » : %2.")
+                         .arg(QFile::decodeName(cible_.c_str()),
+                              QString::fromStdString(av::raison(erreur))));
+    }
+    void verifier(int r) const {
+        if (r < 0) echec(r);
+    }
+
+    void ouvrir(AVDictionary** options) {
+        verifier(avio_open(&sortie_->pb, sortie_->url, AVIO_FLAG_WRITE));
+        const int r = avformat_write_header(sortie_.get(), options);
+        av_dict_free(options);
+        verifier(r);
+    }
+
+    void ecrire(AVPacket* paquet, const AVCodecContext* codec, const AVStream* flux) {
+        av_packet_rescale_ts(paquet, codec->time_base, flux->time_base);
+        paquet->stream_index = flux->index;
+        verifier(av_interleaved_write_frame(sortie_.get(), paquet));
+    }
+
+    // The index and headers written, the file on disk under the target's name.
+    void terminer() {
+        verifier(av_write_trailer(sortie_.get()));
+        avio_flush(sortie_->pb);
+        verifier(sortie_->pb->error);
+        verifier(avio_closep(&sortie_->pb));
+        try {
+            temporaire_.remplacer();
+        } catch (const ErreurFilm& e) {
+            throw Erreur(QString::fromUtf8(e.what()));
+        }
+    }
+
+private:
+    std::string cible_;
+    FichierTemporaire temporaire_;
+    av::Sortie sortie_;
+};
+
+av::Codec ouvrirEncodeur(const AVCodec* codec, const std::function<void(AVCodecContext*)>& regler,
+                         const AVFormatContext* sortie) {
+    av::Codec c(avcodec_alloc_context3(codec));
+    if (!c) throw memoireInsuffisante();
+    regler(c.get());
+    if (sortie->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int r = avcodec_open2(c.get(), codec, nullptr);
+    if (r < 0)
+        throw Erreur(
+            QStringLiteral("L'encodeur %1 refuse les réglages du film : %2.")
+                .arg(QString::fromLatin1(codec->name), QString::fromStdString(av::raison(r))));
+    return c;
+}
+
+AVStream* nouveauFlux(FichierSortie& fichier, const AVCodecContext* codec) {
+    AVStream* flux = avformat_new_stream(fichier.get(), nullptr);
+    if (!flux || avcodec_parameters_from_context(flux->codecpar, codec) < 0)
+        throw memoireInsuffisante();
+    flux->time_base = codec->time_base;
+    return flux;
+}
+
+// Sends `image` (nullptr: the end) to the encoder and writes the packets it gives back.
+void encoder(AVCodecContext* codec, const AVFrame* image, FichierSortie& fichier,
+             const AVStream* flux, AVPacket* paquet) {
+    int r = avcodec_send_frame(codec, image);
+    if (r < 0 && r != AVERROR_EOF) fichier.echec(r);
+    for (;;) {
+        r = avcodec_receive_packet(codec, paquet);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return;
+        if (r < 0) fichier.echec(r);
+        fichier.ecrire(paquet, codec, flux);
+    }
+}
+
+AVFilterContext* creerFiltre(AVFilterGraph* graphe, const char* filtre, const char* nom,
+                             const char* arguments = nullptr) {
+    AVFilterContext* f = nullptr;
+    if (avfilter_graph_create_filter(&f, avfilter_get_by_name(filtre), nom, arguments, nullptr,
+                                     graphe) < 0)
+        throw memoireInsuffisante();
+    return f;
+}
+
+AVFilterContext* sourceImages(AVFilterGraph* graphe, const char* nom, QSize taille,
+                              AVPixelFormat format) {
+    const std::string arguments = "video_size=" + std::to_string(taille.width()) + "x" +
+                                  std::to_string(taille.height()) +
+                                  ":pix_fmt=" + std::string(av_get_pix_fmt_name(format)) +
+                                  ":time_base=1/100:pixel_aspect=1/1";
+    return creerFiltre(graphe, "buffer", nom, arguments.c_str());
+}
+
+void relier(AVFilterContext* a, AVFilterContext* b, unsigned entree = 0) {
+    if (avfilter_link(a, 0, b, entree) < 0) throw memoireInsuffisante();
+}
+
+void configurer(AVFilterGraph* graphe) {
+    const int r = avfilter_graph_config(graphe, nullptr);
+    if (r < 0)
+        throw Erreur(QStringLiteral("Le film ne peut pas être préparé : %1.")
+                         .arg(QString::fromStdString(av::raison(r))));
+}
+
+// The sound track into AAC: the WAV's samples converted (to the encoder's floats, to mono or
+// stereo, to a rate AAC has) and cut into the encoder's frames by a filter graph.
+class PisteAac {
+public:
+    PisteAac(const std::string& chemin, const SonWav& son, FichierSortie& fichier)
+        : son_(son), lecture_(chemin, son), fichier_(fichier) {
+        const AVCodec* aac = avcodec_find_encoder_by_name("aac");
+        if (!aac)
+            throw Erreur(QStringLiteral(
+                "Le son ne peut pas être exporté : l'encodeur AAC manque à FFmpeg."));
+        preparerGraphe(aac);
+        AVChannelLayout canaux{};
+        if (av_buffersink_get_ch_layout(sortie_, &canaux) < 0) throw memoireInsuffisante();
+        const int frequence = av_buffersink_get_sample_rate(sortie_);
+        codec_ = ouvrirEncodeur(
+            aac,
+            [&](AVCodecContext* c) {
+                c->sample_fmt = AV_SAMPLE_FMT_FLTP;
+                c->sample_rate = frequence;
+                av_channel_layout_copy(&c->ch_layout, &canaux);
+                c->bit_rate = static_cast<int64_t>(kDebitAacParCanal) * canaux.nb_channels;
+                c->time_base = AVRational{1, frequence};
+            },
+            fichier.get());
+        av_channel_layout_uninit(&canaux);
+        av_buffersink_set_frame_size(sortie_, static_cast<unsigned>(codec_->frame_size));
+        flux_ = nouveauFlux(fichier, codec_.get());
+    }
+    ~PisteAac() { av_channel_layout_uninit(&canaux_); }
+    PisteAac(const PisteAac&) = delete;
+    PisteAac& operator=(const PisteAac&) = delete;
+
+    // Encodes the sound up to `instant` (in seconds, as a fraction) and writes it; the whole
+    // of it, with what the encoder still holds, when `instant` is null.
+    void ecrireJusqua(const AVRational* instant) {
+        const int64_t limite =
+            instant ? av_rescale_rnd(codec_->sample_rate, instant->num, instant->den, AV_ROUND_UP)
+                    : INT64_MAX;
+        while (!fini_ && encodees_ < limite) {
+            const int r = av_buffersink_get_frame(sortie_, trame_.get());
+            if (r == AVERROR(EAGAIN)) {
+                nourrir();
+                continue;
+            }
+            if (r == AVERROR_EOF) {
+                encoder(codec_.get(), nullptr, fichier_, flux_, paquet_.get());
+                fini_ = true;
+                return;
+            }
+            if (r < 0) throw memoireInsuffisante();
+            encodees_ = trame_->pts + trame_->nb_samples;
+            encoder(codec_.get(), trame_.get(), fichier_, flux_, paquet_.get());
+            av_frame_unref(trame_.get());
+        }
+    }
+
+private:
+    AVSampleFormat formatEchantillons() const {
+        if (son_.flottant) return son_.bits == 32 ? AV_SAMPLE_FMT_FLT : AV_SAMPLE_FMT_DBL;
+        switch (son_.bits) {
+            case 8:
+                return AV_SAMPLE_FMT_U8;
+            case 16:
+                return AV_SAMPLE_FMT_S16;
+            default:  // 24 bits are widened to 32
+                return AV_SAMPLE_FMT_S32;
+        }
+    }
+
+    void preparerGraphe(const AVCodec* aac) {
+        graphe_.reset(avfilter_graph_alloc());
+        if (!graphe_) throw memoireInsuffisante();
+        if (son_.masqueCanaux == 0 ||
+            av_channel_layout_from_mask(&canaux_, son_.masqueCanaux) < 0 ||
+            canaux_.nb_channels != son_.canaux) {
+            av_channel_layout_uninit(&canaux_);
+            av_channel_layout_default(&canaux_, son_.canaux);
+        }
+        entree_ =
+            avfilter_graph_alloc_filter(graphe_.get(), avfilter_get_by_name("abuffer"), "son");
+        std::unique_ptr<AVBufferSrcParameters, decltype(&av_free)> parametres(
+            av_buffersrc_parameters_alloc(), &av_free);
+        if (!entree_ || !parametres) throw memoireInsuffisante();
+        parametres->format = formatEchantillons();
+        parametres->sample_rate = son_.frequence;
+        parametres->time_base = AVRational{1, son_.frequence};
+        parametres->ch_layout = canaux_;  // a plain copy: the layout owns no memory here
+        if (av_buffersrc_parameters_set(entree_, parametres.get()) < 0 ||
+            avfilter_init_str(entree_, nullptr) < 0)
+            throw Erreur(
+                QStringLiteral("Le son du projet ne peut pas être converti pour le film."));
+        // The track's own rate when AAC has it, else the nearest one that it has.
+        std::string format = "sample_fmts=fltp:channel_layouts=mono|stereo";
+        for (const int* f = aac->supported_samplerates; f && *f; ++f) {
+            format += f == aac->supported_samplerates ? ":sample_rates=" : "|";
+            format += std::to_string(*f);
+        }
+        AVFilterContext* conversion =
+            creerFiltre(graphe_.get(), "aformat", "conversion", format.c_str());
+        sortie_ = creerFiltre(graphe_.get(), "abuffersink", "aac");
+        relier(entree_, conversion);
+        relier(conversion, sortie_);
+        configurer(graphe_.get());
+    }
+
+    // A piece of the WAV file into the graph, or its end.
+    void nourrir() {
+        if (lecture_.fini()) {
+            if (av_buffersrc_add_frame(entree_, nullptr) < 0) throw memoireInsuffisante();
+            return;
+        }
+        constexpr int kTrames = 4096;
+        av::Image morceau = nouvelleImage();
+        morceau->format = formatEchantillons();
+        morceau->sample_rate = son_.frequence;
+        morceau->nb_samples = kTrames;
+        if (av_channel_layout_copy(&morceau->ch_layout, &canaux_) < 0 ||
+            av_frame_get_buffer(morceau.get(), 0) < 0)
+            throw memoireInsuffisante();
+        morceau->pts = lecture_.trameSuivante();
+        int64_t lues;
+        try {
+            if (son_.bits == 24 && !son_.flottant) {
+                brut_.resize(static_cast<size_t>(kTrames) * son_.alignement);
+                lues = lecture_.lire(brut_.data(), kTrames);
+                // Three bytes a sample, widened to the top of 32-bit words.
+                auto* mots = reinterpret_cast<int32_t*>(morceau->data[0]);
+                for (int64_t i = 0; i < lues * son_.canaux; ++i) {
+                    const uint8_t* o = brut_.data() + 3 * i;
+                    mots[i] = static_cast<int32_t>((static_cast<uint32_t>(o[0]) << 8) |
+                                                   (static_cast<uint32_t>(o[1]) << 16) |
+                                                   (static_cast<uint32_t>(o[2]) << 24));
+                }
+            } else {
+                lues = lecture_.lire(morceau->data[0], kTrames);
+            }
+        } catch (const ErreurFilm& e) {
+            throw Erreur(QString::fromUtf8(e.what()));
+        }
+        morceau->nb_samples = static_cast<int>(lues);
+        if (av_buffersrc_add_frame(entree_, morceau.get()) < 0) throw memoireInsuffisante();
+    }
+
+    SonWav son_;
+    LectureWav lecture_;
+    FichierSortie& fichier_;
+    AVChannelLayout canaux_{};
+    Graphe graphe_;
+    AVFilterContext* entree_ = nullptr;
+    AVFilterContext* sortie_ = nullptr;
+    av::Codec codec_;
+    AVStream* flux_ = nullptr;
+    av::Image trame_ = nouvelleImage();
+    av::Paquet paquet_{av_packet_alloc()};
+    std::vector<uint8_t> brut_;
+    int64_t encodees_ = 0;  // samples sent to the encoder
+    bool fini_ = false;
+};
+
+void avancer(SuiviExport& suivi) {
+    if (suivi.annule) throw Annulation{};
+    ++suivi.etapesFaites;
+}
+
+void ecrireMp4(const PlanExport& plan, const LecteurImage& image, const QString& cible,
+               SuiviExport& suivi) {
+    const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
+    if (!h264)
+        throw Erreur(
+            QStringLiteral("Le film ne peut pas être exporté en MP4 : l'encodeur H.264 "
+                           "(libx264) manque à FFmpeg sur cet ordinateur."));
+    FichierSortie fichier(cible, "mp4");
+    const int ips = plan.imagesParSeconde;
+    const av::Codec video = ouvrirEncodeur(
+        h264,
+        [&](AVCodecContext* c) {
+            c->width = plan.taille.width();
+            c->height = plan.taille.height();
+            c->sample_aspect_ratio = AVRational{1, 1};
+            c->pix_fmt = AV_PIX_FMT_YUV420P;
+            c->time_base = AVRational{1, ips};
+            c->framerate = AVRational{ips, 1};
+            c->gop_size = ips * kSecondesParImageCle;
+            c->level = 40;
+            c->rc_max_rate = kDebitMaxH264;
+            c->rc_buffer_size = kTamponH264;
+            c->color_primaries = AVCOL_PRI_BT709;
+            c->color_trc = AVCOL_TRC_BT709;
+            c->colorspace = AVCOL_SPC_BT709;
+            c->color_range = AVCOL_RANGE_MPEG;
+            c->thread_count = 0;  // x264's own threads, as many as the machine has
+            av_opt_set(c->priv_data, "preset", kPresetH264, 0);
+            av_opt_set(c->priv_data, "profile", "high", 0);
+            av_opt_set_double(c->priv_data, "crf", kQualiteH264, 0);
+        },
+        fichier.get());
+    AVStream* fluxVideo = nouveauFlux(fichier, video.get());
+    fluxVideo->avg_frame_rate = AVRational{ips, 1};
+    std::unique_ptr<PisteAac> son;
+    if (plan.son) son = std::make_unique<PisteAac>(plan.cheminSon, *plan.son, fichier);
+    if (!plan.titre.isEmpty())
+        av_dict_set(&fichier.get()->metadata, "title", plan.titre.toUtf8().constData(), 0);
+    AVDictionary* options = nullptr;
+    // The index before the data: a browser plays the film while it downloads.
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    fichier.ouvrir(&options);
+
+    Prechargement images(plan.imagesFilm, image, plan.taille, AV_PIX_FMT_YUV420P);
+    const av::Paquet paquet(av_packet_alloc());
+    const av::Image envoi = nouvelleImage();
+    av::Image derniere;
+    if (!paquet) throw memoireInsuffisante();
+    for (qint32 k = 0; k < plan.imagesSortie; ++k) {
+        // The sound up to the end of this picture, so that the two stay interleaved.
+        const AVRational fin{k + 1, ips};
+        if (son) son->ecrireJusqua(&fin);
+        // Past the project's last frame it is held until the sound ends.
+        if (k < plan.imagesFilm) derniere = images.suivante();
+        if (av_frame_ref(envoi.get(), derniere.get()) < 0) throw memoireInsuffisante();
+        envoi->pts = k;
+        encoder(video.get(), envoi.get(), fichier, fluxVideo, paquet.get());
+        av_frame_unref(envoi.get());
+        avancer(suivi);
+    }
+    encoder(video.get(), nullptr, fichier, fluxVideo, paquet.get());
+    if (son) son->ecrireJusqua(nullptr);
+    fichier.terminer();
+}
+
+void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString& cible,
+               SuiviExport& suivi) {
+    // A folder that cannot take the file is told before the first pass.
+    FichierSortie fichier(cible, "gif");
+    const av::Image trame = nouvelleImage();
+
+    // First pass: one palette for the whole film, from the colours of all its pictures.
+    Graphe graphePalette(avfilter_graph_alloc());
+    if (!graphePalette) throw memoireInsuffisante();
+    AVFilterContext* images =
+        sourceImages(graphePalette.get(), "images", plan.taille, AV_PIX_FMT_RGB24);
+    auto lecture =
+        std::make_unique<Prechargement>(plan.imagesFilm, image, plan.taille, AV_PIX_FMT_RGB24);
+    AVFilterContext* palettegen = creerFiltre(graphePalette.get(), "palettegen", "palette");
+    AVFilterContext* puits = creerFiltre(graphePalette.get(), "buffersink", "sortie");
+    relier(images, palettegen);
+    relier(palettegen, puits);
+    configurer(graphePalette.get());
+    for (qint32 k = 0; k < plan.imagesFilm; ++k) {
+        av::Image i = lecture->suivante();
+        i->pts = static_cast<int64_t>(k) * plan.delaiGif;
+        if (av_buffersrc_add_frame(images, i.get()) < 0) throw memoireInsuffisante();
+        avancer(suivi);
+    }
+    if (av_buffersrc_add_frame(images, nullptr) < 0) throw memoireInsuffisante();
+    const av::Image palette = nouvelleImage();
+    if (av_buffersink_get_frame(puits, palette.get()) < 0)
+        throw Erreur(QStringLiteral("La palette de l'image animée n'a pas pu être calculée."));
+    graphePalette.reset();
+
+    // Second pass: each picture drawn with the palette. An ordered dither stays still from one
+    // picture to the next (an error diffusion would shimmer over the unchanged background),
+    // and only the part that changed is drawn again.
+    Graphe graphe(avfilter_graph_alloc());
+    if (!graphe) throw memoireInsuffisante();
+    images = sourceImages(graphe.get(), "images", plan.taille, AV_PIX_FMT_RGB24);
+    AVFilterContext* sourcePalette =
+        sourceImages(graphe.get(), "palette", QSize(palette->width, palette->height),
+                     static_cast<AVPixelFormat>(palette->format));
+    AVFilterContext* paletteuse = creerFiltre(graphe.get(), "paletteuse", "dessin",
+                                              "dither=bayer:bayer_scale=3:diff_mode=rectangle");
+    puits = creerFiltre(graphe.get(), "buffersink", "sortie");
+    relier(images, paletteuse, 0);
+    relier(sourcePalette, paletteuse, 1);
+    relier(paletteuse, puits);
+    configurer(graphe.get());
+    palette->pts = 0;
+    if (av_buffersrc_add_frame(sourcePalette, palette.get()) < 0 ||
+        av_buffersrc_add_frame(sourcePalette, nullptr) < 0)
+        throw memoireInsuffisante();
+
+    const AVCodec* gif = avcodec_find_encoder(AV_CODEC_ID_GIF);
+    if (!gif)
+        throw Erreur(
+            QStringLiteral("L'image animée ne peut pas être exportée : l'encodeur GIF "
+                           "manque à FFmpeg sur cet ordinateur."));
+    const av::Codec codec = ouvrirEncodeur(
+        gif,
+        [&](AVCodecContext* c) {
+            c->width = plan.taille.width();
+            c->height = plan.taille.height();
+            c->pix_fmt = AV_PIX_FMT_PAL8;
+            c->time_base = AVRational{1, 100};  // a GIF counts in hundredths of a second
+        },
+        fichier.get());
+    AVStream* flux = nouveauFlux(fichier, codec.get());
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "loop", "0", 0);  // for ever
+    fichier.ouvrir(&options);
+    const av::Paquet paquet(av_packet_alloc());
+    if (!paquet) throw memoireInsuffisante();
+    const auto dessiner = [&] {
+        for (;;) {
+            const int r = av_buffersink_get_frame(puits, trame.get());
+            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return;
+            if (r < 0) throw memoireInsuffisante();
+            encoder(codec.get(), trame.get(), fichier, flux, paquet.get());
+            av_frame_unref(trame.get());
+        }
+    };
+    lecture = std::make_unique<Prechargement>(plan.imagesFilm, image, plan.taille,
+                                              AV_PIX_FMT_RGB24);  // the frames again
+    for (qint32 k = 0; k < plan.imagesFilm; ++k) {
+        av::Image i = lecture->suivante();
+        i->pts = static_cast<int64_t>(k) * plan.delaiGif;
+        if (av_buffersrc_add_frame(images, i.get()) < 0) throw memoireInsuffisante();
+        dessiner();
+        avancer(suivi);
+    }
+    if (av_buffersrc_add_frame(images, nullptr) < 0) throw memoireInsuffisante();
+    dessiner();
+    encoder(codec.get(), nullptr, fichier, flux, paquet.get());
+    fichier.terminer();
+}
+
+}  // namespace
+
+int PlanExport::etapes() const {
+    return format == FormatExport::Gif ? 2 * imagesFilm : imagesSortie;
+}
+
+QSize tailleMp4(QSize voulue, int imagesParSeconde) {
+    const auto pair = [](double v) { return std::max(2, static_cast<int>(v) & ~1); };
+    const auto tient = [imagesParSeconde](int l, int h) {
+        const int64_t colonnes = (l + 15) / 16, rangees = (h + 15) / 16;
+        const int64_t macroblocs = colonnes * rangees;
+        // A side may not exceed the square root of 8 times the picture's macroblocks.
+        return macroblocs <= kMacroblocsNiveau40 &&
+               macroblocs * std::max(imagesParSeconde, 1) <= kMacroblocsParSecondeNiveau40 &&
+               colonnes * colonnes <= 8 * kMacroblocsNiveau40 &&
+               rangees * rangees <= 8 * kMacroblocsNiveau40;
+    };
+    const int l = pair(voulue.width()), h = pair(voulue.height());
+    if (tient(l, h)) return QSize(l, h);
+    const double macroblocsPermis =
+        std::min<double>(kMacroblocsNiveau40, static_cast<double>(kMacroblocsParSecondeNiveau40) /
+                                                  std::max(imagesParSeconde, 1));
+    double echelle = std::sqrt(macroblocsPermis * 256.0 / (static_cast<double>(l) * h));
+    for (;; echelle *= 0.98)
+        if (tient(pair(l * echelle), pair(h * echelle)))
+            return QSize(pair(l * echelle), pair(h * echelle));
+}
+
+QSize tailleGif(QSize voulue) {
+    if (voulue.width() <= kLargeurGifMax) return voulue;
+    const int hauteur = static_cast<int>(
+        std::lround(static_cast<double>(voulue.height()) * kLargeurGifMax / voulue.width()));
+    return QSize(kLargeurGifMax, std::max(1, hauteur));
+}
+
+int delaiGif(int imagesParSeconde) {
+    return std::max(2, static_cast<int>(std::lround(100.0 / std::max(imagesParSeconde, 1))));
+}
+
+PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, qint32 nombre,
+                           const LecteurImage& image, const QString& son, const QString& titre) {
+    if (nombre < 1) throw Erreur(kRienAExporter);
+    if (reglages.imagesParSeconde < 1 || reglages.imagesParSeconde > 255)
+        throw Erreur(kCadenceImpossible);
+    if (reglages.largeur > kCoteVideoMax || reglages.hauteur > kCoteVideoMax)
+        throw Erreur(kTailleVideoImpossible);
+    PlanExport plan;
+    plan.format = format;
+    plan.imagesParSeconde = reglages.imagesParSeconde;
+    plan.imagesFilm = nombre;
+    plan.imagesSortie = nombre;
+    plan.titre = titre;
+    // Without a size the pictures keep that of the first frame, as in the video.
+    QSize voulue(reglages.largeur, reglages.hauteur);
+    if (voulue.width() <= 0 || voulue.height() <= 0) voulue = image(0).size();
+    if (voulue.width() > kCoteVideoMax || voulue.height() > kCoteVideoMax)
+        throw Erreur(kTailleVideoImpossible);
+    if (format == FormatExport::Gif) {
+        plan.taille = tailleGif(voulue);
+        plan.delaiGif = delaiGif(plan.imagesParSeconde);
+        return plan;
+    }
+    plan.taille = tailleMp4(voulue, plan.imagesParSeconde);
+    if (son.isEmpty() || !fichierExiste(son)) return plan;
+    try {
+        plan.cheminSon = QFile::encodeName(son).toStdString();
+        plan.son = lireEnteteWav(plan.cheminSon);
+    } catch (const ErreurFilm&) {
+        // A sound track that cannot be read: the film is made without sound.
+        plan.son.reset();
+        plan.cheminSon.clear();
+        return plan;
+    }
+    // The last picture stays until the sound ends.
+    const int64_t trames = static_cast<int64_t>(plan.son->taille / plan.son->alignement);
+    const int64_t images =
+        av_rescale_rnd(trames, plan.imagesParSeconde, plan.son->frequence, AV_ROUND_UP);
+    plan.imagesSortie =
+        static_cast<qint32>(std::clamp<int64_t>(images, nombre, std::numeric_limits<int>::max()));
+    return plan;
+}
+
+bool ecrireExport(const PlanExport& plan, const LecteurImage& image, const QString& cible,
+                  SuiviExport& suivi) {
+    av_log_set_level(AV_LOG_ERROR);
+    try {
+        if (plan.format == FormatExport::Gif)
+            ecrireGif(plan, image, cible, suivi);
+        else
+            ecrireMp4(plan, image, cible, suivi);
+    } catch (const Annulation&) {
+        return false;
+    } catch (const ErreurFilm& e) {
+        throw Erreur(QString::fromUtf8(e.what()));
+    } catch (const std::bad_alloc&) {
+        throw memoireInsuffisante();
+    }
+    return true;
+}
+
+}  // namespace vp
