@@ -35,8 +35,6 @@ public:
     // Counts the projects of the selected folder into the label.
     void compterProjets();
     void selectionner();
-    // True while a count runs in the background.
-    bool enComptage() const { return veille_.suit(); }
 
 protected:
     void showEvent(QShowEvent* e) override;

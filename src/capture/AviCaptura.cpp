@@ -108,11 +108,6 @@ void ReglagesCamera::demander(quint32 id, int valeur) {
     reveil_.notify_all();
 }
 
-bool ReglagesCamera::occupe() const {
-    const std::lock_guard v(verrou_);
-    return enCours_ || lectureDemandee_ || !enAttente_.isEmpty();
-}
-
 bool ReglagesCamera::attendPour(quint32 id) const {
     const std::lock_guard v(verrou_);
     return std::any_of(enAttente_.begin(), enAttente_.end(),
@@ -123,10 +118,8 @@ void ReglagesCamera::boucle() {
     using Horloge = std::chrono::steady_clock;
     std::unique_lock v(verrou_);
     for (;;) {
-        enCours_ = false;
         reveil_.wait(v, [this] { return arret_ || lectureDemandee_ || !enAttente_.isEmpty(); });
         if (arret_) return;
-        enCours_ = true;
         if (lectureDemandee_) {
             lectureDemandee_ = false;
             v.unlock();

@@ -117,8 +117,6 @@ public:
     // Asks that setting `id` take `valeur`; `applique` follows with the value the camera took,
     // unless another value was asked for it meanwhile.
     void demander(quint32 id, int valeur);
-    // True while a request waits or runs.
-    bool occupe() const;
 
 signals:
     void lus();
@@ -133,7 +131,6 @@ private:
     std::condition_variable reveil_;
     bool arret_ = false;
     bool lectureDemandee_ = false;
-    bool enCours_ = false;
     QVector<QPair<quint32, int>> enAttente_;  // one value per setting, the last asked
     std::chrono::steady_clock::time_point prochaineEcriture_{};
     // The window's side.
