@@ -11,6 +11,7 @@
 #include <numeric>
 #include <utility>
 
+#include "platform/Chemins.h"
 #include "platform/Curseur.h"
 #include "platform/Montages.h"
 #include "platform/SousDossiers.h"
@@ -104,8 +105,14 @@ ArbreDossiers::ArbreDossiers(QWidget* parent) : QTreeWidget(parent) {
     relecture_.setSingleShot(true);
     relecture_.setInterval(50);  // a burst of changes is read once
     connect(&relecture_, &QTimer::timeout, this, [this] { rattraper(); });
-    connect(&surveillance_, &QFileSystemWatcher::directoryChanged, this,
+    connect(&surveillance_, &SurveillanceDossiers::dossierModifie, this,
             [this](const QString& chemin) { dossierModifie(chemin); });
+    horloge_.start();
+    veilleLectures_.setInterval(100);
+    connect(&veilleLectures_, &QTimer::timeout, this, [this] { verifierLectures(); });
+    connect(this, &QTreeWidget::itemCollapsed, this, [](QTreeWidgetItem* item) {
+        if (NoeudDossier* n = noeud(item)) n->aDeplier = false;
+    });
     connect(this, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem* item) { developper(item); });
 #ifndef QT_NO_SESSIONMANAGER
@@ -156,21 +163,30 @@ void ArbreDossiers::setDisplayMode(TDisplayMode v) {
 }
 
 void ArbreDossiers::relabelliser(QTreeWidgetItem* item) {
-    if (NoeudDossier* n = noeud(item)) n->setText(0, libelle(n->nom));
+    if (NoeudDossier* n = noeud(item)) etiqueter(n);
     for (int i = 0; i < item->childCount(); ++i)
         relabelliser(item->child(i));
 }
 
+void ArbreDossiers::etiqueter(NoeudDossier* n) const {
+    n->setText(0, n->muet ? libelle(n->nom) + kNeRepondPas : libelle(n->nom));
+}
+
 QString ArbreDossiers::libelle(const QString& nom) const {
+    const QString lisible = cheminLisible(nom);
     switch (mode_) {
         case dmUppercase:
-            return nom.toUpper();
+            return lisible.toUpper();
         case dmLowercase:
-            return nom.toLower();
+            return lisible.toLower();
         case dmAsis:
             break;
     }
-    return nom;
+    return lisible;
+}
+
+QString ArbreDossiers::cleDeTri(const QString& nom) const {
+    return cheminLisible(nom);
 }
 
 // --- Building ---
@@ -197,13 +213,15 @@ void ArbreDossiers::detruire() {
     racine_ = ordinateur_ = reseau_ = corbeille_ = nullptr;
     clear();
     aRelire_.clear();
+    lectures_.clear();  // their answers find no node any more
+    verifierLectures();
     surveiller();
 }
 
 NoeudDossier* ArbreDossiers::creerNoeud(NoeudDossier::Genre genre, const QString& chemin,
                                         const QString& nom) const {
     auto* n = new NoeudDossier(genre, chemin, nom);
-    n->setText(0, libelle(nom));
+    etiqueter(n);
     n->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     n->setIcon(0, iconesGenres_[genre]);
     // Nodes without a folder hold what the tree itself puts there.
@@ -232,21 +250,149 @@ void ArbreDossiers::retirerSpecial(NoeudDossier*& special) {
 void ArbreDossiers::developper(QTreeWidgetItem* item) {
     NoeudDossier* n = noeud(item);
     if (!n || n->charge) return;
-    // A folder that cannot be listed stays closed, unless SelectPath already went through it.
-    if (!chargerEnfants(n) && n->childCount() == 0) collapseItem(n);
+    switch (chargerEnfants(n)) {
+        case Chargement::Fait:
+            break;
+        case Chargement::Echec:
+            // A folder that cannot be listed stays closed, unless SelectPath already went
+            // through it.
+            if (n->childCount() == 0) collapseItem(n);
+            break;
+        case Chargement::EnCours:
+            n->aDeplier = true;  // opened for good when its folders come
+            break;
+    }
     surveiller();
 }
 
-bool ArbreDossiers::chargerEnfants(NoeudDossier* n) {
-    if (n->charge) return true;
+ArbreDossiers::Chargement ArbreDossiers::chargerEnfants(NoeudDossier* n) {
+    if (n->charge) return Chargement::Fait;
+    if (lent(n)) {
+        demanderLecture(n);
+        return Chargement::EnCours;
+    }
     const CurseurOccupe sablier;
     std::vector<SousDossier> dossiers;
-    if (!listerSousDossiers(n->chemin, dossiers)) return false;  // its expand button stays
+    if (!listerSousDossiers(n->chemin, dossiers, tableMontages().nomsLentsDans(n->chemin)))
+        return Chargement::Echec;  // its button stays
+    accorderDossiers(n, std::move(dossiers));
+    return Chargement::Fait;
+}
+
+bool ArbreDossiers::lent(const NoeudDossier* n) const {
+    return !n->chemin.isEmpty() && tableMontages().lent(n->chemin);
+}
+
+// Lists n's folder on a thread of its own. A listing of that folder already under way is waited
+// for, unless it has stopped answering: then it is asked again.
+void ArbreDossiers::demanderLecture(NoeudDossier* n) {
+    const QString chemin = n->chemin;
+    if (const auto l = lectures_.constFind(chemin); l != lectures_.constEnd() && !n->muet) return;
+    for (NoeudDossier* m : noeudsDe(chemin))
+        if (std::exchange(m->muet, false)) etiqueter(m);
+    Lecture lecture;
+    lecture.avancement = nouvelleVivacite();
+    lecture.echeance = horloge_.elapsed() + kDelaiReponseMs;
+    lectures_.insert(chemin, lecture);
+    enFond_.lancer([this, chemin, avancement = lecture.avancement]() -> TravauxEnFond::Suite {
+        std::vector<SousDossier> dossiers;
+        const bool lu = listerSousDossiers(chemin, dossiers, {}, avancement.get());
+        return [this, chemin, lu, dossiers = std::move(dossiers)]() mutable {
+            lectureFinie(chemin, lu, std::move(dossiers));
+        };
+    });
+    viewport()->setCursor(Qt::BusyCursor);
+    if (!veilleLectures_.isActive()) veilleLectures_.start();
+}
+
+void ArbreDossiers::lectureFinie(const QString& chemin, bool lu,
+                                 std::vector<SousDossier> dossiers) {
+    lectures_.remove(chemin);
+    if (enTravail_) {
+        // The tree is being changed (a message box of a change event, say): this answer waits.
+        QTimer::singleShot(50, this, [this, chemin, lu, dossiers = std::move(dossiers)]() mutable {
+            lectureFinie(chemin, lu, std::move(dossiers));
+        });
+        return;
+    }
+    const Travail t(enTravail_);
+    for (NoeudDossier* n : noeudsDe(chemin)) {
+        if (std::exchange(n->muet, false)) etiqueter(n);
+        if (!lu) {
+            // As for a folder that cannot be listed: it stays closed and can be opened again.
+            if (!n->charge && n->childCount() == 0) collapseItem(n);
+            n->aDeplier = false;
+            continue;
+        }
+        accorderDossiers(n, dossiers);
+        if (std::exchange(n->aDeplier, false)) n->setExpanded(true);
+    }
+    verifierLectures();
+    surveiller();
+}
+
+// A listing that has read nothing more for kDelaiReponseMs makes its nodes say they do not answer.
+void ArbreDossiers::verifierLectures() {
+    const qint64 maintenant = horloge_.elapsed();
+    for (auto l = lectures_.begin(); l != lectures_.end(); ++l) {
+        const quint64 lus = *l->avancement;
+        if (lus != l->vu) {
+            l->vu = lus;
+            l->echeance = maintenant + kDelaiReponseMs;
+            continue;
+        }
+        if (maintenant < l->echeance) continue;
+        for (NoeudDossier* n : noeudsDe(l.key())) {
+            if (n->muet) continue;
+            n->muet = true;
+            etiqueter(n);
+            // Closed, so that opening it again asks again.
+            if (!n->charge && n->childCount() == 0) {
+                n->aDeplier = false;
+                collapseItem(n);
+            }
+        }
+    }
+    if (lectures_.isEmpty()) {
+        veilleLectures_.stop();
+        viewport()->unsetCursor();
+    }
+}
+
+// The nodes of the folder `chemin` (a folder may show under the desktop and under a volume).
+std::vector<NoeudDossier*> ArbreDossiers::noeudsDe(const QString& chemin) const {
+    std::vector<NoeudDossier*> trouves;
+    const std::function<void(QTreeWidgetItem*)> chercherDans = [&](QTreeWidgetItem* item) {
+        NoeudDossier* n = noeud(item);
+        if (!n) return;
+        if (!n->chemin.isEmpty()) {
+            if (n->chemin == chemin) trouves.push_back(n);
+            // Not along the way; but the desktop also holds the computer and the network.
+            if (!contient(n->chemin, chemin) && n->genre != NoeudDossier::Bureau) return;
+        }
+        for (int i = 0; i < item->childCount(); ++i)
+            chercherDans(item->child(i));
+    };
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        chercherDans(topLevelItem(i));
+    return trouves;
+}
+
+// Makes n's folders those of a new listing: the folders gone leave, the new ones come in.
+void ArbreDossiers::accorderDossiers(NoeudDossier* n, std::vector<SousDossier> dossiers) {
+    QSet<QString> presents;
+    for (const SousDossier& d : dossiers)
+        presents.insert(d.nom);
+    const PeintureSuspendue p(this);
+    for (int i = n->childCount() - 1; i >= 0; --i) {
+        NoeudDossier* e = noeud(n->child(i));
+        if (e->genre == NoeudDossier::Dossier && !presents.contains(e->nom)) retirer(e);
+    }
+    // A hidden folder SelectPath opened stays while it exists.
     retirerCaches(dossiers);
     insererDossiers(n, std::move(dossiers));
     n->charge = true;
     n->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
-    return true;
 }
 
 // Adds the folders not shown yet under `parent`, in alphabetical order among its folders.
@@ -261,7 +407,7 @@ void ArbreDossiers::insererDossiers(NoeudDossier* parent, std::vector<SousDossie
     std::vector<QCollatorSortKey> cles;
     cles.reserve(dossiers.size());
     for (const SousDossier& d : dossiers)
-        cles.push_back(ordre_.sortKey(d.nom));
+        cles.push_back(ordre_.sortKey(cleDeTri(d.nom)));
     std::vector<size_t> rangs(dossiers.size());
     std::iota(rangs.begin(), rangs.end(), size_t{0});
     std::sort(rangs.begin(), rangs.end(), [&](size_t a, size_t b) {
@@ -287,7 +433,8 @@ void ArbreDossiers::insererDossiers(NoeudDossier* parent, std::vector<SousDossie
         const NoeudDossier* suivant = nullptr;
         for (; i < parent->childCount(); ++i) {
             const NoeudDossier* e = noeud(parent->child(i));
-            if (e->genre != NoeudDossier::Dossier || ordre_.compare(e->nom, nouveaux[k]->nom) > 0) {
+            if (e->genre != NoeudDossier::Dossier ||
+                ordre_.compare(cleDeTri(e->nom), cleDeTri(nouveaux[k]->nom)) > 0) {
                 if (e->genre == NoeudDossier::Dossier) suivant = e;
                 break;
             }
@@ -295,8 +442,8 @@ void ArbreDossiers::insererDossiers(NoeudDossier* parent, std::vector<SousDossie
         QList<QTreeWidgetItem*> lot;
         do {
             lot.append(nouveaux[k++]);
-        } while (k < nouveaux.size() &&
-                 (!suivant || ordre_.compare(nouveaux[k]->nom, suivant->nom) <= 0));
+        } while (k < nouveaux.size() && (!suivant || ordre_.compare(cleDeTri(nouveaux[k]->nom),
+                                                                    cleDeTri(suivant->nom)) <= 0));
         parent->insertChildren(i, lot);
         i += static_cast<int>(lot.size());
     }
@@ -314,18 +461,11 @@ NoeudDossier* ArbreDossiers::enfantNomme(NoeudDossier* parent, const QString& no
 
 // Lists a loaded folder again: folders gone from the disk leave the tree, new ones come in.
 void ArbreDossiers::synchroniser(NoeudDossier* n) {
+    if (!n->charge || n->chemin.isEmpty()) return;
+    if (lent(n)) return demanderLecture(n);
     std::vector<SousDossier> dossiers;
-    if (!n->charge || n->chemin.isEmpty() || !listerSousDossiers(n->chemin, dossiers)) return;
-    QSet<QString> presents;
-    for (const SousDossier& d : dossiers)
-        presents.insert(d.nom);
-    const PeintureSuspendue p(this);
-    for (int i = n->childCount() - 1; i >= 0; --i) {
-        NoeudDossier* e = noeud(n->child(i));
-        if (e->genre == NoeudDossier::Dossier && !presents.contains(e->nom)) retirer(e);
-    }
-    retirerCaches(dossiers);  // a hidden folder SelectPath opened stays while it exists
-    insererDossiers(n, std::move(dossiers));
+    if (!listerSousDossiers(n->chemin, dossiers, tableMontages().nomsLentsDans(n->chemin))) return;
+    accorderDossiers(n, std::move(dossiers));
 }
 
 // Lists again the loaded folders of n's branch: all of them, or those named in `chemins`.
@@ -349,7 +489,7 @@ void ArbreDossiers::retirer(NoeudDossier* n) {
 // A node whose folder has gone: the nearest folder above it that is still there is listed again.
 void ArbreDossiers::elaguer(NoeudDossier* n) {
     NoeudDossier* p = noeud(n->parent());
-    while (p && !p->chemin.isEmpty() && !QFileInfo(p->chemin).isDir())
+    while (p && !p->chemin.isEmpty() && !lent(p) && !dossierExiste(p->chemin))
         p = noeud(p->parent());
     if (p && !p->chemin.isEmpty())
         synchroniser(p);
@@ -405,7 +545,7 @@ void ArbreDossiers::accorderVolumes(NoeudDossier* parent, const std::vector<Volu
         NoeudDossier* e = noeud(parent->child(k));
         if (e->nom != v.nom) {
             e->nom = v.nom;
-            e->setText(0, libelle(v.nom));
+            etiqueter(e);
         }
     }
 }
@@ -414,13 +554,15 @@ bool ArbreDossiers::suivi() const {
     return active_ && montre_ && !sessionFinie_;
 }
 
-// Watches the loaded folders while the tree is shown, and only them.
+// Watches the loaded folders while the tree is shown, and only them. Folders of a network share
+// are not: the system tells nothing of what other computers change there, and even asking to
+// watch one may wait on the network.
 void ArbreDossiers::surveiller() {
     QSet<QString> voulus;
     if (suivi()) {
         const std::function<void(QTreeWidgetItem*)> parcourir = [&](QTreeWidgetItem* item) {
             const NoeudDossier* n = noeud(item);
-            if (n->charge && !n->chemin.isEmpty()) voulus.insert(n->chemin);
+            if (n->charge && !n->chemin.isEmpty() && !lent(n)) voulus.insert(n->chemin);
             for (int i = 0; i < item->childCount(); ++i)
                 parcourir(item->child(i));
         };
@@ -428,10 +570,10 @@ void ArbreDossiers::surveiller() {
             parcourir(topLevelItem(i));
     }
     QStringList enTrop;
-    for (const QString& d : surveillance_.directories())
+    for (const QString& d : surveillance_.dossiers())
         if (!voulus.remove(d)) enTrop << d;
-    if (!enTrop.isEmpty()) surveillance_.removePaths(enTrop);
-    if (!voulus.isEmpty()) surveillance_.addPaths(voulus.values());
+    if (!enTrop.isEmpty()) surveillance_.retirer(enTrop);
+    if (!voulus.isEmpty()) surveillance_.ajouter(voulus.values());
 }
 
 // Brings the tree up to the disk's and the mount table's changes. A change of selection may
@@ -482,7 +624,9 @@ bool ArbreDossiers::accepterFinSession() {
 
 void ArbreDossiers::mouseDoubleClickEvent(QMouseEvent* e) {
     NoeudDossier* n = noeud(itemAt(e->position().toPoint()));
-    if (n && !n->chemin.isEmpty() && !QFileInfo(n->chemin).isDir()) {
+    if (n && n->muet) {
+        demanderLecture(n);  // asked again
+    } else if (n && !n->chemin.isEmpty() && !lent(n) && !dossierExiste(n->chemin)) {
         const Travail t(enTravail_);
         elaguer(n);  // gone from the disk: the tree catches up instead of opening it
         e->accept();
@@ -514,9 +658,13 @@ NoeudDossier* ArbreDossiers::chercher(const QString& chemin) {
         chargerEnfants(n);  // a folder that cannot be listed may still be gone through
         NoeudDossier* suivant = enfantNomme(n, nom);
         if (!suivant) {
-            // Hidden, made since the listing, or inside a folder that cannot be listed.
-            if (!QFileInfo(cheminEnfant(n->chemin, nom)).isDir()) break;
+            // Hidden, made since the listing, or inside a folder that cannot be listed. On a
+            // slow disk it is taken on trust: a listing of its folder takes it away again if it
+            // is not there.
+            const QString sousDossier = cheminEnfant(n->chemin, nom);
+            if (!tableMontages().lent(sousDossier) && !dossierExiste(sousDossier)) break;
             insererDossiers(n, {SousDossier{nom, true}});
+            if (n->charge && lent(n)) demanderLecture(n);
             suivant = enfantNomme(n, nom);
         }
         n = suivant;
@@ -527,7 +675,7 @@ NoeudDossier* ArbreDossiers::chercher(const QString& chemin) {
 QTreeWidgetItem* ArbreDossiers::SelectPath(const QString& chemin) {
     const Travail t(enTravail_);
     NoeudDossier* n = chemin.isEmpty() ? nullptr : chercher(chemin);
-    if (n && !n->chemin.isEmpty() && !QFileInfo(n->chemin).isDir()) {
+    if (n && !n->chemin.isEmpty() && !lent(n) && !dossierExiste(n->chemin)) {
         elaguer(n);  // the tree was behind the disk
         n = nullptr;
     }

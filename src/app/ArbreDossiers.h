@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QCollator>
-#include <QFileSystemWatcher>
+#include <QElapsedTimer>
 #include <QFlags>
+#include <QHash>
 #include <QIcon>
 #include <QSet>
 #include <QTimer>
@@ -10,6 +11,9 @@
 #include <array>
 #include <functional>
 #include <vector>
+
+#include "platform/EnFond.h"
+#include "platform/SurveillanceDossiers.h"
 
 namespace vp {
 
@@ -46,20 +50,30 @@ public:
         : QTreeWidgetItem(kType), genre(g), chemin(c), nom(n) {}
 
     const Genre genre;
-    const QString chemin;  // the folder, without trailing separator but "/"; empty without one
-    QString nom;           // the label before the display mode
-    bool charge = false;   // its folders have been listed
+    const QString chemin;   // the folder, without trailing separator but "/"; empty without one
+    QString nom;            // its name (cheminDepuisOctets), the label before the display mode
+    bool charge = false;    // its folders have been listed
+    bool muet = false;      // its listing has not answered in time: "(ne répond pas)"
+    bool aDeplier = false;  // opened while its listing was under way
 };
 
 // The folder tree: the desktop folder at the root; below it "Ordinateur" with the home folder,
 // the file system's root and the mounted volumes, and optionally "Réseau" with the mounted
 // network shares and "Corbeille". A folder is listed when it is first opened; while the tree is
 // shown it follows the disk (folders created, removed or renamed, volumes mounted or removed).
-// Folders whose names begin with "." are not listed, but SelectPath reaches them.
+// Folders whose names begin with "." are not listed, but SelectPath reaches them. A name that is
+// not UTF-8 is shown as best it reads and keeps its bytes in the node's path.
+// Folders on network shares and user-space file systems are listed on threads of their own (the
+// window never waits for them): their folders come in when they answer, and a node whose listing
+// shows no sign of life for kDelaiReponseMs says "(ne répond pas)"; opening or double-clicking it
+// again asks again.
 // The change event is the tree's currentItemChanged.
 class ArbreDossiers : public QTreeWidget {
     Q_OBJECT
 public:
+    static constexpr int kDelaiReponseMs = static_cast<int>(kDelaiReponse.count());
+    static inline const QString kNeRepondPas = QStringLiteral(" (ne répond pas)");
+
     explicit ArbreDossiers(QWidget* parent = nullptr);
     ~ArbreDossiers() override;
 
@@ -91,7 +105,11 @@ public:
     NoeudDossier* noeudCorbeille() const { return corbeille_; }
     static NoeudDossier* noeud(QTreeWidgetItem* item);
     // True while folders are being watched for changes.
-    bool suitLeDisque() const { return !surveillance_.directories().isEmpty(); }
+    bool suitLeDisque() const { return !surveillance_.dossiers().isEmpty(); }
+    // True when `chemin` is being watched.
+    bool suit(const QString& chemin) const { return surveillance_.dossiers().contains(chemin); }
+    // Listings under way on threads of their own.
+    int lecturesEnCours() const { return static_cast<int>(lectures_.size()); }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -100,6 +118,13 @@ protected:
 
 private:
     struct VolumeVoulu;
+    enum class Chargement { Fait, Echec, EnCours };
+    // A listing under way in the background, and the last sign of life it gave.
+    struct Lecture {
+        Vivacite avancement;
+        quint64 vu = 0;
+        qint64 echeance = 0;  // on horloge_
+    };
 
     void construire();
     void detruire();
@@ -108,7 +133,13 @@ private:
     void ajouterSpecial(NoeudDossier*& special, NoeudDossier::Genre genre, const QString& nom);
     void retirerSpecial(NoeudDossier*& special);
     void developper(QTreeWidgetItem* item);
-    bool chargerEnfants(NoeudDossier* n);
+    Chargement chargerEnfants(NoeudDossier* n);
+    bool lent(const NoeudDossier* n) const;
+    void demanderLecture(NoeudDossier* n);
+    void lectureFinie(const QString& chemin, bool lu, std::vector<SousDossier> dossiers);
+    void verifierLectures();
+    std::vector<NoeudDossier*> noeudsDe(const QString& chemin) const;
+    void accorderDossiers(NoeudDossier* n, std::vector<SousDossier> dossiers);
     void insererDossiers(NoeudDossier* parent, std::vector<SousDossier> dossiers);
     NoeudDossier* enfantNomme(NoeudDossier* parent, const QString& nom) const;
     void synchroniser(NoeudDossier* n);
@@ -122,7 +153,9 @@ private:
     void rattraper();
     void dossierModifie(const QString& chemin);
     void relabelliser(QTreeWidgetItem* item);
+    void etiqueter(NoeudDossier* n) const;
     QString libelle(const QString& nom) const;
+    QString cleDeTri(const QString& nom) const;
     bool suivi() const;
 
     bool active_ = false;
@@ -137,9 +170,13 @@ private:
     NoeudDossier* reseau_ = nullptr;
     NoeudDossier* corbeille_ = nullptr;
     QMetaObject::Connection connexionTable_;
-    QFileSystemWatcher surveillance_;
+    SurveillanceDossiers surveillance_;
     QSet<QString> aRelire_;  // folders changed on disk, listed again together
     QTimer relecture_;
+    QHash<QString, Lecture> lectures_;  // by folder
+    QTimer veilleLectures_;             // looks at the listings under way
+    QElapsedTimer horloge_;
+    TravauxEnFond enFond_{this};
     QCollator ordre_{QLocale(QLocale::French, QLocale::France)};  // the program speaks French
     std::array<QIcon, 6> iconesGenres_;                           // by NoeudDossier::Genre
     QIcon iconeMaison_, iconeDisque_, iconeAmovible_;

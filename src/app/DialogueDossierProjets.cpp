@@ -1,78 +1,23 @@
 #include "DialogueDossierProjets.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <memory>
 
 #include "ArbreDossiers.h"
 #include "Commun.h"
+#include "DialogueOuvrirProjet.h"
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
 #include "platform/Erreur.h"
 #include "platform/ErreurApplication.h"
-#include "platform/Profil.h"
 
 namespace vp {
 
-namespace {
-
-// Puts the working directory back as it was, whatever happens meanwhile.
-class RetourRepertoire {
-public:
-    RetourRepertoire() : avant_(QDir::currentPath()) {}
-    ~RetourRepertoire() { QDir::setCurrent(avant_); }
-    RetourRepertoire(const RetourRepertoire&) = delete;
-    RetourRepertoire& operator=(const RetourRepertoire&) = delete;
-
-private:
-    QString avant_;
-};
-
-// The contents of the regular file `nom` of the folder open as `dossier` (opened from there:
-// the folder's path is not walked again for each file); empty when there is none.
-QByteArray lireFichierDans(int dossier, const QByteArray& nom) {
-    const int fd = openat(dossier, nom.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    QByteArray contenu;
-    struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        char tampon[4096];
-        ssize_t lus;
-        while ((lus = read(fd, tampon, sizeof tampon)) > 0)
-            contenu.append(tampon, lus);
-    }
-    close(fd);
-    return contenu;
-}
-
-}  // namespace
-
 int compterProjetsDans(const QString& dossier) {
-    const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(QFile::encodeName(dossier).constData()),
-                                                &closedir);
-    if (!d)
-        throw Erreur(QStringLiteral("Impossible de lire le dossier « %1 »")
-                         .arg(QDir::toNativeSeparators(sansSeparateur(dossier))));
-    const int fd = dirfd(d.get());
     int n = 0;
-    while (const dirent* e = readdir(d.get())) {
-        if (e->d_type != DT_DIR && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
-        const QByteArray nom(e->d_name);
-        if (nom == "." || nom == "..") continue;
-        // A project whose "projet.ini" lost its title is not counted.
-        const QByteArray ini = lireFichierDans(fd, nom + "/projet.ini");
-        if (lireProfilTexte(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"),
-                            QStringLiteral("*no*")) != QLatin1String("*no*"))
-            ++n;
-    }
+    for (const ProjetTrouve& p : listerProjets(dossier))
+        n += p.aUnTitre;
     return n;
 }
 
@@ -99,6 +44,11 @@ DialogueDossierProjets::DialogueDossierProjets(ProjetCourant& projet, QWidget* p
     connect(arbre, &QTreeWidget::currentItemChanged, this,
             [this] { executerCommande([this] { compterProjets(); }, this); });
     connect(boutonSelectionner, &QPushButton::clicked, this, [this] { selectionner(); });
+    // A folder that did not answer is asked again when clicked again.
+    connect(arbre, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (item == arbre->currentItem() && etiquetteNombreProjets->text() == kDossierMuet)
+            executerCommande([this] { compterProjets(); }, this);
+    });
 }
 
 void DialogueDossierProjets::showEvent(QShowEvent* e) {
@@ -124,17 +74,44 @@ bool DialogueDossierProjets::changerDossierProjets() {
 void DialogueDossierProjets::compterProjets() {
     const QString chemin = arbre->SelectedPath();
     boutonSelectionner->setEnabled(false);
+    const quint64 comptage = ++comptage_;
+    veille_.arreter();
     if (chemin.isEmpty()) {
         etiquetteNombreProjets->setText(kChoisirUnDossier);
         return;
     }
+    // The folder is read where it is: the working directory never moves.
     const QString dossier = avecSeparateur(chemin);
-    int n = 0;
-    {
-        const RetourRepertoire retour;
-        changerRepertoire(dossier);
-        n = compterProjetsDans(dossier);
+    if (!projetsSurReseau(dossier)) {
+        afficherCompte(compterProjetsDans(dossier));
+        return;
     }
+    // A network share may take long, or never answer: the window does not wait for it.
+    etiquetteNombreProjets->setText(kComptageEnCours);
+    const Vivacite vivacite = nouvelleVivacite();
+    veille_.suivre(vivacite, [this] { etiquetteNombreProjets->setText(kDossierMuet); });
+    enFond_.lancer([this, dossier, comptage, vivacite]() -> TravauxEnFond::Suite {
+        int n = 0;
+        QString erreur;
+        try {
+            for (const ProjetTrouve& p : listerProjets(dossier, vivacite.get()))
+                n += p.aUnTitre;
+        } catch (const Erreur& e) {
+            erreur = e.texte();
+        }
+        return [this, comptage, n, erreur] {
+            if (comptage != comptage_) return;  // another folder was selected since
+            veille_.arreter();
+            if (!erreur.isEmpty()) {
+                etiquetteNombreProjets->setText(texteBoiteErreur(erreur));
+                return;
+            }
+            afficherCompte(n);
+        };
+    });
+}
+
+void DialogueDossierProjets::afficherCompte(int n) {
     etiquetteNombreProjets->setText(n > 0 ? QStringLiteral("%1 projets trouvés.").arg(n)
                                           : kAucunProjet);
     boutonSelectionner->setEnabled(true);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "platform/EnFond.h"
 #include "sequence/Projet.h"
 
 class QLabel;
@@ -16,7 +17,8 @@ class ArbreDossiers;
 int compterProjetsDans(const QString& dossier);
 
 // The projects-folder dialog: a folder tree and, under it, how many projects the selected
-// folder holds. Closing it by its close box cancels.
+// folder holds. Closing it by its close box cancels. A folder on a network share is counted in
+// the background: the label says so meanwhile, and says when the folder does not answer.
 class DialogueDossierProjets : public QDialog {
     Q_OBJECT
 public:
@@ -38,10 +40,18 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    void afficherCompte(int n);
+
     ProjetCourant& p_;
+    quint64 comptage_ = 0;  // the count whose answer is awaited
+    VeilleTravail veille_;
+    TravauxEnFond enFond_{this};
 };
 
 inline const QString kChoisirUnDossier = QStringLiteral("Choisissez un dossier.");
 inline const QString kAucunProjet = QStringLiteral("Aucun projet dans ce dossier.");
+inline const QString kComptageEnCours = QStringLiteral("Recherche des projets…");
+// Clicking the folder again counts again.
+inline const QString kDossierMuet = QStringLiteral("Ce dossier ne répond pas.");
 
 }  // namespace vp

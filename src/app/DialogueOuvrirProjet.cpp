@@ -1,5 +1,10 @@
 #include "DialogueOuvrirProjet.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,15 +12,72 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ArbreDossiers.h"
 #include "Commun.h"
 #include "DialogueDossierProjets.h"
 #include "MesureProjets.h"
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
+#include "platform/Erreur.h"
 #include "platform/ErreurApplication.h"
+#include "platform/FichiersSurs.h"
+#include "platform/Montages.h"
 #include "platform/Profil.h"
+#include "platform/SousDossiers.h"
 
 namespace vp {
+
+namespace {
+
+// The regular file `nom` of the folder open as `dossier` (opened from there: the folder's path is
+// not walked again for each project); false when there is none.
+bool lireFichierDans(int dossier, const QByteArray& nom, QByteArray& contenu) {
+    const int fd = openat(dossier, nom.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool regulier = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regulier) {
+        char tampon[4096];
+        ssize_t lus;
+        while ((lus = read(fd, tampon, sizeof tampon)) > 0)
+            contenu.append(tampon, lus);
+    }
+    close(fd);
+    return regulier;
+}
+
+QString nomAffiche(const QString& dossier) {
+    return QDir::toNativeSeparators(cheminLisible(sansSeparateur(dossier)));
+}
+
+}  // namespace
+
+std::vector<ProjetTrouve> listerProjets(const QString& dossier, std::atomic<quint64>* vivacite) {
+    if (!dossierExiste(dossier))
+        throw Erreur(
+            QStringLiteral("Impossible d'entrer dans le dossier « %1 »").arg(nomAffiche(dossier)));
+    std::vector<ProjetTrouve> projets;
+    const bool lu = parcourirDossier(dossier, [&](int fd, const char* nom, unsigned char type) {
+        if (vivacite) ++*vivacite;
+        if (type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN) return;
+        QByteArray ini;
+        if (!lireFichierDans(fd, QByteArray(nom) + "/projet.ini", ini)) return;
+        // A title-less project is listed with an empty title, but it does not count.
+        const QString titre = lireProfilTexte(ini, QStringLiteral("GENERAL"),
+                                              QStringLiteral("titre"), QStringLiteral("*no*"));
+        const bool aUnTitre = titre != QLatin1String("*no*");
+        projets.push_back(
+            {cheminDepuisOctets(QByteArray(nom)), aUnTitre ? titre : QString(), aUnTitre});
+    });
+    if (!lu)
+        throw Erreur(QStringLiteral("Impossible de lire le dossier « %1 » : %2")
+                         .arg(nomAffiche(dossier), raisonSysteme(errno)));
+    return projets;
+}
+
+bool projetsSurReseau(const QString& dossier) {
+    return tableMontages().lent(dossier) || !tableMontages().nomsLentsDans(dossier).isEmpty();
+}
 
 DialogueOuvrirProjet::DialogueOuvrirProjet(ProjetCourant& projet, QWidget* parent)
     : QDialog(parent), p_(projet) {
@@ -39,7 +101,7 @@ DialogueOuvrirProjet::DialogueOuvrirProjet(ProjetCourant& projet, QWidget* paren
     boutonOuvrir->setGeometry(8, 274, 185, 33);
     boutonAnnuler = creerBoutonAnnuler(QStringLiteral("ANNULER"), this);
     boutonAnnuler->setGeometry(208, 274, 185, 33);
-    champDossierProjets->setText(p_.repProjets);
+    champDossierProjets->setText(cheminLisible(p_.repProjets));
 
     connect(boutonOuvrir, &QPushButton::clicked, this, [this] { ouvrir(); });
     connect(listeTitres, &QListWidget::itemDoubleClicked, this, [this] { ouvrir(); });
@@ -57,39 +119,91 @@ void DialogueOuvrirProjet::preparerAffichage() {
     lister();
 }
 
+bool DialogueOuvrirProjet::enLecture() const {
+    return veille_.suit();
+}
+
 void DialogueOuvrirProjet::lister() {
-    champDossierProjets->setText(p_.repProjets);
+    champDossierProjets->setText(cheminLisible(p_.repProjets));
     mesureur->arreter();
     listeTitres->clear();
     listeDossiers->clear();
+    const quint64 listage = ++listage_;
+    veille_.arreter();
+    const QString dossier = p_.repProjets;
+    if (projetsSurReseau(dossier)) {
+        // A network share may take long, or never answer: the window does not wait for it.
+        annoncer({kLectureProjets});
+        const Vivacite vivacite = nouvelleVivacite();
+        veille_.suivre(vivacite, [this] { annoncer({kProjetsMuets, kReessayerProjets}); });
+        enFond_.lancer([this, dossier, listage, vivacite]() -> TravauxEnFond::Suite {
+            std::vector<ProjetTrouve> projets;
+            QString erreur;
+            try {
+                projets = listerProjets(dossier, vivacite.get());
+                // The listing leaves the projects folder as the working directory.
+                if (::chdir(octetsDuChemin(dossier).constData()) != 0) projets.clear();
+            } catch (const Erreur& e) {
+                erreur = e.texte();
+            }
+            return [this, listage, projets = std::move(projets), erreur] {
+                if (listage != listage_) return;  // a listing of another folder came since
+                veille_.arreter();
+                if (!erreur.isEmpty()) {
+                    annoncer({texteBoiteErreur(erreur)});
+                    return;
+                }
+                afficher(projets);
+            };
+        });
+        return;
+    }
     // The listing leaves the projects folder as the working directory.
-    if (!QDir::setCurrent(p_.repProjets)) {
+    try {
+        changerRepertoire(dossier);
+    } catch (const Erreur&) {
         dialogues().message(this,
                             QStringLiteral("Le dossier des projets « %1 » est introuvable : "
                                            "choisissez-en un autre avec le bouton dossier.")
-                                .arg(QDir::toNativeSeparators(sansSeparateur(p_.repProjets))),
+                                .arg(nomAffiche(dossier)),
                             Icone::Avertissement);
         return;
     }
+    try {
+        afficher(listerProjets(dossier));
+    } catch (const Erreur& e) {
+        dialogues().message(this, texteBoiteErreur(e.texte()), Icone::Avertissement);
+    }
+}
+
+void DialogueOuvrirProjet::afficher(const std::vector<ProjetTrouve>& projets) {
+    listeTitres->clear();
+    listeDossiers->clear();
     QStringList dossiers;
-    const QStringList noms =
-        QDir(p_.repProjets)
-            .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                       QDir::Unsorted);
-    for (const QString& nom : noms) {
-        const QString ini = p_.repProjets + nom + QStringLiteral("/projet.ini");
-        if (!fichierExiste(ini)) continue;
-        listeDossiers->addItem(nom);
-        listeTitres->addItem(
-            lireProfil(ini, QStringLiteral("GENERAL"), QStringLiteral("titre"), QString()));
-        dossiers << p_.repProjets + nom;
+    for (const ProjetTrouve& p : projets) {
+        listeDossiers->addItem(p.nomDossier);
+        listeTitres->addItem(p.titre);
+        dossiers << p_.repProjets + p.nomDossier;
     }
     mesureur->mesurer(dossiers);
 }
 
+// Lines of the list that say what the listing is doing; they cannot be chosen.
+void DialogueOuvrirProjet::annoncer(const QStringList& lignes) {
+    listeTitres->clear();
+    listeDossiers->clear();
+    for (const QString& texte : lignes) {
+        auto* ligne = new QListWidgetItem(texte, listeTitres);
+        ligne->setFlags(Qt::NoItemFlags);
+        new QListWidgetItem(QString(), listeDossiers);
+    }
+}
+
 int DialogueOuvrirProjet::indexChoisi() const {
     const QListWidgetItem* item = listeTitres->currentItem();
-    return item && item->isSelected() ? listeTitres->row(item) : -1;
+    return item && item->isSelected() && (item->flags() & Qt::ItemIsSelectable)
+               ? listeTitres->row(item)
+               : -1;
 }
 
 void DialogueOuvrirProjet::ouvrir() {

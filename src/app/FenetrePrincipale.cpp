@@ -700,9 +700,7 @@ void FenetrePrincipale::nouveauProjet() {
     const QString titre = dialogueNouveau->champTitre->text();
     const QString dossier = dialogueNouveau->champDossier->text();
     const QString chemin = projet.repProjets + dossier;
-    if (!QDir().mkpath(chemin))
-        throw Erreur(QStringLiteral("Impossible de créer le dossier « %1 »")
-                         .arg(QDir::toNativeSeparators(chemin)));
+    if (!dossierExiste(chemin)) creerDossier(chemin);
     ecrireProfil(chemin + QStringLiteral("/projet.ini"), QStringLiteral("GENERAL"),
                  QStringLiteral("titre"), titre);
     synchroniserDossier(projet.repProjets);  // the new project's folder in the projects folder

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QPainter>
+#include <algorithm>
 
 #include "DialoguesPilote.h"
 #include "mire/PiloteMire.h"
@@ -59,12 +60,107 @@ FournisseurPilotes fournisseurWebcams() {
 }
 
 bool descriptionPilote(int index, QString* nom, QString* version) {
-    if (index < 0 || index >= kMaxPilotes || !fournisseur().lister) return false;
-    const QStringList noms = fournisseur().lister();
+    if (index < 0 || index >= kMaxPilotes) return false;
+    const QStringList noms = listerPilotes();
     if (index >= noms.size()) return false;
     if (nom) *nom = noms[index];
     if (version) version->clear();
     return true;
+}
+
+QStringList listerPilotes() {
+    if (!fournisseur().lister) return {};
+    return fournisseur().lister().mid(0, kMaxPilotes);
+}
+
+ReglagesCamera::ReglagesCamera(PiloteCapture& pilote) : pilote_(pilote) {
+    fil_ = std::thread([this] { boucle(); });
+}
+
+ReglagesCamera::~ReglagesCamera() {
+    {
+        const std::lock_guard v(verrou_);
+        arret_ = true;
+    }
+    reveil_.notify_all();
+    fil_.join();
+}
+
+void ReglagesCamera::lire() {
+    {
+        const std::lock_guard v(verrou_);
+        lectureDemandee_ = true;
+    }
+    reveil_.notify_all();
+}
+
+void ReglagesCamera::demander(quint32 id, int valeur) {
+    valeurs_.insert(id, valeur);
+    {
+        const std::lock_guard v(verrou_);
+        const auto deja = std::find_if(enAttente_.begin(), enAttente_.end(),
+                                       [id](const auto& a) { return a.first == id; });
+        if (deja != enAttente_.end())
+            deja->second = valeur;
+        else
+            enAttente_.append({id, valeur});
+    }
+    reveil_.notify_all();
+}
+
+bool ReglagesCamera::attendPour(quint32 id) const {
+    const std::lock_guard v(verrou_);
+    return std::any_of(enAttente_.begin(), enAttente_.end(),
+                       [id](const auto& a) { return a.first == id; });
+}
+
+void ReglagesCamera::boucle() {
+    using Horloge = std::chrono::steady_clock;
+    std::unique_lock v(verrou_);
+    for (;;) {
+        reveil_.wait(v, [this] { return arret_ || lectureDemandee_ || !enAttente_.isEmpty(); });
+        if (arret_) return;
+        if (lectureDemandee_) {
+            lectureDemandee_ = false;
+            v.unlock();
+            const QVector<ControleCamera> controles = pilote_.controles();
+            QHash<quint32, int> valeurs;
+            for (const ControleCamera& c : controles)
+                valeurs.insert(c.id, pilote_.valeurControle(c.id));
+            v.lock();
+            // Handed over on the window's thread; dropped if this object goes first.
+            QMetaObject::invokeMethod(
+                this,
+                [this, controles, valeurs] {
+                    controles_ = controles;
+                    for (auto i = valeurs.begin(); i != valeurs.end(); ++i)
+                        if (!attendPour(i.key())) valeurs_.insert(i.key(), i.value());
+                    connus_ = true;
+                    emit lus();
+                },
+                Qt::QueuedConnection);
+            continue;
+        }
+        if (Horloge::now() < prochaineEcriture_) {
+            // The last write was less than kIntervalle ago: the values asked meanwhile wait,
+            // and only the last of each is sent.
+            reveil_.wait_until(v, prochaineEcriture_, [this] { return arret_; });
+            continue;
+        }
+        const auto [id, valeur] = enAttente_.takeFirst();
+        prochaineEcriture_ = Horloge::now() + kIntervalle;
+        v.unlock();
+        const int prise = pilote_.definirControle(id, valeur) ? valeur : pilote_.valeurControle(id);
+        v.lock();
+        QMetaObject::invokeMethod(
+            this,
+            [this, id = id, prise] {
+                if (attendPour(id)) return;  // a newer value is on its way
+                valeurs_.insert(id, prise);
+                emit applique(id, prise);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 FenetreCapture::FenetreCapture(QWidget* parent) : QWidget(parent) {
@@ -107,6 +203,9 @@ bool FenetreCapture::connecterPilote(int index) {
     if (!pilote || !pilote->connecter()) return false;
     pilote_ = std::move(pilote);
     index_ = index;
+    // Read now, in the background: the settings dialog opens on them at once.
+    reglages_ = std::make_unique<ReglagesCamera>(*pilote_);
+    reglages_->lire();
     pilote_->definirPeriode(parametres_.dwRequestMicroSecPerFrame);
     aUneImage_ = false;
     mettreAJourMinuterie();
@@ -116,6 +215,7 @@ bool FenetreCapture::connecterPilote(int index) {
 bool FenetreCapture::deconnecterPilote() {
     if (!pilote_) return false;
     minuterie_.stop();
+    reglages_.reset();
     pilote_->deconnecter();
     pilote_.reset();
     index_ = -1;
@@ -126,10 +226,8 @@ bool FenetreCapture::deconnecterPilote() {
 
 bool FenetreCapture::lireCapacites(CapacitesPilote& capacites) {
     if (!pilote_) return false;
-    // The source dialog also chooses among the cameras.
-    QString deuxieme;
-    capacites.fHasDlgVideoSource =
-        !pilote_->controles().isEmpty() || descriptionPilote(1, &deuxieme, nullptr);
+    // Settings not read yet may still come: the dialog then opens and waits for them.
+    capacites.fHasDlgVideoSource = !reglages_->connus() || !reglages_->controles().isEmpty();
     capacites.fHasDlgVideoFormat = !pilote_->formats().isEmpty();
     capacites.fCaptureInitialized = true;
     return true;
@@ -235,9 +333,10 @@ bool FenetreCapture::copierImage() {
     return !saisie_.isNull();
 }
 
-bool FenetreCapture::dialogueSource(const std::function<bool(int)>& changerCamera) {
+bool FenetreCapture::dialogueSource(const QStringList& cameras,
+                                    const std::function<bool(int)>& changerCamera) {
     if (!pilote_) return false;
-    DialogueParametresWebcam dialogue(*this, changerCamera, window());
+    DialogueParametresWebcam dialogue(*this, cameras, changerCamera, window());
     dialogues().executer(dialogue);
     return true;
 }

@@ -4,6 +4,7 @@
 // operations the webcam control sends it (connect, preview, grab, save, dialogs) and the
 // callbacks it makes. Drivers are backends: real webcams (v4l2/) or the test pattern (mire/).
 
+#include <QHash>
 #include <QImage>
 #include <QPair>
 #include <QSize>
@@ -13,8 +14,11 @@
 #include <QVector>
 #include <QWidget>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace vp {
 
@@ -63,6 +67,7 @@ public:
     // Frame period asked of the camera.
     virtual void definirPeriode(quint32 microsecondes) = 0;
 
+    // The settings: asked on a thread of their own (ReglagesCamera) while frames are read.
     virtual QVector<ControleCamera> controles() = 0;
     virtual int valeurControle(quint32 id) = 0;
     virtual bool definirControle(quint32 id, int valeur) = 0;
@@ -86,6 +91,54 @@ FournisseurPilotes fournisseurSelonEnvironnement();
 FournisseurPilotes fournisseurWebcams();
 // Name and version of driver `index`; false when there is no such driver.
 bool descriptionPilote(int index, QString* nom, QString* version);
+// The descriptions of all the drivers present, asked of the system once.
+QStringList listerPilotes();
+
+// The settings of a camera, read and written on a thread of the capture side's own: some
+// cameras take seconds to answer a settings request, and the window never waits for them. A
+// setting asked again and again (a slider being dragged) reaches the camera with its last value,
+// at most every kIntervalle.
+class ReglagesCamera : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds kIntervalle{100};
+
+    explicit ReglagesCamera(PiloteCapture& pilote);
+    // Waits for the request under way (the driver goes next); those not sent yet are dropped.
+    ~ReglagesCamera() override;
+
+    // Reads the settings and their values again; `lus` follows on the window's thread.
+    void lire();
+    // Known once read.
+    bool connus() const { return connus_; }
+    const QVector<ControleCamera>& controles() const { return controles_; }
+    // As last read, set or asked.
+    int valeur(quint32 id) const { return valeurs_.value(id); }
+    // Asks that setting `id` take `valeur`; `applique` follows with the value the camera took,
+    // unless another value was asked for it meanwhile.
+    void demander(quint32 id, int valeur);
+
+signals:
+    void lus();
+    void applique(quint32 id, int valeur);
+
+private:
+    void boucle();
+    bool attendPour(quint32 id) const;
+
+    PiloteCapture& pilote_;
+    mutable std::mutex verrou_;
+    std::condition_variable reveil_;
+    bool arret_ = false;
+    bool lectureDemandee_ = false;
+    QVector<QPair<quint32, int>> enAttente_;  // one value per setting, the last asked
+    std::chrono::steady_clock::time_point prochaineEcriture_{};
+    // The window's side.
+    bool connus_ = false;
+    QVector<ControleCamera> controles_;
+    QHash<quint32, int> valeurs_;
+    std::thread fil_;  // last: started once the rest exists
+};
 
 // The capture parameters record, as the capture window reports and accepts them.
 struct ParametresCapture {
@@ -184,11 +237,15 @@ public:
     // Makes the frame last grabbed the one handed over (stands in for the clipboard copy).
     bool copierImage();
 
-    // `changerCamera` connects another driver for the dialog's camera list.
-    bool dialogueSource(const std::function<bool(int index)>& changerCamera);
+    // `cameras` are the descriptions of the drivers present; `changerCamera` connects another
+    // one for the dialog's camera list.
+    bool dialogueSource(const QStringList& cameras,
+                        const std::function<bool(int index)>& changerCamera);
     bool dialogueFormat();
 
     PiloteCapture* pilote() const { return pilote_.get(); }
+    // The settings of the driver connected (null without one).
+    ReglagesCamera* reglages() const { return reglages_.get(); }
     int indexPilote() const { return index_; }
     bool apercuActif() const { return apercu_; }
     bool superpositionActive() const { return superposition_; }
@@ -202,6 +259,7 @@ private:
     void mettreAJourMinuterie();
 
     std::unique_ptr<PiloteCapture> pilote_;
+    std::unique_ptr<ReglagesCamera> reglages_;  // goes before its driver
     int index_ = -1;
     ParametresCapture parametres_;
     QTimer minuterie_;

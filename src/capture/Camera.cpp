@@ -34,10 +34,8 @@ const QString kCleCamera = QStringLiteral("webcam/camera");
 
 int indexCameraRetenue() {
     const QString retenue = reglages().value(kCleCamera).toString();
-    QString nom;
-    for (int i = 0; !retenue.isEmpty() && descriptionPilote(i, &nom, nullptr); ++i)
-        if (nom == retenue) return i;
-    return 0;
+    if (retenue.isEmpty()) return 0;
+    return std::max(0, static_cast<int>(listerPilotes().indexOf(retenue)));
 }
 
 void retenirCamera(int index) {
@@ -230,10 +228,13 @@ QImage TCamera::imageSaisie() const {
 
 void TCamera::DialogueSource() {
     if (!fenetre()) return;
+    // Listed once: each look at a camera opens its device.
+    const QStringList cameras = listerPilotes();
     CapacitesPilote c{};
     g_fenetre->lireCapacites(c);
-    if (!c.fHasDlgVideoSource) throw Erreur(kPasBonSource);
-    g_fenetre->dialogueSource([this](int index) { return changerCamera(index); });
+    // The dialog also chooses among the cameras.
+    if (!c.fHasDlgVideoSource && cameras.size() < 2) throw Erreur(kPasBonSource);
+    g_fenetre->dialogueSource(cameras, [this](int index) { return changerCamera(index); });
 }
 
 bool TCamera::changerCamera(int index) {

@@ -16,6 +16,7 @@
 namespace vp {
 
 DialogueParametresWebcam::DialogueParametresWebcam(FenetreCapture& fenetre,
+                                                   const QStringList& cameras,
                                                    std::function<bool(int)> changerCamera,
                                                    QWidget* parent)
     : QDialog(parent), fenetre_(fenetre), changerCamera_(std::move(changerCamera)) {
@@ -23,9 +24,7 @@ DialogueParametresWebcam::DialogueParametresWebcam(FenetreCapture& fenetre,
     auto* principal = new QVBoxLayout(this);
     auto* choix = new QFormLayout;
     listeCameras = new QComboBox;
-    QString nom;
-    for (int i = 0; descriptionPilote(i, &nom, nullptr); ++i)
-        listeCameras->addItem(nom);
+    listeCameras->addItems(cameras);
     listeCameras->setCurrentIndex(fenetre_.indexPilote());
     choix->addRow(QStringLiteral("Caméra :"), listeCameras);
     principal->addLayout(choix);
@@ -60,14 +59,32 @@ void DialogueParametresWebcam::construireReglages() {
     delete reglages_->layout();
     for (QWidget* w : reglages_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         delete w;
-    PiloteCapture* pilote = fenetre_.pilote();
-    controles_ = pilote ? pilote->controles() : QVector<ControleCamera>{};
+    disconnect(lus_);
+    disconnect(applique_);
+    controles_.clear();
     afficheurs_.clear();
+    affiches_ = false;
     auto* formulaire = new QFormLayout(reglages_);
     formulaire->setContentsMargins(0, 0, 0, 0);
+    ReglagesCamera* reglages = fenetre_.reglages();
+    if (!reglages) {
+        adjustSize();
+        return;
+    }
+    if (!reglages->connus()) {
+        // The camera has not told its settings yet: they come in here when it has.
+        formulaire->addRow(new QLabel(kLectureReglages));
+        lus_ = connect(reglages, &ReglagesCamera::lus, this, [this] { construireReglages(); });
+        adjustSize();
+        return;
+    }
+    applique_ = connect(reglages, &ReglagesCamera::applique, this,
+                        [this](quint32 id, int valeur) { afficherValeur(id, valeur); });
+    controles_ = reglages->controles();
+    affiches_ = true;
     for (const ControleCamera& c : controles_) {
         const quint32 id = c.id;
-        const int valeur = pilote->valeurControle(id);
+        const int valeur = reglages->valeur(id);
         switch (c.genre) {
             case ControleCamera::Genre::Entier: {
                 auto* ligne = new QWidget;
@@ -87,7 +104,7 @@ void DialogueParametresWebcam::construireReglages() {
                 connect(curseur, &QSlider::valueChanged, boite, &QSpinBox::setValue);
                 connect(boite, &QSpinBox::valueChanged, curseur, &QSlider::setValue);
                 connect(curseur, &QSlider::valueChanged, this,
-                        [pilote, id](int v) { pilote->definirControle(id, v); });
+                        [reglages, id](int v) { reglages->demander(id, v); });
                 afficheurs_.append([curseur, boite](int v) {
                     const QSignalBlocker a(curseur), b(boite);
                     curseur->setValue(v);
@@ -100,7 +117,7 @@ void DialogueParametresWebcam::construireReglages() {
                 auto* coche = new QCheckBox;
                 coche->setChecked(valeur != 0);
                 connect(coche, &QCheckBox::toggled, this,
-                        [pilote, id](bool v) { pilote->definirControle(id, v ? 1 : 0); });
+                        [reglages, id](bool v) { reglages->demander(id, v ? 1 : 0); });
                 afficheurs_.append([coche](int v) {
                     const QSignalBlocker b(coche);
                     coche->setChecked(v != 0);
@@ -113,8 +130,8 @@ void DialogueParametresWebcam::construireReglages() {
                 for (const auto& [v, nom] : c.choix)
                     menu->addItem(nom, v);
                 menu->setCurrentIndex(menu->findData(valeur));
-                connect(menu, &QComboBox::currentIndexChanged, this, [pilote, id, menu](int i) {
-                    if (i >= 0) pilote->definirControle(id, menu->itemData(i).toInt());
+                connect(menu, &QComboBox::currentIndexChanged, this, [reglages, id, menu](int i) {
+                    if (i >= 0) reglages->demander(id, menu->itemData(i).toInt());
                 });
                 afficheurs_.append([menu](int v) {
                     const QSignalBlocker b(menu);
@@ -126,7 +143,7 @@ void DialogueParametresWebcam::construireReglages() {
             case ControleCamera::Genre::Bouton: {
                 auto* bouton = new QPushButton(c.nom);
                 connect(bouton, &QPushButton::clicked, this,
-                        [pilote, id] { pilote->definirControle(id, 1); });
+                        [reglages, id] { reglages->demander(id, 1); });
                 afficheurs_.append([](int) {});
                 formulaire->addRow(QString(), bouton);
                 break;
@@ -137,12 +154,18 @@ void DialogueParametresWebcam::construireReglages() {
 }
 
 void DialogueParametresWebcam::regler(quint32 id, int valeur) {
-    PiloteCapture* pilote = fenetre_.pilote();
-    for (qsizetype i = 0; pilote && i < controles_.size(); ++i)
+    ReglagesCamera* reglages = fenetre_.reglages();
+    for (qsizetype i = 0; reglages && i < controles_.size(); ++i)
         if (controles_[i].id == id) {
-            pilote->definirControle(id, valeur);
-            afficheurs_[i](pilote->valeurControle(id));
+            reglages->demander(id, valeur);
+            afficheurs_[i](valeur);
         }
+}
+
+// The value the camera took (it may differ from the one asked, or the camera refused it).
+void DialogueParametresWebcam::afficherValeur(quint32 id, int valeur) {
+    for (qsizetype i = 0; i < controles_.size(); ++i)
+        if (controles_[i].id == id) afficheurs_[i](valeur);
 }
 
 void DialogueParametresWebcam::valeursParDefaut() {

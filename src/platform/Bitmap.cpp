@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "Chemins.h"
 #include "Erreur.h"
 #include "FichiersSurs.h"
 
@@ -130,10 +131,10 @@ QImage lireImage(const QByteArray& octets) {
 }
 
 QImage chargerImage(const QString& chemin) {
-    const QString nom = QDir::toNativeSeparators(chemin);
+    const QString nom = QDir::toNativeSeparators(cheminLisible(chemin));
     QByteArray octets;
     {
-        const int fd = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(octetsDuChemin(chemin).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             throw Erreur(QStringLiteral("Impossible de lire l'image « %1 » : %2")
                              .arg(nom, raisonSysteme(errno)));

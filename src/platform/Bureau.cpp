@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 
+#include "Chemins.h"
 #include "Dialogues.h"
 #include "ErreurApplication.h"
 
@@ -33,7 +35,14 @@ public:
                              xdg->deleteLater();
                              ouvrirSansProgramme(chemin);
                          });
-        xdg->start(QStringLiteral("xdg-open"), {chemin});
+        // A path whose name is not UTF-8 goes as a URL, which carries its bytes.
+        const QByteArray octets = octetsDuChemin(chemin);
+        const QString argument =
+            octets == chemin.toUtf8()
+                ? chemin
+                : QStringLiteral("file://") +
+                      QString::fromLatin1(QUrl::toPercentEncoding(octets, "/"));
+        xdg->start(QStringLiteral("xdg-open"), {argument});
     }
 
     bool lancer(const QString& programme, const QStringList& arguments) override {
@@ -100,9 +109,9 @@ void definirVisionneuse(const QString& programme) {
 
 void ouvrirSansProgramme(const QString& chemin) {
     executerCommande([&] {
-        const QFileInfo f(chemin);
+        const QFileInfo f(cheminLisible(chemin));
         const QString dossier = QDir::toNativeSeparators(f.absolutePath());
-        if (!f.exists()) {
+        if (!fichierExiste(chemin)) {
             dialogues().message(QApplication::activeWindow(),
                                 QStringLiteral("Le fichier « %1 » est introuvable dans le dossier "
                                                "« %2 ».")

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
@@ -23,6 +22,7 @@
 #include "Chemins.h"
 #include "Erreur.h"
 #include "RaisonSysteme.h"
+#include "SousDossiers.h"
 
 namespace vp {
 
@@ -53,21 +53,16 @@ void noter(OperationFichier::Type type, const QString& chemin, const QString& ci
 }
 
 std::string natif(const QString& chemin) {
-    return QFile::encodeName(chemin).toStdString();
+    return octetsDuChemin(chemin).toStdString();
 }
 
 QString nomAffiche(const QString& chemin) {
-    return QDir::toNativeSeparators(chemin);
+    return QDir::toNativeSeparators(cheminLisible(chemin));
 }
 
 [[noreturn]] void echec(const QString& quoi, const QString& chemin, int erreur) {
     throw Erreur(
         QStringLiteral("%1 « %2 » : %3").arg(quoi, nomAffiche(chemin), raisonSysteme(erreur)));
-}
-
-QString dossierDe(const QString& chemin) {
-    const qsizetype i = chemin.lastIndexOf(QLatin1Char('/'));
-    return i < 0 ? QStringLiteral("./") : chemin.left(i + 1);
 }
 
 // A file descriptor that closes itself.
@@ -105,10 +100,10 @@ public:
                 return;
             }
             if (errno != EEXIST)
-                echec(QStringLiteral("Impossible de créer un fichier dans"), dossierDe(chemin),
+                echec(QStringLiteral("Impossible de créer un fichier dans"), dossierParent(chemin),
                       errno);
         }
-        echec(QStringLiteral("Impossible de créer un fichier dans"), dossierDe(chemin), EEXIST);
+        echec(QStringLiteral("Impossible de créer un fichier dans"), dossierParent(chemin), EEXIST);
     }
     ~Temporaire() {
         if (!garde_ && ::unlink(natif(nom_).c_str()) == 0)
@@ -190,7 +185,7 @@ QString nomTemporaire(const QString& chemin) {
     char suffixe[10];
     for (char& c : suffixe)
         c = kAlphabet[QRandomGenerator::global()->bounded(36)];
-    return dossierDe(chemin) + QLatin1String(kPrefixeTemporaire) +
+    return dossierParent(chemin) + QLatin1String(kPrefixeTemporaire) +
            QLatin1String(suffixe, sizeof suffixe) + QStringLiteral(".tmp");
 }
 
@@ -211,9 +206,9 @@ void copierAtomique(const QString& source, const QString& destination, bool surD
     Temporaire t(destination);
     copierContenu(src.get(), t.fd(), destination);
     if (enregistrement()) {
-        QFile copie(source);
-        copie.open(QIODevice::ReadOnly);
-        noter(OperationFichier::Ecriture, t.nom(), {}, copie.readAll());
+        QByteArray copie;
+        lireFichier(source, copie);
+        noter(OperationFichier::Ecriture, t.nom(), {}, copie);
     }
     t.remplacer(destination, surDisque);
 }
@@ -266,11 +261,11 @@ void Dossier::deplacer(const char* source, const char* destination) {
     }
     if (r != 0) {
         const int e = errno;
-        echec(QStringLiteral("Impossible de déplacer"), chemin_ + QFile::decodeName(source), e);
+        echec(QStringLiteral("Impossible de déplacer"), chemin_ + cheminDepuisOctets(source), e);
     }
     if (enregistrement())
-        noter(OperationFichier::Renommage, chemin_ + QFile::decodeName(source),
-              chemin_ + QFile::decodeName(destination));
+        noter(OperationFichier::Renommage, chemin_ + cheminDepuisOctets(source),
+              chemin_ + cheminDepuisOctets(destination));
     signaler();
 }
 
@@ -292,26 +287,28 @@ void Dossier::marquer(const char* nom) {
         echec(QStringLiteral("Impossible de créer un fichier dans"), chemin_, errno);
     }
     ::close(fd);
-    if (enregistrement()) noter(OperationFichier::Creation, chemin_ + QFile::decodeName(nom));
+    if (enregistrement()) noter(OperationFichier::Creation, chemin_ + cheminDepuisOctets(nom));
     signaler();
 }
 
 void Dossier::effacer(const char* nom) {
     if (::unlinkat(fd_, nom, 0) == 0) {
-        if (enregistrement()) noter(OperationFichier::Effacement, chemin_ + QFile::decodeName(nom));
+        if (enregistrement())
+            noter(OperationFichier::Effacement, chemin_ + cheminDepuisOctets(nom));
         return signaler();
     }
     if (errno != ENOENT)
-        echec(QStringLiteral("Impossible de supprimer"), chemin_ + QFile::decodeName(nom), errno);
+        echec(QStringLiteral("Impossible de supprimer"), chemin_ + cheminDepuisOctets(nom), errno);
 }
 
 void Dossier::synchroniserFichier(const char* nom) {
     Descripteur f(::openat(fd_, nom, O_RDONLY | O_CLOEXEC));
     if (f.get() < 0)
-        echec(QStringLiteral("Impossible de lire"), chemin_ + QFile::decodeName(nom), errno);
+        echec(QStringLiteral("Impossible de lire"), chemin_ + cheminDepuisOctets(nom), errno);
     if (::fsync(f.get()) != 0 && errno != EINVAL)
-        echec(QStringLiteral("Impossible d'écrire"), chemin_ + QFile::decodeName(nom), errno);
-    if (enregistrement()) noter(OperationFichier::SynchroDonnees, chemin_ + QFile::decodeName(nom));
+        echec(QStringLiteral("Impossible d'écrire"), chemin_ + cheminDepuisOctets(nom), errno);
+    if (enregistrement())
+        noter(OperationFichier::SynchroDonnees, chemin_ + cheminDepuisOctets(nom));
 }
 
 bool disqueFat(const QString& dossier) {
@@ -381,7 +378,7 @@ void synchroniserFichier(const QString& chemin) {
             echec(QStringLiteral("Impossible d'écrire"), chemin, errno);
     }
     noter(OperationFichier::SynchroDonnees, chemin);
-    synchroniserDossier(dossierDe(chemin));
+    synchroniserDossier(dossierParent(chemin));
 }
 
 IdentiteFichier identiteFichier(const QString& chemin) {
@@ -419,17 +416,36 @@ void observerChangements(std::function<void()> observateurDesTests) {
 }
 
 void nettoyerTemporaires(const QString& dossier) {
-    const QDir d(dossier);
+    const QString d = avecSeparateur(dossier);
+    QList<QByteArray> noms;
+    parcourirDossier(d, [&](int, const char* nom, unsigned char) { noms.append(nom); });
+    const QByteArray echange(kPrefixeEchange), temporaire(kPrefixeTemporaire);
     // A swap cut short: the first file of the pair gets its content back.
-    for (const QString& nom : d.entryList({QLatin1String(kPrefixeEchange) + QLatin1Char('*')},
-                                          QDir::Files | QDir::Hidden | QDir::System))
-        ::rename(natif(d.filePath(nom)).c_str(),
-                 natif(d.filePath(nom.mid(qsizetype(sizeof kPrefixeEchange) - 1))).c_str());
-    const QStringList restes =
-        d.entryList({QLatin1String(kPrefixeTemporaire) + QStringLiteral("*.tmp")},
-                    QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& nom : restes)
-        ::unlink(natif(d.filePath(nom)).c_str());
+    for (const QByteArray& nom : noms)
+        if (nom.startsWith(echange))
+            ::rename(natif(d + cheminDepuisOctets(nom)).c_str(),
+                     natif(d + cheminDepuisOctets(nom.mid(echange.size()))).c_str());
+    for (const QByteArray& nom : noms)
+        if (nom.startsWith(temporaire) && !nom.startsWith(echange) && nom.endsWith(".tmp"))
+            ::unlink(natif(d + cheminDepuisOctets(nom)).c_str());
+}
+
+bool lireFichier(const QString& chemin, QByteArray& octets) {
+    octets.clear();
+    Descripteur fd(::open(natif(chemin).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat s {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &s) != 0 || !S_ISREG(s.st_mode)) return false;
+    char tampon[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), tampon, sizeof tampon);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            octets.clear();
+            return false;
+        }
+        octets.append(tampon, n);
+    }
 }
 
 }  // namespace vp

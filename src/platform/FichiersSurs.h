@@ -157,6 +157,9 @@ qint64 espaceLibre(const QString& dossier);
 // For the tests: the room every disk reports from now on (an empty function: the real disks).
 void simulerEspaceLibre(std::function<qint64(const QString& dossier)> simulation);
 
+// The whole content of the regular file `chemin`; false (and nothing) when it cannot be read.
+bool lireFichier(const QString& chemin, QByteArray& octets);
+
 // French text for a system error number.
 QString raisonSysteme(int erreur);
 

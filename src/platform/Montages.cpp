@@ -14,6 +14,10 @@
 #include <cctype>
 #include <memory>
 
+#include "Chemins.h"
+#include "EnFond.h"
+#include "SousDossiers.h"
+
 namespace vp {
 
 namespace {
@@ -38,7 +42,7 @@ QString decoderEchappements(const QByteArray& champ, bool hexadecimal) {
         }
         octets.append(champ[i]);
     }
-    return QFile::decodeName(octets);
+    return cheminDepuisOctets(octets);
 }
 
 QString nomFinal(const QString& chemin) {
@@ -120,21 +124,25 @@ QHash<QString, QString> etiquettesVolumes() {
 
 // The system's table. The kernel flags /proc/self/mountinfo as exceptional (POLLPRI) after each
 // mount or unmount, until it is read again. GVfs mounts show as folders of one fuse mount,
-// whose changes no file notification reports: that folder is looked at every few seconds.
+// whose changes no file notification reports: that folder is looked at every few seconds, by the
+// names it lists alone (a look at one of its folders would ask its share), on a thread of its
+// own, so that a desktop helper that hangs never holds the window.
 class TableMontagesSysteme final : public TableMontages {
 public:
-    explicit TableMontagesSysteme(QObject* parent) : TableMontages(parent) {
+    explicit TableMontagesSysteme(QObject* parent) : TableMontages(parent), enFond_(this) {
         fichier_.fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
         if (fichier_.fd >= 0) {
             signal_ = std::make_unique<QSocketNotifier>(fichier_.fd, QSocketNotifier::Exception);
             connect(signal_.get(), &QSocketNotifier::activated, this, [this] { relire(); });
         }
         gvfs_.setInterval(3000);
-        connect(&gvfs_, &QTimer::timeout, this, [this] { relire(); });
+        connect(&gvfs_, &QTimer::timeout, this, [this] { sonderGvfs(); });
         relire();
     }
 
     QList<Volume> volumes() const override { return volumes_; }
+
+    QStringList pointsLents() const override { return pointsLents_; }
 
 private:
     struct Descripteur {
@@ -153,6 +161,9 @@ private:
                 texte.append(tampon, lus);
         }
         const QList<Montage> montages = lireMountinfo(texte);
+        pointsLents_.clear();
+        for (const Montage& m : montages)
+            if (typeLent(m.typeFs)) pointsLents_ << m.pointMontage;
         QList<Volume> volumes = volumesUtilisateur(montages, etiquettesVolumes());
         volumes += partagesGvfs(montages);
         if (volumes != volumes_) {
@@ -169,14 +180,37 @@ private:
         QList<Volume> partages;
         if (!monte) {
             gvfs_.stop();
+            nomsGvfs_.clear();
             return partages;
         }
-        if (!gvfs_.isActive()) gvfs_.start();
-        const QStringList noms = QDir(dossier).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString& nom : noms)
+        if (!gvfs_.isActive()) {
+            gvfs_.start();
+            sonderGvfs();
+        }
+        for (const QString& nom : nomsGvfs_)
             partages.append(
                 {dossier + QLatin1Char('/') + nom, nomPartageGvfs(nom), Volume::Genre::Reseau});
         return partages;
+    }
+
+    // Lists the GVfs folder's names in the background; a change reads the table again.
+    void sonderGvfs() {
+        if (sondeEnCours_) return;  // the last one has not answered yet
+        sondeEnCours_ = true;
+        const QString dossier = dossierGvfs();
+        enFond_.lancer([this, dossier]() -> TravauxEnFond::Suite {
+            QStringList noms;
+            parcourirDossier(dossier, [&](int, const char* nom, unsigned char) {
+                if (nom[0] != '.') noms << cheminDepuisOctets(QByteArray(nom));
+            });
+            noms.sort();
+            return [this, noms] {
+                sondeEnCours_ = false;
+                if (noms == nomsGvfs_) return;
+                nomsGvfs_ = noms;
+                relire();
+            };
+        });
     }
 
     // Declared before the notifier, which must go first.
@@ -184,6 +218,10 @@ private:
     std::unique_ptr<QSocketNotifier> signal_;
     QTimer gvfs_;
     QList<Volume> volumes_;
+    QStringList pointsLents_;
+    QStringList nomsGvfs_;  // the GVfs folder's names when it last answered
+    bool sondeEnCours_ = false;
+    TravauxEnFond enFond_;
 };
 
 QPointer<TableMontages>& tableInstallee() {
@@ -197,6 +235,37 @@ QPointer<TableMontages>& tableSysteme() {
 }
 
 }  // namespace
+
+QStringList TableMontages::pointsLents() const {
+    QStringList points;
+    for (const Volume& v : volumes())
+        if (v.genre == Volume::Genre::Reseau) points << v.pointMontage;
+    return points;
+}
+
+bool TableMontages::lent(const QString& chemin) const {
+    const QString c = sansSeparateur(chemin);
+    for (const QString& p : pointsLents())
+        if (p == QLatin1String("/") || c == p || c.startsWith(p + QLatin1Char('/'))) return true;
+    return false;
+}
+
+QStringList TableMontages::nomsLentsDans(const QString& dossier) const {
+    const QString d = avecSeparateur(dossier);
+    QStringList noms;
+    for (const QString& p : pointsLents())
+        if (p.size() > d.size() && p.startsWith(d) && !p.mid(d.size()).contains(QLatin1Char('/')))
+            noms << p.mid(d.size());
+    return noms;
+}
+
+bool typeLent(const QString& typeFs) {
+    static const QSet<QString> kLents = {"cifs",   "smb3", "smbfs", "nfs",      "nfs4",
+                                         "davfs",  "afs",  "ceph",  "9p",       "ncpfs",
+                                         "autofs", "fuse", "sshfs", "glusterfs"};
+    // fuseblk: a local disk through ntfs-3g or exfat-fuse.
+    return kLents.contains(typeFs) || typeFs.startsWith(QLatin1String("fuse."));
+}
 
 TableMontages& tableMontages() {
     if (tableInstallee()) return *tableInstallee();

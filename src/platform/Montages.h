@@ -32,6 +32,15 @@ public:
     using QObject::QObject;
     // Removable media first, then the other local volumes, then the network shares.
     virtual QList<Volume> volumes() const = 0;
+    // The mount points of the file systems that may answer late or never: network shares and
+    // user-space file systems (a phone, a share the desktop mounted). Known from the table
+    // alone, without asking the disk. By default, those of the network volumes.
+    virtual QStringList pointsLents() const;
+    // True when `chemin` lies on one of them: reading it may wait on the network.
+    bool lent(const QString& chemin) const;
+    // The names of the folders of `dossier` that are mount points of pointsLents(): looking at
+    // them (their size, their link count) would ask the share.
+    QStringList nomsLentsDans(const QString& dossier) const;
 
 signals:
     // A volume was mounted, removed or renamed.
@@ -51,6 +60,9 @@ QList<Montage> lireMountinfo(const QByteArray& texte);
 // a device ("/dev/sdb1" -> "CLE USB"); without one a volume is named after its mount point.
 QList<Volume> volumesUtilisateur(const QList<Montage>& montages,
                                  const QHash<QString, QString>& etiquettes);
+
+// Types of file system whose answers may wait on the network or on a user-space program.
+bool typeLent(const QString& typeFs);
 
 // The name of a GVfs mount as the desktop shows it: "smb-share:server=srv,share=films" gives
 // "films sur srv".

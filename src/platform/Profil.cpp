@@ -1,12 +1,10 @@
 #include "Profil.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
 
+#include "Chemins.h"
 #include "Erreur.h"
 #include "FichiersSurs.h"
 
@@ -14,25 +12,10 @@ namespace vp {
 
 namespace {
 
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
-constexpr char16_t kCp1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString decoderCp1252(const QByteArray& octets) {
-    QString texte;
-    texte.reserve(octets.size());
-    for (char c : octets) {
-        const auto o = static_cast<unsigned char>(c);
-        texte.append(o >= 0x80 && o <= 0x9F ? QChar(kCp1252[o - 0x80]) : QChar(o));
-    }
-    return texte;
-}
-
 QByteArray contenu(const QString& fichier) {
-    QFile f(fichier);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QByteArray octets;
+    lireFichier(fichier, octets);
+    return octets;
 }
 
 QStringList lignesDuTexte(const QByteArray& octets, bool* crlf) {
@@ -84,9 +67,9 @@ QString decoderTexte(const QByteArray& octets) {
 
 QString lireProfil(const QString& fichier, const QString& section, const QString& cle,
                    const QString& defaut) {
-    QFile f(fichier);
-    if (!f.open(QIODevice::ReadOnly)) return defaut;
-    return lireProfilTexte(f.readAll(), section, cle, defaut);
+    QByteArray octets;
+    if (!lireFichier(fichier, octets)) return defaut;
+    return lireProfilTexte(octets, section, cle, defaut);
 }
 
 QString lireProfilTexte(const QByteArray& contenu, const QString& section, const QString& cle,
@@ -148,14 +131,14 @@ QByteArray profilModifie(const QByteArray& octets, const QString& section, const
 void ecrireProfil(const QString& fichier, const QString& section, const QString& cle,
                   const QString& valeur) {
     const QByteArray octets = profilModifie(contenu(fichier), section, cle, valeur);
-    QSaveFile f(fichier);
-    const QString nom = QDir::toNativeSeparators(fichier);
-    if (!f.open(QIODevice::WriteOnly))
-        throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
-    f.write(octets);
-    if (!f.commit()) throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »").arg(nom));
-    // The new content, flushed by the commit, keeps its name through a power cut.
-    synchroniserDossier(QFileInfo(fichier).absolutePath());
+    try {
+        ecrireAtomique(fichier, octets);
+    } catch (const Erreur&) {
+        throw Erreur(QStringLiteral("Impossible d'écrire le fichier « %1 »")
+                         .arg(QDir::toNativeSeparators(cheminLisible(fichier))));
+    }
+    // The new content, flushed before its rename, keeps its name through a power cut.
+    synchroniserDossier(dossierParent(fichier));
 }
 
 }  // namespace vp

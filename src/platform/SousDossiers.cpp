@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
-#include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <mutex>
+
+#include "Chemins.h"
 
 namespace vp {
 
@@ -30,34 +33,77 @@ bool compteDesLiensFiable(int fd) {
     }
 }
 
+using Retard = std::function<void(const QString&)>;
+
+std::mutex& verrouRetard() {
+    static std::mutex m;
+    return m;
+}
+
+std::shared_ptr<const Retard>& retardInstalle() {
+    static std::shared_ptr<const Retard> r;
+    return r;
+}
+
+std::shared_ptr<const Retard> retard() {
+    const std::lock_guard verrou(verrouRetard());
+    return retardInstalle();
+}
+
 }  // namespace
 
-bool listerSousDossiers(const QString& dossier, std::vector<SousDossier>& resultat) {
-    resultat.clear();
-    const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(QFile::encodeName(dossier).constData()),
+void installerRetardLecture(std::function<void(const QString&)> avant) {
+    const std::lock_guard verrou(verrouRetard());
+    retardInstalle() = avant ? std::make_shared<const Retard>(std::move(avant)) : nullptr;
+}
+
+bool parcourirDossier(const QString& dossier,
+                      const std::function<void(int, const char*, unsigned char)>& chaque) {
+    const std::shared_ptr<const Retard> lent = retard();
+    const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(octetsDuChemin(dossier).constData()),
                                                 &closedir);
     if (!d) return false;
     const int fd = dirfd(d.get());
-    const bool fiable = compteDesLiensFiable(fd);
-    errno = 0;
-    while (const dirent* e = readdir(d.get())) {
+    for (;;) {
+        if (lent) (*lent)(dossier);
+        // The end of the listing leaves errno as it was: whatever an entry's handling set
+        // (a link that leads nowhere, say) must not read as a broken listing.
+        errno = 0;
+        const dirent* e = readdir(d.get());
+        if (!e) return errno == 0;
         const char* nom = e->d_name;
         if (nom[0] == '.' && (nom[1] == '\0' || (nom[1] == '.' && nom[2] == '\0'))) continue;
+        chaque(fd, nom, e->d_type);
+    }
+}
+
+bool listerSousDossiers(const QString& dossier, std::vector<SousDossier>& resultat,
+                        const QStringList& sansLesInterroger, std::atomic<quint64>* avancement) {
+    resultat.clear();
+    std::vector<QByteArray> aLaisser;
+    for (const QString& n : sansLesInterroger)
+        aLaisser.push_back(octetsDuChemin(n));
+    int fiable = -1;  // asked of the file system once
+    return parcourirDossier(dossier, [&](int fd, const char* nom, unsigned char type) {
+        if (avancement) ++*avancement;
+        if (std::find(aLaisser.begin(), aLaisser.end(), QByteArrayView(nom)) != aLaisser.end()) {
+            resultat.push_back({cheminDepuisOctets(QByteArray(nom)), true});
+            return;
+        }
         struct stat st {};
         bool lu = false;
-        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            if (fstatat(fd, nom, &st, 0) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            if (fstatat(fd, nom, &st, 0) != 0 || !S_ISDIR(st.st_mode)) return;
             lu = true;
-        } else if (e->d_type != DT_DIR) {
-            continue;
+        } else if (type != DT_DIR) {
+            return;
         }
+        if (fiable < 0) fiable = compteDesLiensFiable(fd) ? 1 : 0;
         bool sousDossiers = true;
         if (fiable && (lu || fstatat(fd, nom, &st, AT_SYMLINK_NOFOLLOW) == 0))
             sousDossiers = st.st_nlink != 2;
-        resultat.push_back({QFile::decodeName(nom), sousDossiers});
-        errno = 0;
-    }
-    return errno == 0;
+        resultat.push_back({cheminDepuisOctets(QByteArray(nom)), sousDossiers});
+    });
 }
 
 QString cheminEnfant(const QString& dossier, const QString& nom) {

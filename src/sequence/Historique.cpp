@@ -1,17 +1,18 @@
 #include "Historique.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/Chemins.h"
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
+#include "platform/SousDossiers.h"
 
 namespace vp {
 
@@ -44,6 +45,15 @@ QByteArray marque(qint64 execution, qint64 phase = -1) {
 
 QString dossierHistorique(const Dossier& d) {
     return d.chemin() + QLatin1String(kDossierHistorique);
+}
+
+// The names of the files of the history folder.
+QStringList fichiersHistorique(const Dossier& d) {
+    QStringList noms;
+    parcourirDossier(dossierHistorique(d), [&](int, const char* nom, unsigned char type) {
+        if (type == DT_REG || type == DT_UNKNOWN) noms << cheminDepuisOctets(QByteArray(nom));
+    });
+    return noms;
 }
 
 // Whether the file that move `m` of phase `p` brings stays there when the run ends (and is not
@@ -221,7 +231,7 @@ void Historique::ecrire(const Journal& j) {
     }
 }
 
-void Historique::preparer(Dossier& d, qint32 nbImages) {
+void Historique::preparer(Dossier& d, qint32 nbImages, const NouvelEtat& appliquer) {
     if (occupe_) throw Erreur(kProjetOccupe);
     if (!d.existe(kDossierHistorique)) {
         creerDossier(dossierHistorique(d));
@@ -229,7 +239,10 @@ void Historique::preparer(Dossier& d, qint32 nbImages) {
     }
     if (aReprendre_) {
         // A run that failed and could not be undone is taken up first; the command asked for was
-        // built on a film that has changed since: it is not made.
+        // built on a film that has changed since: it is not made. The record gets the film as
+        // the take-up leaves it, which the next command is built on.
+        const bool defaire = journal_.enCours->defaire;
+        const Etape e = *journal_.etape(journal_.enCours->etape);
         const Reprise r = reprendre(d);
         reconstruirePile();
         if (r.genre == Reprise::Impossible)
@@ -237,6 +250,7 @@ void Historique::preparer(Dossier& d, qint32 nbImages) {
                 QStringLiteral("La commande « %1 », interrompue, n'a pas pu être reprise : ")
                     .arg(r.commande) +
                 r.raison);
+        if (appliquer) appliquer((r.genre == Reprise::Terminee) != defaire ? e.apres : e.avant);
         throw Erreur(
             QStringLiteral("La commande « %1 » avait été interrompue : elle vient d'être %2. "
                            "Regardez le film, puis recommencez.")
@@ -252,7 +266,7 @@ void Historique::preparer(Dossier& d, qint32 nbImages) {
 void Historique::executer(Etape e, const EcrivainNouvelle& ecrireImage, const Pas& pas,
                           const NouvelEtat& appliquer) {
     Dossier d(dossier_);
-    preparer(d, e.avant.nbImages);
+    preparer(d, e.avant.nbImages, appliquer);
     e.id = journal_.suivant;
     e.faite = true;
     Preparees preparees(d, e.id);
@@ -328,7 +342,7 @@ Etape Historique::rejouer(bool defaire, const Pas& pas, const NouvelEtat& appliq
     if (defaire ? !peutAnnuler() : !peutRetablir())
         throw Erreur(defaire ? QStringLiteral("Il n'y a rien à annuler.")
                              : QStringLiteral("Il n'y a rien à rétablir."));
-    preparer(d, filmAttendu());
+    preparer(d, filmAttendu(), appliquer);
     Journal j = journal_;
     const qint64 id = (defaire ? aAnnuler() : aRetablir()).id;
     Etape* e = nullptr;
@@ -468,8 +482,7 @@ Historique::Reprise Historique::ouvrir() {
     // Another program working on the same project would take this one's commands in the middle
     // for interrupted ones.
     if (verrou_ < 0)
-        verrou_ =
-            ::open(QFile::encodeName(dossier_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        verrou_ = ::open(octetsDuChemin(dossier_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     occupe_ = verrou_ >= 0 && ::flock(verrou_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     if (occupe_) {
         reprise.genre = Reprise::Occupe;
@@ -479,9 +492,8 @@ Historique::Reprise Historique::ouvrir() {
     fat_ = disqueFat(dossier_);
     Dossier d(dossier_);
     bool lisible = true;
-    QFile f(dossierHistorique(d) + QStringLiteral("/journal"));
-    if (f.open(QIODevice::ReadOnly)) {
-        std::optional<Journal> lu = lireJournal(f.readAll());
+    if (QByteArray texte; lireFichier(dossierHistorique(d) + QStringLiteral("/journal"), texte)) {
+        std::optional<Journal> lu = lireJournal(texte);
         lisible = lu.has_value();
         if (lu) journal_ = std::move(*lu);
     }
@@ -489,10 +501,12 @@ Historique::Reprise Historique::ouvrir() {
         // The kept frames stay this time (the journal may be mended by hand); new steps take
         // ids none of them has.
         reprise.genre = Reprise::Illisible;
-        for (const QString& nom :
-             QDir(dossierHistorique(d)).entryList({QStringLiteral("e*_*.bmp")}, QDir::Files))
-            journal_.suivant = std::max(
-                journal_.suivant, nom.mid(1, nom.indexOf(QLatin1Char('_')) - 1).toLongLong() + 1);
+        for (const QString& nom : fichiersHistorique(d))
+            if (nom.startsWith(QLatin1Char('e')) && nom.contains(QLatin1Char('_')) &&
+                nom.endsWith(QLatin1String(".bmp")))
+                journal_.suivant =
+                    std::max(journal_.suivant,
+                             nom.mid(1, nom.indexOf(QLatin1Char('_')) - 1).toLongLong() + 1);
     }
     if (journal_.enCours && !d.existe(marque(journal_.enCours->execution).constData()))
         reprise = reprendre(d);
@@ -524,8 +538,7 @@ Historique::Reprise Historique::ouvrir() {
 }
 
 void Historique::nettoyer(Dossier& d, bool inconnuesAussi) {
-    const QStringList noms =
-        QDir(dossierHistorique(d)).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList noms = fichiersHistorique(d);
     const QString execution = QString::number(derniereExecution_);
     for (const QString& nom : noms) {
         bool garder = nom == QLatin1String("journal");
@@ -545,9 +558,8 @@ void Historique::nettoyer(Dossier& d, bool inconnuesAussi) {
         }
         if (!garder) {
             try {
-                d.effacer(
-                    QFile::encodeName(QLatin1String(kDossierHistorique) + QLatin1Char('/') + nom)
-                        .constData());
+                d.effacer(octetsDuChemin(QLatin1String(kDossierHistorique) + QLatin1Char('/') + nom)
+                              .constData());
             } catch (...) {
                 // a read-only disk: they stay, and harm nothing
             }

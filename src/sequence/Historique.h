@@ -87,13 +87,17 @@ public:
     Etape annuler(const Pas& pas, const NouvelEtat& appliquer);
     Etape retablir(const Pas& pas, const NouvelEtat& appliquer);
 
+    // True while a run that failed and could not be undone waits to be taken up: the film on
+    // disk is then half moved, and only the journal knows it.
+    bool repriseEnAttente() const { return aReprendre_; }
+
     QUndoStack& pile() { return pile_; }
     const QUndoStack& pile() const { return pile_; }
     const Journal& journal() const { return journal_; }
 
 private:
     Etape rejouer(bool defaire, const Pas& pas, const NouvelEtat& appliquer);
-    void preparer(Dossier& d, qint32 nbImages);
+    void preparer(Dossier& d, qint32 nbImages, const NouvelEtat& appliquer);
     void ecrire(const Journal& j);
     void lancer(Dossier& d, const Journal& j, const Etape& e, bool defaire, const Pas& pas,
                 const NouvelEtat& appliquer);

@@ -16,10 +16,10 @@ bool verifierProjet(const ProjetCourant& p) {
     // A folder moved or deleted behind the program's back (a USB stick pulled out): the
     // command would fail half-way on its files.
     if (!dossierExiste(p.dossierProjet())) {
-        dialogues().message(
-            QApplication::activeWindow(),
-            kDossierProjetIntrouvable.arg(QDir::toNativeSeparators(p.dossierProjet())),
-            Icone::Avertissement);
+        dialogues().message(QApplication::activeWindow(),
+                            kDossierProjetIntrouvable.arg(
+                                QDir::toNativeSeparators(cheminLisible(p.dossierProjet()))),
+                            Icone::Avertissement);
         return false;
     }
     return true;

@@ -57,6 +57,15 @@ void insererImage(ProjetCourant& p, VueSequence& vue, const EcrivainImage& ecriv
                 enPlace = true;
             });
     } catch (...) {
+        // As after the editing commands, the record follows the disk: a picture refused
+        // because the film changed behind it must not leave it behind for the next one. (Not
+        // while a failed run waits to be taken up: the disk is half moved then, and the take-up
+        // gives the record its film.)
+        if (!enPlace && p.historique && !p.historique->repriseEnAttente() &&
+            compterImages(p) != p.nbImages) {
+            resynchroniser(p);
+            enPlace = true;
+        }
         if (enPlace) vue.rafraichirBande();
         throw;
     }

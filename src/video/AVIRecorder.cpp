@@ -1,10 +1,12 @@
 #include "AVIRecorder.h"
 
+#include <unistd.h>
+
 #include <QDir>
-#include <QFile>
 #include <QPainter>
 #include <cstring>
 
+#include "platform/Chemins.h"
 #include "platform/Dialogues.h"
 #include "platform/Erreur.h"
 
@@ -82,14 +84,15 @@ bool TAVIRecorder::OpenRecording() {
             nullptr, QStringLiteral("AVI Files (*.avi)|*.avi"), QStringLiteral(".avi"));
     if (fichierDeTravail_.isEmpty()) return false;
     if (width_ > kCoteVideoMax || height_ > kCoteVideoMax) throw Erreur(kTailleVideoImpossible);
-    if (QFile::exists(fichierDeTravail_)) {
+    if (fichierExiste(fichierDeTravail_)) {
         if (ConfirmOverwrite &&
-            !dialogues().question(nullptr,
-                                  QStringLiteral("Overwrite file %1?")
-                                      .arg(QDir::toNativeSeparators(fichierDeTravail_)),
-                                  Icone::Question))
+            !dialogues().question(
+                nullptr,
+                QStringLiteral("Overwrite file %1?")
+                    .arg(QDir::toNativeSeparators(cheminLisible(fichierDeTravail_))),
+                Icone::Question))
             return false;
-        QFile::remove(fichierDeTravail_);
+        ::unlink(octetsDuChemin(fichierDeTravail_).constData());
     }
     // From here on, an error closes the recording and deletes what was made.
     image_ = QImage();
@@ -193,7 +196,7 @@ void TAVIRecorder::CloseRecording(bool deleteFile) {
     // The layer completes the file's headers and index here.
     const int32_t fin = fichier_ ? fichier_->terminer() : AVIERR_OK;
     fichier_.reset();
-    if (deleteFile || fin != AVIERR_OK) QFile::remove(fichierDeTravail_);
+    if (deleteFile || fin != AVIERR_OK) ::unlink(octetsDuChemin(fichierDeTravail_).constData());
     enregistre_ = false;
     if (!deleteFile && fin != AVIERR_OK) throw Erreur(kVideoInachevee);
 }

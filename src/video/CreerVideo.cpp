@@ -1,8 +1,9 @@
 #include "CreerVideo.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <array>
 #include <condition_variable>
 #include <functional>
@@ -12,6 +13,7 @@
 #include "AVIRecorder.h"
 #include "platform/Bitmap.h"
 #include "platform/Bureau.h"
+#include "platform/Chemins.h"
 #include "platform/Curseur.h"
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
@@ -204,7 +206,7 @@ void ecrire(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue,
         // Nothing half-made stays: the partial file goes, and so does a finished one the
         // disk could not confirm.
         abandonner(enregistreur);
-        QFile::remove(chemin);
+        ::unlink(octetsDuChemin(chemin).constData());
         throw;
     }
     releve.reglages = {p.imagesParSeconde, p.largeurVideo, p.hauteurVideo,

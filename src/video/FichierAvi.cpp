@@ -8,11 +8,16 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <vector>
+
+#include "platform/Chemins.h"
 
 namespace vp {
 
@@ -193,9 +198,11 @@ struct FichierAvi::Etat {
 // part only, the first GiB; the rest are counted in the OpenDML header, which the readers of
 // byte 48 do not look at. The header gets the count of the whole file.
 static bool corrigerNombreImages(const QString& chemin, uint32_t images) {
-    QFile f(chemin);
+    QFile f;
+    const int fd = ::open(octetsDuChemin(chemin).constData(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0 && !f.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) ::close(fd);
     char entete[52];
-    if (!f.open(QIODevice::ReadWrite) || f.read(entete, sizeof entete) != sizeof entete ||
+    if (!f.isOpen() || f.read(entete, sizeof entete) != sizeof entete ||
         std::memcmp(entete, "RIFF", 4) != 0 || std::memcmp(entete + 8, "AVI ", 4) != 0 ||
         std::memcmp(entete + 24, "avih", 4) != 0)
         return false;
@@ -247,7 +254,7 @@ int32_t FichierAvi::AVIFileOpen(std::unique_ptr<FichierAvi>& fichier, const QStr
     silencieux();
     std::unique_ptr<FichierAvi> f(new FichierAvi());
     AVFormatContext* brut = nullptr;
-    const QByteArray chemin = QFile::encodeName(nom);
+    const QByteArray chemin = octetsDuChemin(nom);
     if (avformat_alloc_output_context2(&brut, nullptr, "avi", chemin.constData()) < 0 || !brut)
         return AVIERR_FILEOPEN;
     f->e_->format.reset(brut);

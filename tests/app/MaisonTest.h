@@ -5,11 +5,16 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QThread>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <memory>
+#include <thread>
 
 #include "app/ArbreDossiers.h"
 #include "commun/Outils.h"
 #include "platform/Montages.h"
+#include "platform/SousDossiers.h"
 
 namespace vp::test {
 
@@ -42,6 +47,36 @@ private:
     const char* nom_;
     bool etaitLa_;
     QByteArray avant_;
+};
+
+// A network share that answers late: while armed, each listing of a folder in `dossier` waits
+// `attente` before it reads its first entry. The listing threads may outlive the test: what
+// they share with it is kept alive by them.
+class PartageLent {
+public:
+    struct Etat {
+        std::atomic<bool> arme{true};
+        std::atomic<int> attentes{0};  // listings held up so far
+    };
+
+    PartageLent(const QString& dossier, std::chrono::milliseconds attente)
+        : etat_(std::make_shared<Etat>()) {
+        installerRetardLecture([etat = etat_, dossier, attente](const QString& d) {
+            thread_local bool dejaRetenu = false;  // one wait per listing (a thread of its own)
+            if (dejaRetenu || !etat->arme ||
+                !(d == dossier || d.startsWith(dossier + QLatin1Char('/'))))
+                return;
+            dejaRetenu = true;
+            ++etat->attentes;
+            std::this_thread::sleep_for(attente);
+        });
+    }
+    ~PartageLent() { installerRetardLecture({}); }
+    void armer(bool oui) { etat_->arme = oui; }
+    int attentes() const { return etat_->attentes; }
+
+private:
+    std::shared_ptr<Etat> etat_;
 };
 
 // A user of the test's own: HOME in a fresh folder whose desktop is "Bureau", and a mount table

@@ -1,7 +1,11 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMouseEvent>
 
 #include "MaisonTest.h"
+#include "platform/Chemins.h"
 
 using namespace vp;
 using test::enfant;
@@ -304,3 +308,122 @@ TEST(TableDesMontages, VolumesDUnUtilisateur) {
 }
 
 }  // namespace
+
+namespace {
+
+// Makes a symbolic link `nom` to `cible`.
+void lier(const QString& cible, const QString& nom) {
+    ASSERT_EQ(::symlink(QFile::encodeName(cible).constData(), QFile::encodeName(nom).constData()),
+              0);
+}
+
+// Makes the folder whose path is these bytes.
+void creerOctets(const QByteArray& chemin) {
+    ASSERT_EQ(::mkdir(chemin.constData(), 0777), 0) << chemin.toStdString();
+}
+
+}  // namespace
+
+TEST_F(Arbre, LiensCassesEtNomsQuiNeSontPasDeLUtf8) {
+    // A folder of links that lead nowhere, loop, are refused or go through a file: none is a
+    // folder, and none makes the folder unreadable.
+    creer({"maison/Bureau/liens", "interdit/dedans"});
+    const QString liens = bureau + "/liens/";
+    lier("nulle-part", liens + "mort");
+    lier("boucle", liens + "boucle");
+    lier(racine + "/interdit/dedans", liens + "refuse");
+    test::ecrireFichier(racine + "/fichier", "x");
+    lier(racine + "/fichier/dessous", liens + "par_un_fichier");
+    // Two names from an old stick, in Latin-1: "Projét" and "Projèt".
+    const QByteArray octetsBureau = QFile::encodeName(bureau) + '/';
+    creerOctets(octetsBureau + "Proj\xe9t");
+    creerOctets(octetsBureau + "Proj\xe8t");
+    creerOctets(octetsBureau + "Proj\xe9t/Sc\xe8ne 1");
+    ASSERT_EQ(::chmod(QFile::encodeName(racine + "/interdit").constData(), 0), 0);
+    const test::DroitsOrdinaires droits;
+
+    ArbreDossiers a;
+    a.setActive(true);
+    a.show();
+    NoeudDossier* l = enfant(a.racine(), "liens");
+    ASSERT_NE(l, nullptr);
+    a.expandItem(l);
+    EXPECT_TRUE(l->isExpanded());
+    EXPECT_TRUE(l->charge);
+    EXPECT_EQ(l->childCount(), 0);
+    EXPECT_TRUE(a.suit(l->chemin));
+    // And it follows the disk.
+    creer({"maison/Bureau/liens/nouveau"});
+    EXPECT_TRUE(test::attendreQue([&] { return libelles(l) == QStringList{"nouveau"}; }));
+
+    // Two nodes, each named as it reads, each opening its own folder.
+    EXPECT_EQ(libelles(a.racine()), QStringList({"Ordinateur", "classe a", "Classe B", "École",
+                                                 "liens", "Projét", "Projèt"}));
+    NoeudDossier* e = enfant(a.racine(), "Projét");
+    NoeudDossier* g = enfant(a.racine(), "Projèt");
+    ASSERT_TRUE(e && g);
+    EXPECT_NE(e->chemin, g->chemin);
+    a.expandItem(e);
+    a.expandItem(g);
+    EXPECT_EQ(libelles(e), QStringList{"Scène 1"});
+    EXPECT_EQ(g->childCount(), 0);
+    EXPECT_TRUE(g->charge);
+    // SelectPath finds them again from their paths, and the selected path is the folder's.
+    // (The name as it reads is not the name on disk.)
+    EXPECT_EQ(a.SelectPath(e->chemin + "/" + libelles(e).first()), e);
+    QTreeWidgetItem* scene = a.SelectPath(ArbreDossiers::noeud(e->child(0))->chemin);
+    ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->parent(), e);
+    struct stat s {};
+    EXPECT_EQ(::stat(octetsDuChemin(a.SelectedPath()).constData(), &s), 0);
+    EXPECT_EQ(octetsDuChemin(a.SelectedPath()), octetsBureau + "Proj\xe9t/Sc\xe8ne 1");
+    EXPECT_TRUE(a.suit(e->chemin));
+    // A folder made inside the Latin-1 one shows up.
+    creerOctets(octetsBureau + "Proj\xe9t/Sc\xe8ne 2");
+    EXPECT_TRUE(test::attendreQue([&] { return e->childCount() == 2; }));
+    EXPECT_EQ(::chmod(QFile::encodeName(racine + "/interdit").constData(), 0755), 0);
+}
+
+TEST_F(Arbre, PartageQuiNeRepondPas) {
+    creer({"partage/classe/films", "partage/autre"});
+    test::PartageLent lent(racine + "/partage", std::chrono::milliseconds(5000));
+    ArbreDossiers a;
+    a.setFolderOptions(foNetworkNeighborhood);
+    a.setActive(true);
+    a.show();
+    NoeudDossier* partage = enfant(a.noeudReseau(), "films sur srv");
+    ASSERT_NE(partage, nullptr);
+
+    const test::MesureBlocage mesure;
+    a.expandItem(partage);
+    EXPECT_EQ(a.lecturesEnCours(), 1);
+    // Nothing read for two seconds: the node says so, and closes.
+    ASSERT_TRUE(test::attendreQue(
+        [&] { return partage->text(0) == "films sur srv" + ArbreDossiers::kNeRepondPas; }));
+    EXPECT_FALSE(partage->isExpanded());
+    EXPECT_EQ(partage->childCount(), 0);
+    // Opened again, it is asked again; this time it answers at once.
+    lent.armer(false);
+    a.expandItem(partage);
+    ASSERT_TRUE(test::attendreQue([&] { return partage->childCount() == 2; }));
+    EXPECT_EQ(libelles(partage), QStringList({"autre", "classe"}));
+    EXPECT_EQ(partage->text(0), "films sur srv");
+    EXPECT_TRUE(partage->isExpanded());
+    EXPECT_FALSE(a.suit(partage->chemin));  // a share is not watched
+    // The first listing answers in the end, and changes nothing.
+    ASSERT_TRUE(test::attendreQue([&] { return a.lecturesEnCours() == 0; }));
+    EXPECT_EQ(libelles(partage), QStringList({"autre", "classe"}));
+
+    // SelectPath goes down a share without waiting for it: the folders on the way are taken
+    // on trust until the share answers, and those that are not there go.
+    lent.armer(true);
+    QTreeWidgetItem* films = a.SelectPath(racine + "/partage/classe/films");
+    ASSERT_NE(films, nullptr);
+    EXPECT_EQ(a.SelectedPath(), racine + "/partage/classe/films");
+    QTreeWidgetItem* absent = a.SelectPath(racine + "/partage/autre/absent");
+    ASSERT_NE(absent, nullptr);
+    ASSERT_TRUE(test::attendreQue([&] { return a.lecturesEnCours() == 0; }, 30000));
+    EXPECT_EQ(a.SelectedPath(), racine + "/partage/autre");
+    EXPECT_LT(mesure.max(), 100);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}

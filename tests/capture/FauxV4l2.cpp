@@ -23,7 +23,12 @@ constexpr off_t kPas = 1 << 20;  // offset between two buffers' mappings
 
 bool compresse(quint32 fourcc) {
     return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG ||
-           fourcc == V4L2_PIX_FMT_H264;
+           fourcc == V4L2_PIX_FMT_H264 || fourcc == V4L2_PIX_FMT_PAC207;
+}
+
+bool requeteReglage(unsigned long requete) {
+    return requete == VIDIOC_QUERYCTRL || requete == VIDIOC_QUERYMENU || requete == VIDIOC_G_CTRL ||
+           requete == VIDIOC_S_CTRL;
 }
 
 void copierTexte(__u8* cible, size_t taille, const QString& texte) {
@@ -55,6 +60,25 @@ QByteArray enYuyv(const QImage& image) {
             d[2] = luma(s + 3);
             d[3] = static_cast<uchar>(
                 std::clamp(static_cast<int>(0.5 * r - 0.419 * g - 0.081 * b + 128.5), 0, 255));
+        }
+    }
+    return o;
+}
+
+// A PAC207 frame as its rows come from the camera: each row a 2-byte header, here the one of a
+// row sent as it is (0x0FF0), then its pixels in a Bayer pattern (blue-green, green-red). The
+// camera squeezes most rows into fewer bytes, so its frames are shorter than the largest size
+// it announces.
+QByteArray enPac207(const QImage& image) {
+    const QImage rvb = image.convertToFormat(QImage::Format_RGB888);
+    QByteArray o;
+    o.reserve((rvb.width() + 2) * rvb.height());
+    for (int y = 0; y < rvb.height(); ++y) {
+        o.append('\x0F').append('\xF0');
+        const uchar* s = rvb.constScanLine(y);
+        for (int x = 0; x < rvb.width(); ++x, s += 3) {
+            const int canal = y % 2 == 0 ? (x % 2 == 0 ? 2 : 1) : (x % 2 == 0 ? 1 : 0);
+            o.append(static_cast<char>(s[canal]));
         }
     }
     return o;
@@ -153,6 +177,21 @@ int FauxV4l2::streamons(int camera) {
     return cameras_.at(static_cast<size_t>(camera))->streamons;
 }
 
+int FauxV4l2::ouvertures() {
+    std::lock_guard verrou(mutex_);
+    return ouvertures_;
+}
+
+std::vector<EcritureReglage> FauxV4l2::ecrituresReglages(int camera) {
+    std::lock_guard verrou(mutex_);
+    return cameras_.at(static_cast<size_t>(camera))->ecritures;
+}
+
+int FauxV4l2::requetesReglages(int camera) {
+    std::lock_guard verrou(mutex_);
+    return cameras_.at(static_cast<size_t>(camera))->requetesReglages;
+}
+
 FauxV4l2::Camera* FauxV4l2::cameraDe(int fd) {
     const auto i = ouverts_.find(fd);
     return i == ouverts_.end() ? nullptr : cameras_[static_cast<size_t>(i->second)].get();
@@ -165,6 +204,8 @@ QByteArray FauxV4l2::trame(quint32 fourcc, const QImage& image) {
         case V4L2_PIX_FMT_MJPEG:
         case V4L2_PIX_FMT_JPEG:
             return enJpeg(image);
+        case V4L2_PIX_FMT_PAC207:
+            return enPac207(image);
         default:  // a format nothing here decodes: bytes without meaning
             return QByteArray(image.width() * image.height(), '\x55');
     }
@@ -187,7 +228,8 @@ void FauxV4l2::remplirFormat(const Camera& c, v4l2_format& f) const {
     const CameraFausse& s = c.script;
     const auto l = static_cast<quint32>(s.taille.width());
     const auto h = static_cast<quint32>(s.taille.height());
-    const quint32 ligne = compresse(s.fourcc) ? 0 : l * 2;
+    // PAC207 as gspca gives it: one byte per pixel of its Bayer rows.
+    const quint32 ligne = s.fourcc == V4L2_PIX_FMT_PAC207 ? l : compresse(s.fourcc) ? 0 : l * 2;
     const quint32 taille = l * h * 2;
     if (s.multiplan) {
         f.fmt.pix_mp = {};
@@ -227,6 +269,7 @@ int FauxV4l2::open(const char* chemin, int) {
         const int fd = ::eventfd(0, EFD_SEMAPHORE | EFD_NONBLOCK | EFD_CLOEXEC);
         if (fd < 0) return -1;
         ouverts_[fd] = static_cast<int>(i);
+        ++ouvertures_;
         return fd;
     }
     return echec(ENOENT);
@@ -306,6 +349,17 @@ int FauxV4l2::ioctl(int fd, unsigned long requete, void* argument) {
     if (c->script.eintrToutesLes > 0 && ++appelsIoctl_ % c->script.eintrToutesLes == 0)
         return echec(EINTR);
     if (!c->script.branchee) return echec(ENODEV);
+    if (requeteReglage(requete) && c->script.delaiReglagesMs > 0) {
+        // A slow camera: the request waits on the USB bus, the stream meanwhile goes on.
+        const auto delai = std::chrono::milliseconds(c->script.delaiReglagesMs);
+        verrou.unlock();
+        std::this_thread::sleep_for(delai);
+        verrou.lock();
+        c = cameraDe(fd);
+        if (!c) return echec(EBADF);
+        if (!c->script.branchee) return echec(ENODEV);
+    }
+    if (requeteReglage(requete)) ++c->requetesReglages;
     return ioctlVerrouille(verrou, *c, fd, requete, argument);
 }
 
@@ -515,7 +569,10 @@ int FauxV4l2::ioctlVerrouille(std::unique_lock<std::mutex>& verrou, Camera& c, i
         case VIDIOC_S_CTRL: {
             auto* r = static_cast<v4l2_control*>(argument);
             if (r->id != V4L2_CID_BRIGHTNESS) return echec(EINVAL);
-            if (requete == VIDIOC_S_CTRL) c.luminosite = std::clamp(r->value, 0, 255);
+            if (requete == VIDIOC_S_CTRL) {
+                c.luminosite = std::clamp(r->value, 0, 255);
+                c.ecritures.push_back({r->value, std::chrono::steady_clock::now()});
+            }
             r->value = c.luminosite;
             return 0;
         }
@@ -571,6 +628,10 @@ void FauxV4l2::produire(Camera* c) {
         const size_t taille = std::min(static_cast<size_t>(octets.size()), t.memoire.size());
         std::memcpy(t.memoire.data(), octets.constData(), taille);
         t.octets = static_cast<quint32>(tronquee ? taille / 2 : taille);
+        if (s.jpegRembourre && !tronquee) {
+            std::memset(t.memoire.data() + taille, 0, t.memoire.size() - taille);
+            t.octets = static_cast<quint32>(t.memoire.size());
+        }
         t.drapeaux = abimee ? V4L2_BUF_FLAG_ERROR : 0;
         t.sequence = static_cast<quint32>(n);
         t.enFile = false;

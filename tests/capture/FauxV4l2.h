@@ -3,7 +3,8 @@
 // A scripted V4L2 device in place of the kernel's: the webcam backend's system calls reach it
 // through the backend's seam. Each camera speaks the buffer protocol (formats, sizes, mapped
 // buffers, queues, STREAMON/OFF, poll) and fills its buffers on a thread of its own at the
-// asked frame period, with real YUYV or JPEG frames. Faults are scripted per camera.
+// asked frame period, with real YUYV, JPEG or PAC207 frames (the compressed format of many old
+// webcams, whose frames vary in size). Faults are scripted per camera.
 
 #include <linux/videodev2.h>
 
@@ -12,6 +13,7 @@
 #include <QSize>
 #include <QString>
 #include <QVector>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -55,6 +57,14 @@ struct CameraFausse {
     QSet<quint32> formatsRefuses;       // S_FMT fails for these
     int sFmtEchecsAVenir = 0;           // the next S_FMTs fail, whatever they ask
     bool gelee = false;                 // streams without ever giving a frame
+    bool jpegRembourre = false;         // JPEG frames fill the whole buffer, padded after their end
+    int delaiReglagesMs = 0;            // each request on its settings takes that long to answer
+};
+
+// A value the camera was asked to take for one of its settings, and when.
+struct EcritureReglage {
+    int valeur;
+    std::chrono::steady_clock::time_point instant;
 };
 
 inline constexpr QRgb kRougeAbime = 0xFFFF0000;  // the colour of every broken frame
@@ -72,10 +82,16 @@ public:
     int projectionsActives();
     quint64 imagesProduites(int camera);
     int streamons(int camera);
+    // How many times a device was opened, all cameras together.
+    int ouvertures();
+    // The settings requests that reached the camera: its brightness written (in order), and
+    // the requests of any kind answered.
+    std::vector<EcritureReglage> ecrituresReglages(int camera);
+    int requetesReglages(int camera);
 
     // The picture a camera of this colour sends at this size.
     static QImage image(QSize taille, QRgb teinte);
-    // A picture as the bytes of a YUYV or JPEG frame.
+    // A picture as the bytes of a YUYV, JPEG or PAC207 frame.
     static QByteArray trame(quint32 fourcc, const QImage& image);
 
     QStringList peripheriques() override;
@@ -107,6 +123,8 @@ private:
         int streamons = 0;
         quint32 periodeUs = 33333;
         int luminosite = 128;
+        std::vector<EcritureReglage> ecritures;
+        int requetesReglages = 0;
         QByteArray bonne, abimee;  // the frame's bytes in the current format and size
     };
 
@@ -124,7 +142,7 @@ private:
     std::vector<std::unique_ptr<Camera>> cameras_;
     std::map<int, int> ouverts_;                      // descriptor -> camera
     std::vector<std::shared_ptr<Tampon>> orphelins_;  // buffers still mapped after a close
-    int appelsIoctl_ = 0, appelsPoll_ = 0, appelsDqbuf_ = 0;
+    int appelsIoctl_ = 0, appelsPoll_ = 0, appelsDqbuf_ = 0, ouvertures_ = 0;
 };
 
 // Installs a fake device and the V4L2 driver provider for its lifetime, then puts the

@@ -160,17 +160,25 @@ TEST_F(Webcam, CaptureDansUnFichier) {
 TEST_F(Webcam, DialoguesDuPilote) {
     TCamera cam(&fenetre);
     cam.setActif(true);
+    // The settings reach the camera from the capture side, a moment later.
+    const auto luminosite = [&](int v) {
+        return test::attendreQue(
+            [&] { return mire(cam)->valeurControle(PiloteMire::kLuminosite) == v; });
+    };
     scenario.dialogues().quandModal<DialogueParametresWebcam>([](DialogueParametresWebcam& d) {
         EXPECT_EQ(d.windowTitle(), "Paramètres de la web-cam");
+        ASSERT_TRUE(test::attendreQue([&] { return d.reglagesAffiches(); }));
         d.regler(PiloteMire::kLuminosite, 200);
         d.accept();
     });
     cam.DialogueSource();
-    EXPECT_EQ(mire(cam)->valeurControle(PiloteMire::kLuminosite), 200);
-    scenario.dialogues().quandModal<DialogueParametresWebcam>(
-        [](DialogueParametresWebcam& d) { d.valeursParDefaut(); });
+    EXPECT_TRUE(luminosite(200));
+    scenario.dialogues().quandModal<DialogueParametresWebcam>([](DialogueParametresWebcam& d) {
+        ASSERT_TRUE(d.reglagesAffiches());
+        d.valeursParDefaut();
+    });
     cam.DialogueSource();
-    EXPECT_EQ(mire(cam)->valeurControle(PiloteMire::kLuminosite), 128);
+    EXPECT_TRUE(luminosite(128));
 
     scenario.dialogues().quandModal<DialogueFormatImage>([](DialogueFormatImage& d) {
         EXPECT_EQ(d.windowTitle(), "Format de l'image");
@@ -188,6 +196,9 @@ TEST_F(Webcam, DialoguesDuPilote) {
 
     etatMire().sansControles = true;
     etatMire().sansFormats = true;
+    cam.setActif(false);
+    cam.setActif(true);
+    ASSERT_TRUE(test::attendreQue([&] { return cam.fenetre()->reglages()->connus(); }));
     EXPECT_EQ(test::messageErreur([&] { cam.DialogueSource(); }), kPasBonSource.toStdString());
     EXPECT_EQ(test::messageErreur([&] { cam.DialogueFormat(); }), kPasBonFormat.toStdString());
     cam.setActif(false);

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSettings>
+#include <QSlider>
 
 #include "FauxV4l2.h"
 #include "app/FenetrePrincipale.h"
@@ -184,6 +186,51 @@ TEST_F(V4l2, ImagesAbimeesJamaisMontreesNiGardees) {
         EXPECT_LE(pilote(cam)->imagesAbimees(), faux->imagesProduites(0));
         cam.setActif(false);
     }
+}
+
+TEST_F(V4l2, FormatsCompressesDeTailleVariable) {
+    // An old webcam that speaks only PAC207: its frames are shorter than the largest size it
+    // announces.
+    CameraFausse ancienne;
+    ancienne.carte = "USB Camera (093a:2460)";
+    ancienne.pilote = "pac207";
+    ancienne.formats = {{V4L2_PIX_FMT_PAC207, {{176, 144}, {352, 288}}}};
+    ancienne.fourcc = V4L2_PIX_FMT_PAC207;
+    ancienne.taille = QSize(352, 288);
+    ancienne.teinte = qRgb(60, 150, 200);
+    // A camera that pads its Motion JPEG frames after their end, to the end of the buffer, and
+    // sometimes cuts one short on the bus.
+    CameraFausse rembourree = test::cameraOrdinaire();
+    rembourree.chemin = "/dev/video2";
+    rembourree.fourcc = V4L2_PIX_FMT_MJPEG;
+    rembourree.jpegRembourre = true;
+    rembourree.tronqueeToutesLes = 3;
+    FauxV4l2Installe faux({ancienne, rembourree});
+    test::DossierTest d;
+    for (int camera = 0; camera < 2; ++camera) {
+        TCamera cam(&fenetre);
+        Images images;
+        suivre(cam, images);
+        cam.setlmageDevice(camera);
+        cam.setActif(true);
+        ASSERT_TRUE(cameraPrete());
+        ASSERT_TRUE(attendreImages(images, 6)) << camera;
+        const CameraFausse c = faux->etat(camera);
+        EXPECT_EQ(images.derniere.size(), c.taille);
+        EXPECT_TRUE(imageDeLaCamera(images.derniere, c.teinte)) << camera;
+        cam.setFichierImage(d.chemin() + QStringLiteral("photo%1.bmp").arg(camera));
+        ASSERT_TRUE(cam.CapturerFichier());
+        EXPECT_TRUE(imageDeLaCamera(chargerImage(cam.FichierImage()), c.teinte)) << camera;
+        EXPECT_FALSE(images.rouge) << camera;
+        // Only the frames cut short are refused.
+        if (camera == 0) {
+            EXPECT_EQ(pilote(cam)->imagesAbimees(), 0u);
+        } else {
+            EXPECT_GE(pilote(cam)->imagesAbimees(), 1u);
+        }
+        cam.setActif(false);
+    }
+    rienDOuvert(*faux);
 }
 
 TEST_F(V4l2, EIOPassagerPuisCameraPerdue) {
@@ -397,4 +444,74 @@ TEST(WebcamsV4l2, TroisCamerasEtLeChoixRetenu) {
         EXPECT_FALSE(cameraPrete());
     }
     QDir::setCurrent(ancien);
+}
+
+TEST(WebcamsV4l2, ReglagesDUneCameraLente) {
+    // A camera that takes a third of a second to answer each settings request, next to an
+    // ordinary one.
+    test::Scenario scenario;
+    CameraFausse lente = test::cameraOrdinaire();
+    lente.delaiReglagesMs = 300;
+    CameraFausse autre = test::cameraOrdinaire();
+    autre.chemin = "/dev/video2";
+    FauxV4l2Installe faux({lente, autre});
+    QWidget fenetre;
+    TCamera cam(&fenetre);
+    cam.setActif(true);
+    ASSERT_TRUE(cameraPrete());
+
+    const test::MesureBlocage mesure;
+    const int ouvertures = faux->ouvertures();
+    std::vector<test::EcritureReglage> ecritures;
+    QElapsedTimer glissement;
+    scenario.dialogues().quandModal<DialogueParametresWebcam>([&](DialogueParametresWebcam& d) {
+        // The cameras are listed once: one look at each device.
+        EXPECT_EQ(faux->ouvertures() - ouvertures, 2);
+        EXPECT_EQ(d.listeCameras->count(), 2);
+        ASSERT_TRUE(test::attendreQue([&] { return d.reglagesAffiches(); }));
+        auto* curseur = d.findChild<QSlider*>();
+        ASSERT_NE(curseur, nullptr);
+        EXPECT_EQ(curseur->value(), 128);
+        // The slider dragged step by step through 100 values, for about a second.
+        glissement.start();
+        for (int v = 101; v <= 200; ++v) {
+            curseur->setValue(v);
+            test::attendreEvenements(10);
+        }
+        const qint64 duree = glissement.elapsed();
+        // The last value reaches the camera.
+        ASSERT_TRUE(test::attendreQue([&] {
+            const auto e = faux->ecrituresReglages(0);
+            return !e.empty() && e.back().valeur == 200;
+        }));
+        ecritures = faux->ecrituresReglages(0);
+        // At most one request every 100 ms, and never more than the camera can take.
+        EXPECT_LE(static_cast<qint64>(ecritures.size()), duree / 300 + 2) << ecritures.size();
+        d.accept();
+    });
+    cam.DialogueSource();
+    EXPECT_LT(mesure.max(), 100);
+    ASSERT_GE(ecritures.size(), 2u);
+    for (size_t i = 1; i < ecritures.size(); ++i)
+        EXPECT_GE(ecritures[i].instant - ecritures[i - 1].instant, std::chrono::milliseconds(95));
+
+    // A camera that answers at once still gets at most one request every 100 ms.
+    faux->regler(0, [](CameraFausse& c) { c.delaiReglagesMs = 0; });
+    const size_t avant = faux->ecrituresReglages(0).size();
+    scenario.dialogues().quandModal<DialogueParametresWebcam>([&](DialogueParametresWebcam& d) {
+        ASSERT_TRUE(d.reglagesAffiches());  // read already: shown at once
+        auto* curseur = d.findChild<QSlider*>();
+        for (int v = 0; v <= 60; ++v) {
+            curseur->setValue(v);
+            test::attendreEvenements(5);
+        }
+        ASSERT_TRUE(
+            test::attendreQue([&] { return faux->ecrituresReglages(0).back().valeur == 60; }));
+    });
+    cam.DialogueSource();
+    const auto rapides = faux->ecrituresReglages(0);
+    ASSERT_GT(rapides.size(), avant + 1);
+    for (size_t i = avant + 1; i < rapides.size(); ++i)
+        EXPECT_GE(rapides[i].instant - rapides[i - 1].instant, std::chrono::milliseconds(95));
+    cam.setActif(false);
 }

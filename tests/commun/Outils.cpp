@@ -1,5 +1,6 @@
 #include "Outils.h"
 
+#include <ftw.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/resource.h>
@@ -22,7 +23,25 @@ namespace vp::test {
 
 DossierTest::DossierTest() = default;
 
+namespace {
+
+int effacerEntree(const char* chemin, const struct stat*, int type, FTW*) {
+    if (type == FTW_DP)
+        ::rmdir(chemin);
+    else
+        ::unlink(chemin);
+    return 0;
+}
+
+}  // namespace
+
 DossierTest::~DossierTest() {
+    conserverFichiers();
+    // Removed by the bytes of its names: the toolkit cannot remove a name that is not UTF-8.
+    ::nftw(QFile::encodeName(dossier_.path()).constData(), effacerEntree, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+void DossierTest::conserverFichiers() {
     const QString garde = qEnvironmentVariable("VOLTIPLUME_TEST_KEEP");
     if (garde.isEmpty() || aConserver_.isEmpty()) return;
     QDir().mkpath(garde);

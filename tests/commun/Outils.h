@@ -23,6 +23,8 @@ public:
     void conserver(const QString& fichier);
 
 private:
+    void conserverFichiers();
+
     QTemporaryDir dossier_;
     QStringList aConserver_;
 };

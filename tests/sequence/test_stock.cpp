@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 
 #include "VueFactice.h"
 #include "commun/Outils.h"
@@ -118,6 +119,51 @@ TEST(StockImages, PhotoDontLeDossierNePeutEtreConfirmeResteCompteeAvecLeDisque) 
     EXPECT_EQ(f.p.imageCourante, 3);
     insererImage(f.p, vue, [](const QString& c) { ecrireBitmap24(test::imageLettre('Y'), c); });
     EXPECT_EQ(f.film(), "ABCXY");
+}
+
+TEST(StockImages, PhotoDontLeRetourEchoueNeCacheAucuneImage) {
+    // A flaky stick: a move of the picture fails, and so does the move that should undo the one
+    // before it. The disk then holds one more frame than the record, and a command that left
+    // the film half moved.
+    test::VueFactice vue;
+    Film f("ABCDE", 2);
+    bool panne = true;
+    enregistrerOperations([&panne](const OperationFichier& o) {
+        if (panne && o.type == OperationFichier::Renommage && o.cible.endsWith("image_00004.bmp")) {
+            panne = false;
+            throw Erreur("le disque ne répond plus");
+        }
+    });
+    EXPECT_THROW(
+        insererImage(f.p, vue, [](const QString& c) { ecrireBitmap24(test::imageLettre('X'), c); }),
+        Erreur);
+    enregistrerOperations({});
+    ASSERT_NE(f.film(), "ABCDE");  // the undo did fail: nothing shows the film whole
+
+    // The next picture first finishes the interrupted one. Whatever it does then, the record
+    // follows the disk and no frame is lost.
+    try {
+        insererImage(f.p, vue, [](const QString& c) { ecrireBitmap24(test::imageLettre('Y'), c); });
+    } catch (const Erreur&) {
+        // told to the user; the film is checked below
+    }
+    const auto toutesLa = [&](const QString& lettres) {
+        const QString film = f.film();
+        return std::all_of(lettres.begin(), lettres.end(),
+                           [&](QChar l) { return film.count(l) == 1; });
+    };
+    EXPECT_TRUE(toutesLa("ABCDEX")) << f.film().toStdString();
+    EXPECT_EQ(f.p.nbImages, compterImages(f.p));
+    EXPECT_EQ(f.p.nbImages, f.film().size());
+    EXPECT_GE(f.p.imageCourante, 0);
+    EXPECT_LT(f.p.imageCourante, f.p.nbImages);
+    EXPECT_GE(vue.rafraichissements, 1);
+    // And the one after that.
+    insererImage(f.p, vue, [](const QString& c) { ecrireBitmap24(test::imageLettre('Z'), c); });
+    EXPECT_TRUE(toutesLa("ABCDEXZ")) << f.film().toStdString();
+    EXPECT_EQ(f.p.nbImages, f.film().size());
+    EXPECT_EQ(test::lettreImage(chargerImage(cheminImage(f.p, f.p.imageCourante))), 'Z');
+    EXPECT_TRUE(f.propre());
 }
 
 TEST(StockImages, ResynchronisationApresUnEchec) {

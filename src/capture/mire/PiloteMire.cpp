@@ -59,8 +59,9 @@ QImage PiloteMire::image(quint64 numero, QSize taille, int luminosite, int contr
 bool PiloteMire::lireImage(ImageCamera& img) {
     if (!connectee_ || etatMire().sansImage || etatMire().disparue) return false;
     const quint64 n = static_cast<quint64>(horloge_.nsecsElapsed() / 1000) / periode_;
-    if (derniere_.isNull() || n != numero_) {
+    if (derniere_.isNull() || n != numero_ || versionVue_ != versionReglages_) {
         numero_ = n;
+        versionVue_ = versionReglages_;
         derniere_ = image(n, taille_, luminosite_, contraste_);
     }
     img.image = derniere_;
@@ -96,7 +97,7 @@ bool PiloteMire::definirControle(quint32 id, int valeur) {
         contraste_ = valeur;
     else
         return false;
-    derniere_ = QImage();  // the next frame shows the new setting
+    ++versionReglages_;  // the next frame shows the new setting
     return true;
 }
 

@@ -53,8 +53,11 @@ private:
     QElapsedTimer horloge_;
     quint32 periode_ = 33333;
     QSize taille_{640, 480};
-    int luminosite_ = 128;
-    int contraste_ = 128;
+    // Settings come from the settings thread while the window reads frames.
+    std::atomic<int> luminosite_{128};
+    std::atomic<int> contraste_{128};
+    std::atomic<quint64> versionReglages_{0};
+    quint64 versionVue_ = 0;  // the settings of derniere_
     quint64 numero_ = 0;
     QImage derniere_;
 };

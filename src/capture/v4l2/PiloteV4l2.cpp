@@ -36,14 +36,72 @@ bool jpeg(quint32 fourcc) {
     return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG;
 }
 
-// A JPEG frame cut short on the USB bus decodes without an error (grey below the cut), so it is
-// recognised by its missing end marker. Some cameras pad the buffer after the marker.
-bool jpegComplet(const unsigned char* d, size_t n) {
-    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return false;
-    const size_t limite = n > 4096 ? n - 4096 : 2;
-    for (size_t i = n - 1; i > limite; --i)
-        if (d[i - 1] == 0xFF && d[i] == 0xD9) return true;
-    return false;
+// The formats whose frames vary in size (compressed): the size the driver gives for them is only
+// the largest a frame may take. Those of the others are all that size.
+bool tailleVariable(quint32 fourcc) {
+    switch (fourcc) {
+        case V4L2_PIX_FMT_MJPEG:
+        case V4L2_PIX_FMT_JPEG:
+        case V4L2_PIX_FMT_PJPG:
+        case V4L2_PIX_FMT_JPGL:
+        case V4L2_PIX_FMT_CPIA1:
+        case V4L2_PIX_FMT_SPCA561:
+        case V4L2_PIX_FMT_SN9C10X:
+        case V4L2_PIX_FMT_SN9C2028:
+        case V4L2_PIX_FMT_PAC207:
+        case V4L2_PIX_FMT_MR97310A:
+        case V4L2_PIX_FMT_JL2005BCD:
+        case V4L2_PIX_FMT_SQ905C:
+        case V4L2_PIX_FMT_SE401:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Where the JPEG image at `d` ends (just past its end marker), 0 when it does not end within the
+// n bytes. A frame cut short on the USB bus decodes without an error (grey below the cut), so it
+// is recognised by its missing end; what some cameras put after the end (padding, the rest of an
+// older frame) is no part of it. The image is followed segment by segment: a marker inside a
+// thumbnail or in the data of a segment is not taken for its end.
+size_t finJpeg(const unsigned char* d, size_t n) {
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return 0;
+    size_t i = 2;
+    while (i + 2 <= n) {
+        if (d[i] != 0xFF) return 0;
+        const unsigned char marqueur = d[i + 1];
+        if (marqueur == 0xFF) {  // fill byte
+            ++i;
+            continue;
+        }
+        if (marqueur == 0xD9) return i + 2;
+        if (marqueur == 0x01 || (marqueur >= 0xD0 && marqueur <= 0xD7)) {  // no length
+            i += 2;
+            continue;
+        }
+        if (i + 4 > n) return 0;
+        const size_t longueur = (size_t{d[i + 2]} << 8) | d[i + 3];
+        if (longueur < 2) return 0;
+        i += 2 + longueur;
+        if (marqueur != 0xDA) continue;
+        // The coded data of a scan: 0xFF is followed by 0x00 (a data byte) or a restart marker.
+        for (;;) {
+            if (i >= n) return 0;
+            const void* ff = std::memchr(d + i, 0xFF, n - i);
+            if (!ff) return 0;
+            i = static_cast<size_t>(static_cast<const unsigned char*>(ff) - d);
+            if (i + 1 >= n) return 0;
+            const unsigned char suivant = d[i + 1];
+            if (suivant == 0x00 || (suivant >= 0xD0 && suivant <= 0xD7)) {
+                i += 2;
+            } else if (suivant == 0xFF) {
+                ++i;
+            } else {
+                break;
+            }
+        }
+    }
+    return 0;
 }
 
 int ioctlConversion(void* pilote, int, unsigned long requete, void* argument) {
@@ -504,10 +562,18 @@ void PiloteV4l2::traiterTampon(const v4l2_buffer& b) {
         return;
     }
     const Projection& tampon = tampons_[b.index];
-    const size_t taille =
+    size_t taille =
         b.bytesused ? std::min<size_t>(b.bytesused, tampon.longueur()) : tampon.longueur();
-    const bool entier = jpeg(format_.fmt.pix.pixelformat) ? jpegComplet(tampon.debut(), taille)
-                                                          : taille >= format_.fmt.pix.sizeimage;
+    const quint32 fourcc = format_.fmt.pix.pixelformat;
+    bool entier = true;
+    if (jpeg(fourcc)) {
+        taille = finJpeg(tampon.debut(), taille);
+        entier = taille > 0;
+    } else if (!tailleVariable(fourcc)) {
+        entier = taille >= format_.fmt.pix.sizeimage;
+    }
+    // A compressed frame of another kind is judged by the driver's error flag (above) and by
+    // its conversion, which fails on a frame cut short.
     QImage cible = std::move(reserve_);
     if (!entier || !convertir(tampon.debut(), taille, cible)) {
         ++abimees_;
@@ -534,6 +600,12 @@ bool PiloteV4l2::convertir(const unsigned char* donnees, size_t taille, QImage& 
         !cible.isDetached())
         cible = QImage(largeur, hauteur, QImage::Format_RGB888);
     if (cible.isNull()) return false;  // out of memory
+    v4l2_format source = format_;
+    // libv4lconvert reads the Bayer rows these decode to with the source's row length: a driver
+    // that leaves it at 0 would send it reading outside its buffers.
+    if (tailleVariable(source.fmt.pix.pixelformat) && !jpeg(source.fmt.pix.pixelformat) &&
+        source.fmt.pix.bytesperline < source.fmt.pix.width)
+        source.fmt.pix.bytesperline = source.fmt.pix.width;
     v4l2_format rvb = format_;
     rvb.fmt.pix.pixelformat = V4L2_PIX_FMT_RGB24;
     rvb.fmt.pix.field = V4L2_FIELD_NONE;
@@ -543,7 +615,7 @@ bool PiloteV4l2::convertir(const unsigned char* donnees, size_t taille, QImage& 
     if (!direct) brouillon_.resize(octets);
     unsigned char* sortie = direct ? cible.bits() : brouillon_.data();
     const int n =
-        v4lconvert_convert(conversion_.get(), &format_, &rvb, const_cast<unsigned char*>(donnees),
+        v4lconvert_convert(conversion_.get(), &source, &rvb, const_cast<unsigned char*>(donnees),
                            static_cast<int>(taille), sortie, static_cast<int>(octets));
     if (n < static_cast<int>(octets)) return false;
     if (!direct)
