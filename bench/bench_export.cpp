@@ -1,16 +1,19 @@
 // Exporting the film as MP4: 300 frames of 640 x 480 and 25 s of sound through our export (the
 // frames and "audio.wav" of the project, libx264 and the native AAC encoder, index moved to the
 // front) against the ffmpeg command line making the same file from the same frames and sound,
-// with the same encoder settings; and the export of a 2-minute film.
+// with the same encoder settings; and, once, the export of a 2-minute film.
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
 #include <cmath>
 #include <filesystem>
 
@@ -69,7 +72,6 @@ struct Projet {
 };
 
 Projet* g_film = nullptr;
-Projet* g_deuxMinutes = nullptr;
 
 // As the command does it, the frames read by their path.
 void exporter(const Projet& projet, const QString& cible) {
@@ -144,9 +146,12 @@ void ffmpeg(benchmark::State& etat) {
     }
 }
 
-void deuxMinutes(benchmark::State& etat) {
-    for (auto _ : etat)
-        exporter(*g_deuxMinutes, g_deuxMinutes->sortie("deux-minutes.mp4"));
+// Processor time of the whole process (all its threads), in seconds.
+double tempsProcesseur() {
+    rusage r{};
+    ::getrusage(RUSAGE_SELF, &r);
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace
@@ -156,10 +161,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     Projet film("film", kImages, kImages / kCadence);
     g_film = &film;
-    Projet deux("deux-minutes", kImagesDeuxMinutes, 120);
-    g_deuxMinutes = &deux;
-    for (const auto& [nom, fonction] :
-         {std::pair{"nous_mp4", &nous}, {"ffmpeg_mp4", &ffmpeg}, {"deux_minutes", &deuxMinutes}})
+    for (const auto& [nom, fonction] : {std::pair{"nous_mp4", &nous}, {"ffmpeg_mp4", &ffmpeg}})
         benchmark::RegisterBenchmark(nom, fonction)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
@@ -171,8 +173,16 @@ int main(int argc, char** argv) {
         vp::bench::afficherMesure("export mp4 300 images et 25 s de son", b->second * 1000, "ms");
         vp::bench::afficherMesure("ffmpeg 300 images et 25 s de son", a->second * 1000, "ms");
     }
-    if (const auto d = temps.find("deux_minutes"); d != temps.end())
-        vp::bench::afficherMesure("export mp4 d'un film de 2 minutes (1440 images 640 x 480)",
-                                  d->second, "s");
+    // Once: its length is what a teacher waits, not a figure to compare.
+    const Projet deux("deux-minutes", kImagesDeuxMinutes, 120);
+    const double processeur = tempsProcesseur();
+    QElapsedTimer chrono;
+    chrono.start();
+    exporter(deux, deux.sortie("deux-minutes.mp4"));
+    const double duree = static_cast<double>(chrono.nsecsElapsed()) / 1e9;
+    vp::bench::afficherMesure("export mp4 d'un film de 2 minutes (1440 images 640 x 480)", duree,
+                              "s");
+    vp::bench::afficherMesure("temps de processeur de l'export d'un film de 2 minutes",
+                              tempsProcesseur() - processeur, "s");
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QInputDialog>
 #include <QLabel>
@@ -1207,13 +1209,14 @@ void FenetrePrincipale::copierFilm() {
 }
 void FenetrePrincipale::exporterFilm() {
     if (!departCommande(projet) || !bandeSonPrete()) return;
-    // The settings last confirmed in « Réglages vidéo »; before any, those it shows.
-    const ReglagesExport reglages =
-        reglagesVideoChoisis_
-            ? ReglagesExport{projet.imagesParSeconde, projet.largeurVideo, projet.hauteurVideo}
-            : ReglagesExport{lireEntier(dialogueVideo->champImagesParSeconde->text()),
-                             lireEntier(dialogueVideo->champLargeur->text()),
-                             lireEntier(dialogueVideo->champHauteur->text())};
+    // Only settings confirmed in « Réglages vidéo » count, not what was typed there and given
+    // up. Before any, the record's rate, and the size of the first frame rather than the
+    // record's size of a first run.
+    const ProjetCourant neuf;
+    const bool tailleChoisie = reglagesVideoChoisis_ || projet.largeurVideo != neuf.largeurVideo ||
+                               projet.hauteurVideo != neuf.hauteurVideo;
+    const ReglagesExport reglages{projet.imagesParSeconde, tailleChoisie ? projet.largeurVideo : 0,
+                                  tailleChoisie ? projet.hauteurVideo : 0};
     exportArrete_ = false;
     const FenetreExport fenetre{this, this,
                                 [this](bool montrer) {
@@ -1222,7 +1225,21 @@ void FenetrePrincipale::exporterFilm() {
                                     boutonArreterExport->setVisible(montrer);
                                 },
                                 [this] { return exportArrete_; }};
-    travailLong([&] { vp::exporterFilm(projet, reglages, fenetre); });
+    QString fichier;
+    travailLong([&] { fichier = vp::exporterFilm(projet, reglages, fenetre); });
+    if (fichier.isEmpty()) return;
+    // Said where the user looks, without a box to close: the folder shortened in its middle
+    // when the line is too short, the file's name whole.
+    const QFileInfo exporte(fichier);
+    const QString debut = QStringLiteral(" L'export est terminé : « %1 », dans le dossier « ")
+                              .arg(exporte.fileName());
+    const QString fin = QStringLiteral(" ».");
+    const QFontMetrics mesure(ligneAide->font());
+    const int place = ligneAide->width() - mesure.horizontalAdvance(debut + fin) - 8;
+    ligneAide->setText(debut +
+                       mesure.elidedText(QDir::toNativeSeparators(exporte.absolutePath()),
+                                         Qt::ElideMiddle, std::max(place, 40)) +
+                       fin);
 }
 
 void FenetrePrincipale::ouvrirEditeur() {

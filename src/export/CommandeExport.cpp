@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScopeGuard>
+#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <atomic>
 #include <exception>
@@ -21,8 +22,9 @@ namespace vp {
 
 namespace {
 
-// The longest file name the usual file systems take is 255 bytes; room is left for ".mp4".
-constexpr qsizetype kOctetsNomMax = 250;
+// The longest file name the usual file systems take is 255 bytes (ext4) or 255 UTF-16 units
+// (FAT, exFAT); room is left for ".mp4".
+constexpr qsizetype kLongueurNomMax = 250;
 
 QString dossierPropose() {
     const QString documents = dossierDocuments();
@@ -57,23 +59,24 @@ bool executerEnFond(const std::function<bool(SuiviExport&)>& travail, int etapes
             progression.avancer();
         if (termine) boucle.quit();
     });
-    std::thread fil([&] {
-        try {
-            reussi = travail(suivi);
-        } catch (...) {
-            erreur = std::current_exception();
-        }
-        termine = true;
-    });
-    // Whatever happens here, the thread is stopped before what it uses goes.
-    auto arreter = qScopeGuard([&] {
-        suivi.annule = true;
-        fil.join();
-    });
-    suivre.start(25);
-    boucle.exec();
-    arreter.dismiss();
-    fil.join();
+    {
+        std::thread fil([&] {
+            try {
+                reussi = travail(suivi);
+            } catch (...) {
+                erreur = std::current_exception();
+            }
+            termine = true;
+        });
+        // Whatever ends the loop first (an error here, the program closing), the work is stopped
+        // rather than waited out, before what it uses goes.
+        const auto arreter = qScopeGuard([&] {
+            if (!termine) suivi.annule = true;
+            fil.join();
+        });
+        suivre.start(25);
+        boucle.exec();
+    }
     if (erreur) std::rethrow_exception(erreur);
     return reussi;
 }
@@ -81,34 +84,78 @@ bool executerEnFond(const std::function<bool(SuiviExport&)>& travail, int etapes
 }  // namespace
 
 QString nomFichierFilm(const QString& titre) {
-    QString nom = titre.trimmed();
-    nom.replace(QLatin1Char('/'), QLatin1Char('-'));
+    QString nom;
+    for (const QChar c : titre) {
+        // What FAT and exFAT sticks refuse in a name (and '/', which no disk takes).
+        switch (c.unicode()) {
+            case u'/':
+            case u'\\':
+            case u':':
+            case u'|':
+                nom += QLatin1Char('-');
+                break;
+            case u'"':
+                nom += QLatin1Char('\'');
+                break;
+            case u'?':
+            case u'*':
+            case u'<':
+            case u'>':
+                break;
+            default:
+                if (c.unicode() >= 0x20 && c.unicode() != 0x7F) nom += c;
+        }
+    }
+    nom = nom.simplified();
     while (nom.startsWith(QLatin1Char('.')))  // a hidden file would not be found again
         nom.remove(0, 1);
-    while (QFile::encodeName(nom).size() > kOctetsNomMax)
+    // Cut between whole characters (an accented letter, an emoji and its modifiers), never
+    // inside one.
+    QTextBoundaryFinder caracteres(QTextBoundaryFinder::Grapheme, nom);
+    qsizetype fin = 0, octets = 0;
+    for (qsizetype suivant = caracteres.toNextBoundary(); suivant > 0;
+         suivant = caracteres.toNextBoundary()) {
+        octets += QFile::encodeName(nom.mid(fin, suivant - fin)).size();
+        if (octets > kLongueurNomMax || suivant > kLongueurNomMax) break;
+        fin = suivant;
+    }
+    nom.truncate(fin);
+    // Trailing dots and spaces vanish on FAT: the name would not be the one asked for.
+    while (nom.endsWith(QLatin1Char('.')) || nom.endsWith(QLatin1Char(' ')))
         nom.chop(1);
-    nom = nom.trimmed();
     return nom.isEmpty() ? QStringLiteral("film") : nom;
 }
 
-void exporterFilm(const ProjetCourant& p, const ReglagesExport& reglages,
-                  const FenetreExport& fenetre) {
+QString exporterFilm(const ProjetCourant& p, const ReglagesExport& reglages,
+                     const FenetreExport& fenetre) {
     if (p.nbImages == 0) {
         dialogues().message(fenetre.fenetre, kRienAExporter, Icone::Information);
-        return;
+        return {};
     }
     const QString proposition =
         avecSeparateur(dossierPropose()) + nomFichierFilm(p.titreProjet) + QStringLiteral(".mp4");
+    int filtre = 0;
     QString cible = dialogues().enregistrerSous(fenetre.fenetre, kFiltreExport,
-                                                QStringLiteral("mp4"), proposition);
-    if (cible.isEmpty()) return;
+                                                QStringLiteral("mp4"), proposition, filtre);
+    if (cible.isEmpty()) return {};
     cible = QFileInfo(cible).absoluteFilePath();
-    // The extension says the format; a name with another one becomes an MP4 file.
     const QString extension = QFileInfo(cible).suffix().toLower();
-    const FormatExport format =
-        extension == QLatin1String("gif") ? FormatExport::Gif : FormatExport::Mp4;
-    if (extension != QLatin1String("gif") && extension != QLatin1String("mp4"))
-        cible += QStringLiteral(".mp4");
+    FormatExport format = FormatExport::Mp4;
+    if (extension == QLatin1String("gif")) {
+        format = FormatExport::Gif;
+    } else if (extension != QLatin1String("mp4")) {
+        // "vacances.avi": the type chosen in the dialog decides, and gives its extension. The
+        // dialog asked about the name it gave back, not this one.
+        format = filtre == kFiltreGif ? FormatExport::Gif : FormatExport::Mp4;
+        cible += format == FormatExport::Gif ? QStringLiteral(".gif") : QStringLiteral(".mp4");
+        if (QFileInfo::exists(cible) &&
+            !dialogues().question(fenetre.fenetre,
+                                  QStringLiteral("Le fichier « %1 » existe déjà.\nVoulez-vous "
+                                                 "le remplacer ?")
+                                      .arg(QFileInfo(cible).fileName()),
+                                  Icone::Avertissement))
+            return {};
+    }
 
     // The thread reads the frames of a copy of the project's place, which stays as it is while
     // the other commands are refused.
@@ -119,8 +166,18 @@ void exporterFilm(const ProjetCourant& p, const ReglagesExport& reglages,
     const PlanExport plan =
         planifierExport(format, reglages, p.nbImages, image,
                         p.dossierProjet() + QStringLiteral("/audio.wav"), p.titreProjet);
-    executerEnFond([&](SuiviExport& suivi) { return ecrireExport(plan, image, cible, suivi); },
-                   plan.etapes(), fenetre);
+    const bool ecrit =
+        executerEnFond([&](SuiviExport& suivi) { return ecrireExport(plan, image, cible, suivi); },
+                       plan.etapes(), fenetre);
+    if (!ecrit) return {};
+    if (!plan.sonEcarte.isEmpty()) {
+        QString raison = plan.sonEcarte;
+        raison[0] = raison[0].toLower();
+        dialogues().message(fenetre.fenetre,
+                            QStringLiteral("Le film a été exporté sans son : %1").arg(raison),
+                            Icone::Avertissement);
+    }
+    return cible;
 }
 
 }  // namespace vp

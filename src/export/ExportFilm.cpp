@@ -10,8 +10,14 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -34,9 +40,14 @@ namespace vp {
 
 namespace {
 
-// The export's temporary file, in the target's folder; opening a project folder clears it
-// away should the program stop while it is written there.
+// The export's temporary file, in the target's folder (the documents, a USB stick): what a
+// crash leaves there is removed when the next export starts in that folder.
 constexpr char kModeleTemporaire[] = ".voltiplume-export-XXXXXX.tmp";
+
+std::function<void(SuiviExport&)>& observateur() {
+    static std::function<void(SuiviExport&)> o;
+    return o;
+}
 
 struct LibererGraphe {
     void operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
@@ -53,6 +64,25 @@ Erreur memoireInsuffisante() {
     return Erreur(QStringLiteral("Mémoire insuffisante pour exporter le film."));
 }
 
+QString raison(int erreur) {
+    return QString::fromStdString(av::raison(erreur));
+}
+
+// A step of the pictures' or the sound's processing that failed: short of memory, or what
+// could not be done (`quoi`) with the reason.
+[[noreturn]] void echecTraitement(int erreur, const QString& quoi) {
+    if (erreur == AVERROR(ENOMEM)) throw memoireInsuffisante();
+    throw Erreur(QStringLiteral("%1 : %2.").arg(quoi, raison(erreur)));
+}
+const QString kImagesIntraitables =
+    QStringLiteral("Les images du film n'ont pas pu être préparées pour l'export");
+const QString kSonIntraitable =
+    QStringLiteral("Le son du projet n'a pas pu être préparé pour le film");
+
+void verifierArret(const SuiviExport& suivi) {
+    if (suivi.annule) throw Annulation{};
+}
+
 av::Image nouvelleImage() {
     av::Image i(av_frame_alloc());
     if (!i) throw memoireInsuffisante();
@@ -64,7 +94,8 @@ class Conversion {
 public:
     Conversion(QSize taille, AVPixelFormat format) : taille_(taille), format_(format) {}
 
-    av::Image convertir(QImage image) {
+    // Picture `k` of the film (counted from 0).
+    av::Image convertir(qint32 k, QImage image) {
         AVPixelFormat source;
         switch (image.format()) {
             case QImage::Format_BGR888:  // the frame files' own layout
@@ -84,14 +115,22 @@ public:
         }
         // The chroma is filtered from every pixel, not taken from one pixel in four (the fast
         // path's way), which would make coloured edges jagged.
-        SwsContext* c = sws_getCachedContext(conversion_.get(), image.width(), image.height(),
-                                             source, taille_.width(), taille_.height(), format_,
+        // sws_getCachedContext frees the old context when it makes another, even when it fails.
+        SwsContext* ancienne = conversion_.release();
+        SwsContext* c = sws_getCachedContext(ancienne, image.width(), image.height(), source,
+                                             taille_.width(), taille_.height(), format_,
                                              SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP,
                                              nullptr, nullptr, nullptr);
-        if (!c) throw memoireInsuffisante();
-        if (c != conversion_.get()) {
-            conversion_.release();  // sws_getCachedContext freed the old one
-            conversion_.reset(c);
+        conversion_.reset(c);
+        if (!c)
+            throw Erreur(QStringLiteral("L'image n° %1 (%2 × %3) ne peut pas être mise à la "
+                                        "taille du film (%4 × %5).")
+                             .arg(k + 1)
+                             .arg(image.width())
+                             .arg(image.height())
+                             .arg(taille_.width())
+                             .arg(taille_.height()));
+        if (c != ancienne) {
             if (format_ == AV_PIX_FMT_YUV420P) {
                 // The pictures are sRGB, whose primaries are BT.709's: the film says so in its
                 // colour tags, and its pixels are made with the same matrix, at video range.
@@ -125,7 +164,7 @@ public:
               for (qint32 k = 0; k < nombre; ++k) {
                   Pret pret;
                   try {
-                      pret.image = conversion_.convertir(image(k));
+                      pret.image = conversion_.convertir(k, image(k));
                   } catch (...) {
                       pret.erreur = std::current_exception();
                   }
@@ -178,24 +217,36 @@ private:
 // The file being written: its muxer, its temporary file, and the message of a write failure.
 class FichierSortie {
 public:
-    FichierSortie(const QString& cible, const char* format)
-        : cible_(QFile::encodeName(cible).toStdString()),
-          temporaire_(cible_, kModeleTemporaire, "le film") {
+    // `quoi`: what is written, for the messages ("le film", "l'image animée").
+    FichierSortie(const std::string& cible, const char* format, const QString& quoi)
+        : cible_(cible), quoi_(quoi), temporaire_(cible_, kModeleTemporaire, quoi.toStdString()) {
         AVFormatContext* brut = nullptr;
         // The name is the temporary file's: the MP4 muxer opens it again to move its index
         // to the start.
         const std::string url = "file:" + temporaire_.nom();
         const int r = avformat_alloc_output_context2(&brut, nullptr, format, url.c_str());
-        if (r < 0 || !brut) throw memoireInsuffisante();
         sortie_.reset(brut);
+        if (r == AVERROR(ENOMEM)) throw memoireInsuffisante();
+        if (r < 0 || !brut)
+            throw Erreur(QStringLiteral("Le film ne peut pas être exporté : le format %1 manque "
+                                        "sur cet ordinateur.")
+                             .arg(QString::fromLatin1(format).toUpper()));
     }
+
+    ~FichierSortie() {
+        // The GIF muxer lets its last picture go only when it writes the end of the file: a
+        // file given up gets it too, just before it is removed.
+        if (enTete_ && !fini_ && std::strcmp(sortie_->oformat->name, "gif") == 0)
+            av_write_trailer(sortie_.get());
+    }
+    FichierSortie(const FichierSortie&) = delete;
+    FichierSortie& operator=(const FichierSortie&) = delete;
 
     AVFormatContext* get() const { return sortie_.get(); }
 
     [[noreturn]] void echec(int erreur) const {
-        throw Erreur(QStringLiteral("Impossible d'écrire le film « %1 » : %2.")
-                         .arg(QFile::decodeName(cible_.c_str()),
-                              QString::fromStdString(av::raison(erreur))));
+        throw Erreur(QStringLiteral("Impossible d'écrire %1 « %2 » : %3.")
+                         .arg(quoi_, QFile::decodeName(cible_.c_str()), raison(erreur)));
     }
     void verifier(int r) const {
         if (r < 0) echec(r);
@@ -206,6 +257,7 @@ public:
         const int r = avformat_write_header(sortie_.get(), options);
         av_dict_free(options);
         verifier(r);
+        enTete_ = true;
     }
 
     void ecrire(AVPacket* paquet, const AVCodecContext* codec, const AVStream* flux) {
@@ -214,12 +266,16 @@ public:
         verifier(av_interleaved_write_frame(sortie_.get(), paquet));
     }
 
-    // The index and headers written, the file on disk under the target's name.
-    void terminer() {
-        verifier(av_write_trailer(sortie_.get()));
+    // The index and headers written, the file on disk under the target's name; a stop asked
+    // before it takes that name is still heard.
+    void terminer(const SuiviExport& suivi) {
+        verifierArret(suivi);
+        fini_ = true;
+        verifier(av_write_trailer(sortie_.get()));  // for an MP4 file, the index moved ahead
         avio_flush(sortie_->pb);
         verifier(sortie_->pb->error);
         verifier(avio_closep(&sortie_->pb));
+        verifierArret(suivi);
         try {
             temporaire_.remplacer();
         } catch (const ErreurFilm& e) {
@@ -229,22 +285,33 @@ public:
 
 private:
     std::string cible_;
+    QString quoi_;
     FichierTemporaire temporaire_;
     av::Sortie sortie_;
+    bool enTete_ = false, fini_ = false;
 };
 
-av::Codec ouvrirEncodeur(const AVCodec* codec, const std::function<void(AVCodecContext*)>& regler,
+// `nom`: the encoder as the user knows it ("vidéo H.264").
+av::Codec ouvrirEncodeur(const AVCodec* codec, const QString& nom,
+                         const std::function<void(AVCodecContext*)>& regler,
                          const AVFormatContext* sortie) {
     av::Codec c(avcodec_alloc_context3(codec));
     if (!c) throw memoireInsuffisante();
     regler(c.get());
     if (sortie->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     const int r = avcodec_open2(c.get(), codec, nullptr);
+    if (r == AVERROR(ENOMEM)) throw memoireInsuffisante();
     if (r < 0)
         throw Erreur(
-            QStringLiteral("L'encodeur %1 refuse les réglages du film : %2.")
-                .arg(QString::fromLatin1(codec->name), QString::fromStdString(av::raison(r))));
+            QStringLiteral("L'encodeur %1 refuse les réglages du film : %2.").arg(nom, raison(r)));
     return c;
+}
+
+// An encoder of this computer's libraries, or a message naming what is missing.
+const AVCodec* encodeur(const char* nom, const QString& manque) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(nom);
+    if (!codec) throw Erreur(manque + QStringLiteral(" n'est pas installé sur cet ordinateur."));
+    return codec;
 }
 
 AVStream* nouveauFlux(FichierSortie& fichier, const AVCodecContext* codec) {
@@ -255,9 +322,10 @@ AVStream* nouveauFlux(FichierSortie& fichier, const AVCodecContext* codec) {
     return flux;
 }
 
-// Sends `image` (nullptr: the end) to the encoder and writes the packets it gives back.
+// Sends `image` (nullptr: the end) to the encoder and writes the packets it gives back; a stop
+// is heard between packets, also while the encoder gives back the pictures it held.
 void encoder(AVCodecContext* codec, const AVFrame* image, FichierSortie& fichier,
-             const AVStream* flux, AVPacket* paquet) {
+             const AVStream* flux, AVPacket* paquet, const SuiviExport& suivi) {
     int r = avcodec_send_frame(codec, image);
     if (r < 0 && r != AVERROR_EOF) fichier.echec(r);
     for (;;) {
@@ -265,15 +333,28 @@ void encoder(AVCodecContext* codec, const AVFrame* image, FichierSortie& fichier
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return;
         if (r < 0) fichier.echec(r);
         fichier.ecrire(paquet, codec, flux);
+        verifierArret(suivi);
     }
 }
 
-AVFilterContext* creerFiltre(AVFilterGraph* graphe, const char* filtre, const char* nom,
+// One of libavfilter's filters, or a message naming the one missing.
+const AVFilter* filtre(const char* nom) {
+    const AVFilter* f = avfilter_get_by_name(nom);
+    if (!f)
+        throw Erreur(QStringLiteral("Le film ne peut pas être exporté : le traitement « %1 » "
+                                    "manque sur cet ordinateur.")
+                         .arg(QLatin1String(nom)));
+    return f;
+}
+
+AVFilterContext* creerFiltre(AVFilterGraph* graphe, const char* modele, const char* nom,
                              const char* arguments = nullptr) {
     AVFilterContext* f = nullptr;
-    if (avfilter_graph_create_filter(&f, avfilter_get_by_name(filtre), nom, arguments, nullptr,
-                                     graphe) < 0)
-        throw memoireInsuffisante();
+    const int r = avfilter_graph_create_filter(&f, filtre(modele), nom, arguments, nullptr, graphe);
+    if (r < 0)
+        echecTraitement(r, QStringLiteral("Le traitement « %1 » de l'export n'a pas pu être "
+                                          "préparé")
+                               .arg(QLatin1String(modele)));
     return f;
 }
 
@@ -287,32 +368,43 @@ AVFilterContext* sourceImages(AVFilterGraph* graphe, const char* nom, QSize tail
 }
 
 void relier(AVFilterContext* a, AVFilterContext* b, unsigned entree = 0) {
-    if (avfilter_link(a, 0, b, entree) < 0) throw memoireInsuffisante();
+    const int r = avfilter_link(a, 0, b, entree);
+    if (r < 0)
+        echecTraitement(r, QStringLiteral("Les traitements de l'export ne s'enchaînent pas"));
 }
 
 void configurer(AVFilterGraph* graphe) {
     const int r = avfilter_graph_config(graphe, nullptr);
     if (r < 0)
-        throw Erreur(QStringLiteral("Le film ne peut pas être préparé : %1.")
-                         .arg(QString::fromStdString(av::raison(r))));
+        echecTraitement(r, QStringLiteral("La conversion des images ou du son pour l'export "
+                                          "n'a pas pu être préparée"));
+}
+
+Graphe nouveauGraphe() {
+    Graphe g(avfilter_graph_alloc());
+    if (!g) throw memoireInsuffisante();
+    return g;
 }
 
 // The sound track into AAC: the WAV's samples converted (to the encoder's floats, to mono or
 // stereo, to a rate AAC has) and cut into the encoder's frames by a filter graph.
 class PisteAac {
 public:
-    PisteAac(const std::string& chemin, const SonWav& son, FichierSortie& fichier)
-        : son_(son), lecture_(chemin, son), fichier_(fichier) {
-        const AVCodec* aac = avcodec_find_encoder_by_name("aac");
-        if (!aac)
-            throw Erreur(QStringLiteral(
-                "Le son ne peut pas être exporté : l'encodeur AAC manque à FFmpeg."));
+    PisteAac(const std::string& chemin, const SonWav& son, FichierSortie& fichier,
+             const SuiviExport& suivi)
+        : son_(son), lecture_(chemin, son), fichier_(fichier), suivi_(suivi) {
+        if (!paquet_) throw memoireInsuffisante();
+        const AVCodec* aac = encodeur(
+            "aac", QStringLiteral("Le son ne peut pas être exporté : l'encodeur de son AAC"));
         preparerGraphe(aac);
         AVChannelLayout canaux{};
-        if (av_buffersink_get_ch_layout(sortie_, &canaux) < 0) throw memoireInsuffisante();
+        const std::unique_ptr<AVChannelLayout, void (*)(AVChannelLayout*)> libererCanaux(
+            &canaux, &av_channel_layout_uninit);
+        const int r = av_buffersink_get_ch_layout(sortie_, &canaux);
+        if (r < 0) echecTraitement(r, kSonIntraitable);
         const int frequence = av_buffersink_get_sample_rate(sortie_);
         codec_ = ouvrirEncodeur(
-            aac,
+            aac, QStringLiteral("de son AAC"),
             [&](AVCodecContext* c) {
                 c->sample_fmt = AV_SAMPLE_FMT_FLTP;
                 c->sample_rate = frequence;
@@ -321,7 +413,6 @@ public:
                 c->time_base = AVRational{1, frequence};
             },
             fichier.get());
-        av_channel_layout_uninit(&canaux);
         av_buffersink_set_frame_size(sortie_, static_cast<unsigned>(codec_->frame_size));
         flux_ = nouveauFlux(fichier, codec_.get());
     }
@@ -342,13 +433,13 @@ public:
                 continue;
             }
             if (r == AVERROR_EOF) {
-                encoder(codec_.get(), nullptr, fichier_, flux_, paquet_.get());
+                encoder(codec_.get(), nullptr, fichier_, flux_, paquet_.get(), suivi_);
                 fini_ = true;
                 return;
             }
-            if (r < 0) throw memoireInsuffisante();
+            if (r < 0) echecTraitement(r, kSonIntraitable);
             encodees_ = trame_->pts + trame_->nb_samples;
-            encoder(codec_.get(), trame_.get(), fichier_, flux_, paquet_.get());
+            encoder(codec_.get(), trame_.get(), fichier_, flux_, paquet_.get(), suivi_);
             av_frame_unref(trame_.get());
         }
     }
@@ -367,16 +458,14 @@ private:
     }
 
     void preparerGraphe(const AVCodec* aac) {
-        graphe_.reset(avfilter_graph_alloc());
-        if (!graphe_) throw memoireInsuffisante();
+        graphe_ = nouveauGraphe();
         if (son_.masqueCanaux == 0 ||
             av_channel_layout_from_mask(&canaux_, son_.masqueCanaux) < 0 ||
             canaux_.nb_channels != son_.canaux) {
             av_channel_layout_uninit(&canaux_);
             av_channel_layout_default(&canaux_, son_.canaux);
         }
-        entree_ =
-            avfilter_graph_alloc_filter(graphe_.get(), avfilter_get_by_name("abuffer"), "son");
+        entree_ = avfilter_graph_alloc_filter(graphe_.get(), filtre("abuffer"), "son");
         std::unique_ptr<AVBufferSrcParameters, decltype(&av_free)> parametres(
             av_buffersrc_parameters_alloc(), &av_free);
         if (!entree_ || !parametres) throw memoireInsuffisante();
@@ -384,10 +473,9 @@ private:
         parametres->sample_rate = son_.frequence;
         parametres->time_base = AVRational{1, son_.frequence};
         parametres->ch_layout = canaux_;  // a plain copy: the layout owns no memory here
-        if (av_buffersrc_parameters_set(entree_, parametres.get()) < 0 ||
-            avfilter_init_str(entree_, nullptr) < 0)
-            throw Erreur(
-                QStringLiteral("Le son du projet ne peut pas être converti pour le film."));
+        int r = av_buffersrc_parameters_set(entree_, parametres.get());
+        if (r >= 0) r = avfilter_init_str(entree_, nullptr);
+        if (r < 0) echecTraitement(r, kSonIntraitable);
         // The track's own rate when AAC has it, else the nearest one that it has.
         std::string format = "sample_fmts=fltp:channel_layouts=mono|stereo";
         for (const int* f = aac->supported_samplerates; f && *f; ++f) {
@@ -405,7 +493,8 @@ private:
     // A piece of the WAV file into the graph, or its end.
     void nourrir() {
         if (lecture_.fini()) {
-            if (av_buffersrc_add_frame(entree_, nullptr) < 0) throw memoireInsuffisante();
+            const int r = av_buffersrc_add_frame(entree_, nullptr);
+            if (r < 0) echecTraitement(r, kSonIntraitable);
             return;
         }
         constexpr int kTrames = 4096;
@@ -437,12 +526,14 @@ private:
             throw Erreur(QString::fromUtf8(e.what()));
         }
         morceau->nb_samples = static_cast<int>(lues);
-        if (av_buffersrc_add_frame(entree_, morceau.get()) < 0) throw memoireInsuffisante();
+        const int r = av_buffersrc_add_frame(entree_, morceau.get());
+        if (r < 0) echecTraitement(r, kSonIntraitable);
     }
 
     SonWav son_;
     LectureWav lecture_;
     FichierSortie& fichier_;
+    const SuiviExport& suivi_;
     AVChannelLayout canaux_{};
     Graphe graphe_;
     AVFilterContext* entree_ = nullptr;
@@ -456,22 +547,29 @@ private:
     bool fini_ = false;
 };
 
+// One step done; a stop asked meanwhile is heard here.
 void avancer(SuiviExport& suivi) {
-    if (suivi.annule) throw Annulation{};
     ++suivi.etapesFaites;
+    verifierArret(suivi);
+    if (observateur()) observateur()(suivi);
 }
 
-void ecrireMp4(const PlanExport& plan, const LecteurImage& image, const QString& cible,
+// Gives `image` to the filter graph at `entree` and pushes it through at once: no picture
+// waits in the graph's queues, so memory does not grow with the film.
+void pousser(AVFilterContext* entree, AVFrame* image) {
+    const int r = av_buffersrc_add_frame_flags(entree, image, AV_BUFFERSRC_FLAG_PUSH);
+    if (r < 0) echecTraitement(r, kImagesIntraitables);
+}
+
+void ecrireMp4(const PlanExport& plan, const LecteurImage& image, const std::string& cible,
                SuiviExport& suivi) {
-    const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
-    if (!h264)
-        throw Erreur(
-            QStringLiteral("Le film ne peut pas être exporté en MP4 : l'encodeur H.264 "
-                           "(libx264) manque à FFmpeg sur cet ordinateur."));
-    FichierSortie fichier(cible, "mp4");
+    const AVCodec* h264 = encodeur(
+        "libx264",
+        QStringLiteral("Le film ne peut pas être exporté en MP4 : l'encodeur vidéo H.264"));
+    FichierSortie fichier(cible, "mp4", QStringLiteral("le film"));
     const int ips = plan.imagesParSeconde;
     const av::Codec video = ouvrirEncodeur(
-        h264,
+        h264, QStringLiteral("vidéo H.264"),
         [&](AVCodecContext* c) {
             c->width = plan.taille.width();
             c->height = plan.taille.height();
@@ -496,7 +594,7 @@ void ecrireMp4(const PlanExport& plan, const LecteurImage& image, const QString&
     AVStream* fluxVideo = nouveauFlux(fichier, video.get());
     fluxVideo->avg_frame_rate = AVRational{ips, 1};
     std::unique_ptr<PisteAac> son;
-    if (plan.son) son = std::make_unique<PisteAac>(plan.cheminSon, *plan.son, fichier);
+    if (plan.son) son = std::make_unique<PisteAac>(plan.cheminSon, *plan.son, fichier, suivi);
     if (!plan.titre.isEmpty())
         av_dict_set(&fichier.get()->metadata, "title", plan.titre.toUtf8().constData(), 0);
     AVDictionary* options = nullptr;
@@ -517,50 +615,56 @@ void ecrireMp4(const PlanExport& plan, const LecteurImage& image, const QString&
         if (k < plan.imagesFilm) derniere = images.suivante();
         if (av_frame_ref(envoi.get(), derniere.get()) < 0) throw memoireInsuffisante();
         envoi->pts = k;
-        encoder(video.get(), envoi.get(), fichier, fluxVideo, paquet.get());
+        encoder(video.get(), envoi.get(), fichier, fluxVideo, paquet.get(), suivi);
         av_frame_unref(envoi.get());
         avancer(suivi);
     }
-    encoder(video.get(), nullptr, fichier, fluxVideo, paquet.get());
+    // The pictures the encoder still holds, the end of the sound, the index: a stop is still
+    // heard on the way.
+    encoder(video.get(), nullptr, fichier, fluxVideo, paquet.get(), suivi);
     if (son) son->ecrireJusqua(nullptr);
-    fichier.terminer();
+    fichier.terminer(suivi);
 }
 
-void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString& cible,
+void ecrireGif(const PlanExport& plan, const LecteurImage& image, const std::string& cible,
                SuiviExport& suivi) {
     // A folder that cannot take the file is told before the first pass.
-    FichierSortie fichier(cible, "gif");
+    FichierSortie fichier(cible, "gif", QStringLiteral("l'image animée"));
+    const AVCodec* gif = avcodec_find_encoder(AV_CODEC_ID_GIF);
+    if (!gif)
+        throw Erreur(
+            QStringLiteral("L'image animée ne peut pas être exportée : l'encodeur GIF "
+                           "n'est pas installé sur cet ordinateur."));
     const av::Image trame = nouvelleImage();
 
-    // First pass: one palette for the whole film, from the colours of all its pictures.
-    Graphe graphePalette(avfilter_graph_alloc());
-    if (!graphePalette) throw memoireInsuffisante();
+    // First pass: one palette for the whole film, from the colours of all its pictures; each
+    // picture is counted into it as soon as it is read.
+    Graphe graphePalette = nouveauGraphe();
     AVFilterContext* images =
         sourceImages(graphePalette.get(), "images", plan.taille, AV_PIX_FMT_RGB24);
-    auto lecture =
-        std::make_unique<Prechargement>(plan.imagesFilm, image, plan.taille, AV_PIX_FMT_RGB24);
     AVFilterContext* palettegen = creerFiltre(graphePalette.get(), "palettegen", "palette");
     AVFilterContext* puits = creerFiltre(graphePalette.get(), "buffersink", "sortie");
     relier(images, palettegen);
     relier(palettegen, puits);
     configurer(graphePalette.get());
+    auto lecture =
+        std::make_unique<Prechargement>(plan.imagesFilm, image, plan.taille, AV_PIX_FMT_RGB24);
     for (qint32 k = 0; k < plan.imagesFilm; ++k) {
         av::Image i = lecture->suivante();
         i->pts = static_cast<int64_t>(k) * plan.delaiGif;
-        if (av_buffersrc_add_frame(images, i.get()) < 0) throw memoireInsuffisante();
+        pousser(images, i.get());
         avancer(suivi);
     }
-    if (av_buffersrc_add_frame(images, nullptr) < 0) throw memoireInsuffisante();
+    pousser(images, nullptr);
     const av::Image palette = nouvelleImage();
-    if (av_buffersink_get_frame(puits, palette.get()) < 0)
-        throw Erreur(QStringLiteral("La palette de l'image animée n'a pas pu être calculée."));
+    if (const int r = av_buffersink_get_frame(puits, palette.get()); r < 0)
+        echecTraitement(r, QStringLiteral("La palette de l'image animée n'a pas pu être calculée"));
     graphePalette.reset();
 
     // Second pass: each picture drawn with the palette. An ordered dither stays still from one
     // picture to the next (an error diffusion would shimmer over the unchanged background),
     // and only the part that changed is drawn again.
-    Graphe graphe(avfilter_graph_alloc());
-    if (!graphe) throw memoireInsuffisante();
+    Graphe graphe = nouveauGraphe();
     images = sourceImages(graphe.get(), "images", plan.taille, AV_PIX_FMT_RGB24);
     AVFilterContext* sourcePalette =
         sourceImages(graphe.get(), "palette", QSize(palette->width, palette->height),
@@ -573,17 +677,12 @@ void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString&
     relier(paletteuse, puits);
     configurer(graphe.get());
     palette->pts = 0;
-    if (av_buffersrc_add_frame(sourcePalette, palette.get()) < 0 ||
-        av_buffersrc_add_frame(sourcePalette, nullptr) < 0)
-        throw memoireInsuffisante();
+    int r = av_buffersrc_add_frame(sourcePalette, palette.get());
+    if (r >= 0) r = av_buffersrc_add_frame(sourcePalette, nullptr);
+    if (r < 0) echecTraitement(r, kImagesIntraitables);
 
-    const AVCodec* gif = avcodec_find_encoder(AV_CODEC_ID_GIF);
-    if (!gif)
-        throw Erreur(
-            QStringLiteral("L'image animée ne peut pas être exportée : l'encodeur GIF "
-                           "manque à FFmpeg sur cet ordinateur."));
     const av::Codec codec = ouvrirEncodeur(
-        gif,
+        gif, QStringLiteral("GIF"),
         [&](AVCodecContext* c) {
             c->width = plan.taille.width();
             c->height = plan.taille.height();
@@ -599,10 +698,10 @@ void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString&
     if (!paquet) throw memoireInsuffisante();
     const auto dessiner = [&] {
         for (;;) {
-            const int r = av_buffersink_get_frame(puits, trame.get());
-            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return;
-            if (r < 0) throw memoireInsuffisante();
-            encoder(codec.get(), trame.get(), fichier, flux, paquet.get());
+            const int lu = av_buffersink_get_frame(puits, trame.get());
+            if (lu == AVERROR(EAGAIN) || lu == AVERROR_EOF) return;
+            if (lu < 0) echecTraitement(lu, kImagesIntraitables);
+            encoder(codec.get(), trame.get(), fichier, flux, paquet.get(), suivi);
             av_frame_unref(trame.get());
         }
     };
@@ -611,14 +710,53 @@ void ecrireGif(const PlanExport& plan, const LecteurImage& image, const QString&
     for (qint32 k = 0; k < plan.imagesFilm; ++k) {
         av::Image i = lecture->suivante();
         i->pts = static_cast<int64_t>(k) * plan.delaiGif;
-        if (av_buffersrc_add_frame(images, i.get()) < 0) throw memoireInsuffisante();
+        pousser(images, i.get());
         dessiner();
         avancer(suivi);
     }
-    if (av_buffersrc_add_frame(images, nullptr) < 0) throw memoireInsuffisante();
+    pousser(images, nullptr);
     dessiner();
-    encoder(codec.get(), nullptr, fichier, flux, paquet.get());
-    fichier.terminer();
+    encoder(codec.get(), nullptr, fichier, flux, paquet.get(), suivi);
+    fichier.terminer(suivi);
+}
+
+// The target's name tried in its folder before anything is encoded: a name the disk refuses
+// (a FAT or exFAT stick refuses \ : * ? " < > |) or a folder that takes no file is told at once,
+// not after the whole film.
+void essayerNom(const std::string& cible, const QString& quoi) {
+    const QString nom = QFile::decodeName(cible.c_str());
+    const QString fichier = QFileInfo(nom).fileName(), dossier = QFileInfo(nom).absolutePath();
+    const int fd = ::open(cible.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(cible.c_str());
+        return;
+    }
+    int erreur = errno;
+    struct stat etat {};
+    if (erreur == EEXIST) {
+        if (::stat(cible.c_str(), &etat) != 0 || !S_ISDIR(etat.st_mode)) return;  // replaced
+        erreur = EISDIR;
+    }
+    switch (erreur) {
+        case EINVAL:
+        case EILSEQ:
+            throw Erreur(QStringLiteral("Le disque du dossier « %1 » refuse le nom « %2 » : "
+                                        "choisissez un nom sans les caractères \\ / : * ? \" "
+                                        "< > |.")
+                             .arg(dossier, fichier));
+        case ENAMETOOLONG:
+            throw Erreur(QStringLiteral("Le nom « %1 » est trop long pour le disque du dossier "
+                                        "« %2 » : choisissez un nom plus court.")
+                             .arg(fichier, dossier));
+        case EISDIR:
+            throw Erreur(QStringLiteral("Impossible d'écrire %1 « %2 » : %3.")
+                             .arg(quoi, nom, QString::fromStdString(raisonErreurSysteme(erreur))));
+        default:
+            throw Erreur(
+                QStringLiteral("Impossible d'écrire %1 dans le dossier « %2 » : %3.")
+                    .arg(quoi, dossier, QString::fromStdString(raisonErreurSysteme(erreur))));
+    }
 }
 
 }  // namespace
@@ -688,10 +826,11 @@ PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, 
     try {
         plan.cheminSon = QFile::encodeName(son).toStdString();
         plan.son = lireEnteteWav(plan.cheminSon);
-    } catch (const ErreurFilm&) {
-        // A sound track that cannot be read: the film is made without sound.
+    } catch (const ErreurFilm& e) {
+        // A sound track that cannot be read: the film is made without sound, and is told so.
         plan.son.reset();
         plan.cheminSon.clear();
+        plan.sonEcarte = QString::fromUtf8(e.what());
         return plan;
     }
     // The last picture stays until the sound ends.
@@ -703,14 +842,22 @@ PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, 
     return plan;
 }
 
+void observerEtapesExport(std::function<void(SuiviExport&)> o) {
+    observateur() = std::move(o);
+}
+
 bool ecrireExport(const PlanExport& plan, const LecteurImage& image, const QString& cible,
                   SuiviExport& suivi) {
-    av_log_set_level(AV_LOG_ERROR);
+    av::journalFfmpegDiscret();
+    const std::string chemin = QFile::encodeName(cible).toStdString();
+    const bool gif = plan.format == FormatExport::Gif;
     try {
-        if (plan.format == FormatExport::Gif)
-            ecrireGif(plan, image, cible, suivi);
+        essayerNom(chemin, gif ? QStringLiteral("l'image animée") : QStringLiteral("le film"));
+        nettoyerTemporairesAbandonnes(dossierDe(chemin), kModeleTemporaire);
+        if (gif)
+            ecrireGif(plan, image, chemin, suivi);
         else
-            ecrireMp4(plan, image, cible, suivi);
+            ecrireMp4(plan, image, chemin, suivi);
     } catch (const Annulation&) {
         return false;
     } catch (const ErreurFilm& e) {

@@ -43,6 +43,9 @@ struct PlanExport {
     std::optional<SonWav> son;
     int delaiGif = 0;  // hundredths of a second per picture
     QString titre;     // the film's title, in the file's tags
+    // Why the project's sound track stays out of an MP4 film (a French sentence), when it has
+    // one that cannot be used; empty otherwise.
+    QString sonEcarte;
 
     // Steps of the progress bar: one per picture encoded (two passes for a GIF).
     int etapes() const;
@@ -63,8 +66,9 @@ QSize tailleGif(QSize voulue);
 int delaiGif(int imagesParSeconde);
 
 // Works out the export of `nombre` frames. `son`: the project's WAV sound track (ignored for a
-// GIF, and when it is missing or unusable). Raises Erreur without frames, on impossible
-// settings, or when the first frame, needed for its size, cannot be read.
+// GIF, and when it is missing; when it is unusable, the film is made without it and
+// `sonEcarte` says why). Raises Erreur without frames, on impossible settings, or when the
+// first frame, needed for its size, cannot be read.
 PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, qint32 nombre,
                            const LecteurImage& image, const QString& son, const QString& titre);
 
@@ -74,10 +78,18 @@ struct SuiviExport {
     std::atomic<bool> annule{false};
 };
 
+// For tests: called on the export's thread after each step, once `etapesFaites` counts it and
+// the export has looked at `annule`; a stop it asks there is heard at the export's next look.
+// Empty to stop watching.
+void observerEtapesExport(std::function<void(SuiviExport&)> observateur);
+
 // Writes the film planned into `cible`, through a temporary file in its folder renamed over
-// it once complete and on disk. Returns false, with nothing left on disk and an earlier file of
-// that name untouched, when `suivi.annule` was set on the way; raises Erreur with a French
-// message, equally leaving nothing, when it cannot be done. Runs on any thread.
+// it once complete and on disk. The target's name is tried first, so that a name or a folder
+// the disk refuses is told before anything is encoded; temporary files an earlier export left
+// in that folder when the program stopped are removed. Returns false, with nothing left on
+// disk and an earlier file of that name untouched, when `suivi.annule` was set before the file
+// took its name; raises Erreur with a French message, equally leaving nothing, when it cannot
+// be done. Runs on any thread.
 bool ecrireExport(const PlanExport& plan, const LecteurImage& image, const QString& cible,
                   SuiviExport& suivi);
 

@@ -40,14 +40,51 @@ using Image = std::unique_ptr<AVFrame, LibererImage>;
 using Paquet = std::unique_ptr<AVPacket, LibererPaquet>;
 using Sortie = std::unique_ptr<AVFormatContext, LibererSortie>;
 
-// The French reason for one of FFmpeg's error codes.
+// The French reason for one of FFmpeg's error codes; never the library's own English words.
 inline std::string raison(int erreur) {
-    if (erreur == AVERROR_INVALIDDATA) return "données invalides";
-    if (erreur == AVERROR_EOF) return "fin de fichier inattendue";
+    switch (erreur) {
+        case AVERROR_INVALIDDATA:
+            return "données invalides";
+        case AVERROR_EOF:
+            return "fin de fichier inattendue";
+        case AVERROR(ENOMEM):
+            return "mémoire insuffisante";
+        case AVERROR(EINVAL):
+            return "réglage refusé";
+        case AVERROR(ENOSYS):
+        case AVERROR_PATCHWELCOME:
+            return "opération non prise en charge";
+        case AVERROR_ENCODER_NOT_FOUND:
+        case AVERROR_DECODER_NOT_FOUND:
+            return "codec absent de cet ordinateur";
+        case AVERROR_MUXER_NOT_FOUND:
+        case AVERROR_DEMUXER_NOT_FOUND:
+            return "format de fichier absent de cet ordinateur";
+        case AVERROR_FILTER_NOT_FOUND:
+            return "traitement absent de cet ordinateur";
+        case AVERROR_PROTOCOL_NOT_FOUND:
+            return "accès aux fichiers absent de cet ordinateur";
+        case AVERROR_EXTERNAL:
+            return "l'encodeur a échoué";
+        case AVERROR_BUG:
+        case AVERROR_BUG2:
+        case AVERROR_BUFFER_TOO_SMALL:
+            return "erreur interne";
+        default:
+            break;
+    }
     if (erreur < 0 && erreur > -4096) return raisonErreurSysteme(-erreur);  // AVERROR(errno)
-    char texte[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(erreur, texte, sizeof texte);
-    return std::string("erreur FFmpeg : ") + texte;
+    return "erreur inattendue (code " + std::to_string(erreur) + ")";
+}
+
+// FFmpeg's own messages kept off the terminal but for errors, once for the whole process
+// (a later choice of another level stands).
+inline void journalFfmpegDiscret() {
+    static const bool fait = [] {
+        av_log_set_level(AV_LOG_ERROR);
+        return true;
+    }();
+    (void)fait;
 }
 
 // Opens the file `chemin` for reading (by the file protocol, whatever characters its name

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <algorithm>
 
 #include "BoitesQt.h"
 
@@ -73,14 +74,16 @@ public:
     }
 
     QString enregistrerSous(QWidget* parent, const QString& filtre, const QString& extension,
-                            const QString& proposition) override {
+                            const QString& proposition, int& filtreChoisi) override {
         const auto d = dialogueEnregistrer(proprietaire(parent), filtre, extension);
         const QFileInfo propose(proposition);
         d->setDirectory(propose.absolutePath());
         d->selectFile(propose.fileName());
-        return d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty()
-                   ? d->selectedFiles().first()
-                   : QString();
+        const bool choisi = d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty();
+        filtreChoisi = std::max<int>(
+            0, static_cast<int>(
+                   filtreQt(filtre).split(QStringLiteral(";;")).indexOf(d->selectedNameFilter())));
+        return choisi ? d->selectedFiles().first() : QString();
     }
 
     QString choisirDossier(QWidget* parent, const QString& depart) override {

@@ -34,10 +34,13 @@ public:
     virtual QString enregistrerFichier(QWidget* parent, const QString& filtre,
                                        const QString& extensionParDefaut) = 0;
     // The same, opened in the folder of `proposition` with its file name filled in; choosing
-    // another filter gives the name that filter's extension.
+    // another filter gives the name that filter's extension. `filtreChoisi` receives the
+    // position of the filter left chosen (0 for the first).
     virtual QString enregistrerSous(QWidget* parent, const QString& filtre,
-                                    const QString& extensionParDefaut, const QString& proposition) {
+                                    const QString& extensionParDefaut, const QString& proposition,
+                                    int& filtreChoisi) {
         (void)proposition;
+        filtreChoisi = 0;
         return enregistrerFichier(parent, filtre, extensionParDefaut);
     }
     virtual QString choisirDossier(QWidget* parent, const QString& depart) = 0;

@@ -231,7 +231,7 @@ void remplacerParTemporaire(const QString& temporaire, const QString& destinatio
         if (::fsync(f.get()) != 0 && errno != EINVAL)
             echec(QStringLiteral("Impossible d'écrire"), destination, errno);
         noter(OperationFichier::SynchroDonnees, destination);
-        synchroniserDossier(dossierDe(destination));
+        synchroniserDossier(dossierParent(destination));
     } catch (const Erreur& e) {
         throw ErreurNonConfirmee(e.texte());
     }

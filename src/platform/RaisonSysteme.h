@@ -32,6 +32,13 @@ inline std::string raisonErreurSysteme(int erreur) {
             return "nom trop long";
         case EISDIR:
             return "c'est un dossier";
+        case ENOMEM:
+            return "mémoire insuffisante";
+        case EMFILE:
+        case ENFILE:
+            return "trop de fichiers ouverts";
+        case EINVAL:
+            return "opération refusée par le support";
         case EBUSY:
         case ETXTBSY:
             return "le fichier est utilisé";

@@ -17,6 +17,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "film/Ffmpeg.h"
 #include "platform/Chemins.h"
 
 namespace vp {
@@ -133,14 +134,6 @@ bool present(const DefinitionCodec& d) {
     return !d.encodeur || avcodec_find_encoder_by_name(d.encodeur);
 }
 
-void silencieux() {
-    static const bool fait = [] {
-        av_log_set_level(AV_LOG_ERROR);
-        return true;
-    }();
-    (void)fait;
-}
-
 struct LibererFormat {
     void operator()(AVFormatContext* f) const {
         if (f->pb) avio_closep(&f->pb);
@@ -251,7 +244,7 @@ int32_t FichierAvi::terminer() {
 }
 
 int32_t FichierAvi::AVIFileOpen(std::unique_ptr<FichierAvi>& fichier, const QString& nom) {
-    silencieux();
+    av::journalFfmpegDiscret();
     std::unique_ptr<FichierAvi> f(new FichierAvi());
     AVFormatContext* brut = nullptr;
     const QByteArray chemin = octetsDuChemin(nom);

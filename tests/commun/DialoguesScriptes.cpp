@@ -47,9 +47,15 @@ QString DialoguesScriptes::enregistrerFichier(QWidget*, const QString& filtre,
 }
 
 QString DialoguesScriptes::enregistrerSous(QWidget* parent, const QString& filtre,
-                                           const QString& extension, const QString& proposition) {
+                                           const QString& extension, const QString& proposition,
+                                           int& filtreChoisi) {
     const QString f = enregistrerFichier(parent, filtre, extension);
     affichages.back().proposition = proposition;
+    filtreChoisi = 0;
+    if (!filtres.empty()) {
+        filtreChoisi = filtres.front();
+        filtres.pop_front();
+    }
     return f;
 }
 

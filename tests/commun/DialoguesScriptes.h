@@ -39,6 +39,7 @@ public:
     std::deque<bool> reponses;
     std::deque<int> reponsesChoix;  // the buttons pressed in the choices, by index
     std::deque<QString> fichiers;
+    std::deque<int> filtres;  // the filter each save dialog is left on (the first when none)
     std::deque<QString> dossiers;
     std::deque<std::function<void(QDialog&)>> modaux;
 
@@ -48,7 +49,7 @@ public:
     QString ouvrirFichier(QWidget*, const QString& filtre) override;
     QString enregistrerFichier(QWidget*, const QString& filtre, const QString& extension) override;
     QString enregistrerSous(QWidget*, const QString& filtre, const QString& extension,
-                            const QString& proposition) override;
+                            const QString& proposition, int& filtreChoisi) override;
     QString choisirDossier(QWidget*, const QString& depart) override;
     int executer(QDialog& dialogue) override;
 

@@ -1,18 +1,32 @@
 // « Exporter le film… »: the MP4 and GIF files read back by FFmpeg and compared with the
 // project's pictures and sound track; a stopped or failed export leaves nothing behind.
 
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
 #include <cmath>
+#include <thread>
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();  // the sanitizer's allocator
+#endif
 
 #include "app/DialogueReglagesVideo.h"
 #include "app/Fixture.h"
 #include "export/CommandeExport.h"
 #include "export/ExportFilm.h"
+#include "film/Ffmpeg.h"
 #include "film/FilmsDeTest.h"
 #include "platform/Bitmap.h"
 #include "platform/Erreur.h"
@@ -109,6 +123,25 @@ QStringList boitesMp4(const QByteArray& o) {
     return boites;
 }
 
+// The bytes the process holds allocated now, whichever allocator serves it.
+size_t octetsAlloues() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
+}
+
+// Holds the export's thread at step `etape` until it is asked to stop (10 s at most).
+void retenirJusquALArret(int etape) {
+    observerEtapesExport([etape](SuiviExport& s) {
+        const QDeadlineTimer limite(10000);
+        while (s.etapesFaites == etape && !s.annule && !limite.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+}
+
 bool temporaireLaisse(const QString& dossier) {
     return !QDir(dossier)
                 .entryList({QStringLiteral(".voltiplume-*")}, QDir::Files | QDir::Hidden)
@@ -118,25 +151,46 @@ bool temporaireLaisse(const QString& dossier) {
 class Export : public test::Programme {
 protected:
     QString cible(const char* nom) { return dossier.chemin() + nom; }
-    void film(int n, QSize taille, const QString& titre = QStringLiteral("Film")) {
+    // `bruit`: with a camera's noise, which the encoder has to carry (large pictures).
+    void film(int n, QSize taille, const QString& titre = QStringLiteral("Film"),
+              bool bruit = false) {
         creerProjet(titre);
-        for (int k = 0; k < n; ++k)
-            ecrireBitmap24(imageNumero(k, taille), cheminImage(f->projet, k));
+        for (int k = 0; k < n; ++k) {
+            QImage i = imageNumero(k, taille);
+            QRandomGenerator hasard(static_cast<quint32>(k));
+            for (int y = 0; bruit && y < i.height(); ++y)
+                for (uchar* o = i.scanLine(y); o < i.scanLine(y) + 3 * i.width(); ++o)
+                    *o = static_cast<uchar>(std::clamp(*o + hasard.bounded(-12, 13), 0, 255));
+            ecrireBitmap24(i, cheminImage(f->projet, k));
+        }
         f->projet.nbImages = n;
         f->projet.imageCourante = n - 1;
         f->rafraichirBande();
     }
-    // What the user typed in « Réglages vidéo ».
-    void reglages(const QString& ims, const QString& largeur, const QString& hauteur) {
-        f->dialogueVideo->champImagesParSeconde->setText(ims);
-        f->dialogueVideo->champLargeur->setText(largeur);
-        f->dialogueVideo->champHauteur->setText(hauteur);
+    // Settings confirmed in « Réglages vidéo » (`valider`), the video made with them; or typed
+    // and given up.
+    void reglages(const QString& ims, const QString& largeur, const QString& hauteur,
+                  bool valider = true) {
+        dialogues().quandModal<DialogueReglagesVideo>([=](DialogueReglagesVideo& d) {
+            d.champImagesParSeconde->setText(ims);
+            d.champLargeur->setText(largeur);
+            d.champHauteur->setText(hauteur);
+            (valider ? d.boutonValider : d.boutonAnnuler)->click();
+        });
+        f->actionCreerVideo->trigger();
+        dialogues().modaux.clear();
     }
-    void exporter(const QString& vers) {
+    // `filtre`: the type left chosen in the save dialog.
+    void exporter(const QString& vers, int filtre = 0) {
         dialogues().affichages.clear();
         dialogues().fichiers = {vers};
+        dialogues().filtres = {filtre};
         f->actionExporterFilm->trigger();
         dialogues().fichiers.clear();
+    }
+    void TearDown() override {
+        observerEtapesExport({});
+        test::Programme::TearDown();
     }
     void fenetreRendue() {
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
@@ -152,9 +206,9 @@ TEST_F(Export, Mp4DeQuaranteHuitImagesEtQuatreSecondesDeSon) {
     film(48, QSize(320, 240), QStringLiteral("Les robots / CM2"));
     test::ecrireWav(f->projet.dossierProjet() + "/audio.wav", 4, 44100, 2, 16,
                     [](int t, int) { return balayage(t, 44100); });
-    const auto projetAvant = test::contenuDossier(f->projet.dossierProjet());
     // 15 pictures a second: 48 frames last 3.2 s, the last one is held until the sound ends.
     reglages("15", "321", "241");
+    const auto projetAvant = test::contenuDossier(f->projet.dossierProjet());
     exporter(cible("export.mp4"));
     dossier.conserver(cible("export.mp4"));
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
@@ -164,6 +218,9 @@ TEST_F(Export, Mp4DeQuaranteHuitImagesEtQuatreSecondesDeSon) {
         << dialogues().affichages[0].proposition.toStdString();
     EXPECT_TRUE(dialogues().affichages[0].texte.contains("*.gif"));
     fenetreRendue();
+    // Its end is told where the user looks, with the file's name.
+    EXPECT_TRUE(f->ligneAide->text().contains("« export.mp4 »"))
+        << f->ligneAide->text().toStdString();
     EXPECT_EQ(test::contenuDossier(f->projet.dossierProjet()), projetAvant);
     EXPECT_FALSE(temporaireLaisse(dossier.chemin()));
 
@@ -210,10 +267,16 @@ TEST_F(Export, GifEnBoucleAuPlusSixCentQuaranteDeLarge) {
 
     film(12, QSize(800, 600));
     reglages("12", "800", "600");
+    const mode_t masque = ::umask(027);
     exporter(cible("export.gif"));
+    ::umask(masque);
     dossier.conserver(cible("export.gif"));
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
     fenetreRendue();
+    // The rights of any new file under the user's umask.
+    struct stat etat {};
+    ASSERT_EQ(::stat(QFile::encodeName(cible("export.gif")).constData(), &etat), 0);
+    EXPECT_EQ(etat.st_mode & 0777, 0640u);
     const test::Video v = test::lireVideo(cible("export.gif"), true);
     ASSERT_TRUE(v.ouverte);
     EXPECT_EQ(v.codec, "gif");
@@ -240,31 +303,65 @@ TEST_F(Export, GifEnBoucleAuPlusSixCentQuaranteDeLarge) {
 
 TEST_F(Export, ReglagesVideoValidesEnDernier) {
     film(4, QSize(160, 120));
-    // « Créer la vidéo » confirmed with 10 pictures a second at 200 x 150…
+    // Settings typed and given up before any were confirmed: 15 pictures a second (6.67
+    // hundredths, shown 7) and the frames' own size.
+    reglages("25", "640", "480", false);
+    exporter(cible("avant-export.gif"));
+    dossier.conserver(cible("avant-export.gif"));
+    test::Video v = test::lireVideo(cible("avant-export.gif"));
+    EXPECT_EQ(v.largeur, 160);
+    EXPECT_EQ(v.hauteur, 120);
+    ASSERT_FALSE(v.durees.empty());
+    EXPECT_DOUBLE_EQ(v.durees[0], 0.07);
+    // « Créer la vidéo » confirmed with 10 pictures a second at 200 x 150, then other settings
+    // typed and given up.
     reglages("10", "200", "150");
     creerVideoMjpeg();
-    // …then other settings typed and given up.
-    dialogues().quandModal<DialogueReglagesVideo>([](DialogueReglagesVideo& d) {
-        d.champImagesParSeconde->setText("25");
-        d.champLargeur->setText("640");
-        d.boutonAnnuler->click();
-    });
-    f->actionCreerVideo->trigger();
+    reglages("25", "640", "480", false);
     exporter(cible("export.gif"));
-    const test::Video v = test::lireVideo(cible("export.gif"));
+    dossier.conserver(cible("export.gif"));
+    v = test::lireVideo(cible("export.gif"));
     EXPECT_EQ(v.largeur, 200);
     EXPECT_EQ(v.hauteur, 150);
     ASSERT_FALSE(v.durees.empty());
     EXPECT_DOUBLE_EQ(v.durees[0], 0.1);
 }
 
+TEST_F(Export, LeTypeChoisiDecideSansExtensionConnue) {
+    film(4, QSize(160, 120));
+    test::ecrireFichier(f->projet.dossierProjet() + "/audio.wav", "pas du son");
+    // "vacances.avi" with the GIF type chosen: an animated GIF beside it, named so.
+    exporter(cible("vacances.avi"), kFiltreGif);
+    EXPECT_EQ(test::lireVideo(cible("vacances.avi.gif")).codec, "gif");
+    EXPECT_TRUE(dialogues().messages().isEmpty());
+    // The same name again: the dialog never saw it, the program asks; No keeps the file.
+    const QByteArray gif = test::lireFichier(cible("vacances.avi.gif"));
+    exporter(cible("vacances.avi"), kFiltreGif);
+    ASSERT_EQ(dialogues().affichages.size(), 2u);
+    EXPECT_EQ(dialogues().affichages[1].genre, test::Affichage::Genre::Question);
+    EXPECT_TRUE(dialogues().affichages[1].texte.contains("vacances.avi.gif"));
+    EXPECT_EQ(test::lireFichier(cible("vacances.avi.gif")), gif);
+    // A known extension wins over the type; an unusable sound track is told after the film.
+    exporter(cible("sans-son.MP4"), kFiltreGif);
+    dossier.conserver(cible("sans-son.MP4"));
+    const test::Video v = test::lireVideo(cible("sans-son.MP4"));
+    EXPECT_EQ(v.codec, "h264");
+    EXPECT_TRUE(v.son.codec.isEmpty());
+    ASSERT_EQ(dialogues().messages().size(), 1);
+    EXPECT_TRUE(dialogues().messages()[0].contains("sans son") &&
+                dialogues().messages()[0].contains("audio.wav"))
+        << dialogues().messages()[0].toStdString();
+    EXPECT_EQ(dialogues().affichages.back().icone, Icone::Avertissement);
+}
+
 TEST_F(Export, ArreteParEchapOuParLeBoutonSansRienLaisser) {
-    film(80, QSize(640, 480));
-    reglages("25", "640", "480");
+    film(12, QSize(160, 120));
     test::ecrireFichier(cible("export.mp4"), "ancien film");
     f->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
-    // While the film is written the other commands are refused and the stop control shows.
+    // The export waits at its second picture until it is stopped. While the film is written
+    // the other commands are refused and the stop control shows.
+    retenirJusquALArret(2);
     int arrets = 0;
     std::function<void()> arreter;
     QTimer pendant;
@@ -289,27 +386,51 @@ TEST_F(Export, ArreteParEchapOuParLeBoutonSansRienLaisser) {
     EXPECT_EQ(arrets, 1);
     EXPECT_FALSE(QFile::exists(cible("export.gif")));
 
+    // The window's loop ended by something else (the program closing): the export stops
+    // rather than holding the program until its end.
+    arrets = 0;
+    arreter = [] { QCoreApplication::exit(0); };
+    exporter(cible("export.mp4"));
+    EXPECT_EQ(arrets, 1);
+    EXPECT_EQ(test::lireFichier(cible("export.mp4")), "ancien film");
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();  // the loops of the following tests run again
+
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
-    EXPECT_EQ(f->projet.nbImages, 80);
-    EXPECT_EQ(test::lireFilm(f->projet.dossierProjet()).size(), 80);
+    EXPECT_EQ(f->projet.nbImages, 12);
+    EXPECT_EQ(test::lireFilm(f->projet.dossierProjet()).size(), 12);
     EXPECT_FALSE(temporaireLaisse(dossier.chemin()));
     fenetreRendue();
 }
 
 TEST_F(Export, DisquePleinOuImageAbimeeNeLaissentRien) {
-    film(24, QSize(320, 240));
-    test::ecrireWav(f->projet.dossierProjet() + "/audio.wav", 2, 44100, 2, 16,
+    std::atomic<int> etapes{0};
+    observerEtapesExport([&](SuiviExport& s) { etapes = s.etapesFaites.load(); });
+    const auto disquePlein = [&](const char* nom, int derniere) {
+        {
+            test::DisquePlein plein(16 * 1024);
+            exporter(cible(nom));
+        }
+        ASSERT_EQ(dialogues().messages().size(), 1) << nom;
+        EXPECT_TRUE(dialogues().messages()[0].contains("dépasse la taille permise"))
+            << dialogues().messages()[0].toStdString();
+        EXPECT_EQ(dialogues().affichages.back().icone, Icone::Arret);
+        EXPECT_FALSE(QFile::exists(cible(nom)));
+        EXPECT_GT(etapes, 0) << nom;
+        EXPECT_LT(etapes, derniere) << nom;
+    };
+    // Longer than what the H.264 encoder holds back, the sound as long (the muxer would hold the
+    // pictures past its end), more than the 256 kB written at once: the disk fills up in
+    // mid-film.
+    film(100, QSize(320, 240), QStringLiteral("Film"), true);
+    test::ecrireWav(f->projet.dossierProjet() + "/audio.wav", 8.5, 44100, 2, 16,
                     [](int t, int) { return balayage(t, 44100); });
     reglages("12", "320", "240");
-    {
-        test::DisquePlein plein(16 * 1024);
-        exporter(cible("export.mp4"));
-    }
-    ASSERT_EQ(dialogues().messages().size(), 1);
-    EXPECT_TRUE(dialogues().messages()[0].contains("dépasse la taille permise"))
-        << dialogues().messages()[0].toStdString();
-    EXPECT_EQ(dialogues().affichages.back().icone, Icone::Arret);
-    EXPECT_FALSE(QFile::exists(cible("export.mp4")));
+    disquePlein("export.mp4", 102);
+    film(24, QSize(640, 480), QStringLiteral("Animation"));
+    reglages("12", "640", "480");
+    disquePlein("export.gif", 48);
+    EXPECT_TRUE(dialogues().messages()[0].contains("l'image animée"));
 
     QFile abimee(cheminImage(f->projet, 10));
     ASSERT_TRUE(abimee.open(QIODevice::ReadWrite));
@@ -333,6 +454,7 @@ TEST(ExportMp4, UnGrandFilmRapideRestePourLesTelephones) {
         planifierExport(FormatExport::Mp4, {60, 1920, 1080}, 3, image, {}, "Grand");
     SuiviExport suivi;
     ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "grand-export.mp4", suivi));
+    dossier.conserver(dossier.chemin() + "grand-export.mp4");
     const test::Video v = test::lireVideo(dossier.chemin() + "grand-export.mp4");
     EXPECT_GT(v.niveau, 0);
     EXPECT_LE(v.niveau, 40);
@@ -367,7 +489,129 @@ TEST(ExportMp4, SonMonoDeVingtQuatreBitsOuIllisible) {
     test::ecrireFichier(son, QByteArray("RIFF\x04\0\0\0WAVE", 12));
     plan = planifierExport(FormatExport::Mp4, {12, 160, 120}, 6, image, son, "Son");
     ASSERT_TRUE(ecrireExport(plan, image, dossier.chemin() + "muet-export.mp4", suivi));
+    dossier.conserver(dossier.chemin() + "muet-export.mp4");
     v = test::lireVideo(dossier.chemin() + "muet-export.mp4");
     EXPECT_EQ(v.images, 6);
     EXPECT_TRUE(v.son.codec.isEmpty());
+}
+
+TEST(ExportGif, LaPaletteNeGardePasLesImages) {
+    test::DossierTest dossier;
+    constexpr int kImages = 120;
+    const LecteurImage image = [](qint32 k) {
+        QImage i(640, 480, QImage::Format_RGB888);
+        i.fill(QColor::fromHsv(k * 3, 200, 200));
+        return i;
+    };
+    const PlanExport plan =
+        planifierExport(FormatExport::Gif, {12, 640, 480}, kImages, image, {}, {});
+    // The bytes held while the palette's pass reads the pictures: 100 pictures of 0.9 MB
+    // between the two measures, had the graph kept them.
+    size_t debut = 0, fin = 0;
+    observerEtapesExport([&](SuiviExport& s) {
+        if (s.etapesFaites == 10) debut = octetsAlloues();
+        if (s.etapesFaites == 110) fin = octetsAlloues();
+        if (s.etapesFaites == kImages) s.annule = true;
+    });
+    SuiviExport suivi;
+    EXPECT_FALSE(ecrireExport(plan, image, dossier.chemin() + "memoire.gif", suivi));
+    observerEtapesExport({});
+    EXPECT_LT(static_cast<double>(fin) - static_cast<double>(debut), 20e6);
+}
+
+TEST(ExportGif, ImageDUneTailleImpossibleRefusee) {
+    test::DossierTest dossier;
+    // A frame wider than the scaler takes, after one it took.
+    const LecteurImage image = [](qint32 k) {
+        QImage i(k == 1 ? QSize(32000, 2) : QSize(640, 480), QImage::Format_RGB888);
+        i.fill(Qt::red);
+        return i;
+    };
+    const PlanExport plan = planifierExport(FormatExport::Gif, {12, 640, 480}, 3, image, {}, {});
+    SuiviExport suivi;
+    const std::string message = test::messageErreur(
+        [&] { ecrireExport(plan, image, dossier.chemin() + "export.gif", suivi); });
+    EXPECT_NE(message.find("n° 2"), std::string::npos) << message;
+    EXPECT_FALSE(QFile::exists(dossier.chemin() + "export.gif"));
+}
+
+TEST(ExportMp4, ArretEntenduApresLaDerniereImage) {
+    test::DossierTest dossier;
+    const LecteurImage image = [](qint32 k) { return imageNumero(k, QSize(160, 120)); };
+    for (const FormatExport format : {FormatExport::Mp4, FormatExport::Gif}) {
+        const PlanExport plan = planifierExport(format, {12, 160, 120}, 30, image, {}, {});
+        const QString vers = dossier.chemin() + "export";
+        test::ecrireFichier(vers, "ancien film");
+        observerEtapesExport([&](SuiviExport& s) {
+            if (s.etapesFaites == plan.etapes()) s.annule = true;
+        });
+        SuiviExport suivi;
+        EXPECT_FALSE(ecrireExport(plan, image, vers, suivi));
+        EXPECT_EQ(test::lireFichier(vers), "ancien film");
+    }
+    observerEtapesExport({});
+    EXPECT_FALSE(temporaireLaisse(dossier.chemin()));
+}
+
+TEST(ExportMp4, NomEssayeAvantLEncodageEtRestesNettoyes) {
+    test::DossierTest dossier;
+    int lues = 0;
+    const LecteurImage image = [&lues](qint32 k) {
+        ++lues;
+        return imageNumero(k, QSize(160, 120));
+    };
+    const PlanExport plan = planifierExport(FormatExport::Mp4, {12, 160, 120}, 6, image, {}, {});
+    // A name the disk refuses is told before a single picture is read.
+    lues = 0;
+    SuiviExport suivi;
+    const std::string message = test::messageErreur(
+        [&] { ecrireExport(plan, image, dossier.chemin() + QString(300, 'n') + ".mp4", suivi); });
+    EXPECT_NE(message.find("trop long"), std::string::npos) << message;
+    EXPECT_EQ(lues, 0);
+    // What a crash left an hour ago goes; a file another program is writing, or one made a
+    // moment ago, stays.
+    const auto reste = [&](const char* nom, bool vieux) {
+        const QByteArray chemin = QFile::encodeName(dossier.chemin() + nom);
+        test::ecrireFichier(QString::fromUtf8(chemin), "reste");
+        const utimbuf heure{::time(nullptr) - 7200, ::time(nullptr) - 7200};
+        if (vieux) ::utime(chemin.constData(), &heure);
+        return chemin;
+    };
+    reste(".voltiplume-export-abc123.tmp", true);
+    reste(".voltiplume-export-def456.tmp", false);
+    const int tenu = ::open(reste(".voltiplume-export-ghi789.tmp", true).constData(), O_RDONLY);
+    ::flock(tenu, LOCK_EX);
+    EXPECT_TRUE(ecrireExport(plan, image, dossier.chemin() + "export.mp4", suivi));
+    ::close(tenu);
+    EXPECT_EQ(QDir(dossier.chemin()).entryList({".voltiplume-*"}, QDir::Files | QDir::Hidden),
+              (QStringList{".voltiplume-export-def456.tmp", ".voltiplume-export-ghi789.tmp"}));
+}
+
+TEST(ExportNom, TitreSurToutesLesClesSansCouperUnCaractere) {
+    EXPECT_EQ(nomFichierFilm(" Où est Charlie ? "), "Où est Charlie");
+    // Nothing a FAT or exFAT stick refuses.
+    const QString nom = nomFichierFilm("a:b*c\"d<e>f|g\\h/i\x01j.");
+    EXPECT_FALSE(nom.contains(QRegularExpression(R"([\\/:*?"<>|\x00-\x1f])"))) << nom.toStdString();
+    EXPECT_FALSE(nom.endsWith('.'));
+    // A family of three emoji joined into one character, 18 bytes: a long title is cut between
+    // families.
+    const QString famille = QString::fromUtf8(
+        "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9"
+        "\xE2\x80\x8D\xF0\x9F\x91\xA7");
+    const QString coupe = nomFichierFilm(famille.repeated(20));
+    EXPECT_LE(coupe.toUtf8().size(), 250);
+    EXPECT_GT(coupe.size(), 0);
+    EXPECT_EQ(coupe, famille.repeated(coupe.size() / famille.size()));
+}
+
+TEST(ExportMessages, RaisonsDeFfmpegEnFrancais) {
+    for (const int erreur :
+         {AVERROR(EINVAL), AVERROR(ENOMEM), AVERROR_EXTERNAL, AVERROR_BUG, AVERROR_PATCHWELCOME,
+          AVERROR_ENCODER_NOT_FOUND, AVERROR_FILTER_NOT_FOUND, AVERROR_MUXER_NOT_FOUND, -123456}) {
+        char anglais[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(erreur, anglais, sizeof anglais);
+        const std::string texte = av::raison(erreur);
+        EXPECT_EQ(texte.find(anglais), std::string::npos) << texte;
+        EXPECT_EQ(texte.find("FFmpeg"), std::string::npos) << texte;
+    }
 }
