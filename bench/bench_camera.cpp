@@ -29,7 +29,7 @@
 #include "capture/FenetrePleinEcran.h"
 #include "capture/Oignon.h"
 #include "capture/VueDirecte.h"
-#include "capture/Webcams.h"
+#include "capture/mire/ImageFixe.h"
 #include "capture/mire/PiloteMire.h"
 #include "capture/v4l2/PiloteV4l2.h"
 #include "platform/ImageEtiree.h"
@@ -38,7 +38,7 @@
 namespace {
 
 void imageCamera(benchmark::State& etat, QSize taille) {
-    vp::installerFournisseurPilotes(vp::test::webcamFixe(vp::PiloteMire::image(3, taille)));
+    vp::installerFournisseurPilotes(vp::webcamFixe(vp::PiloteMire::image(3, taille)));
     QWidget fenetre;
     vp::ProjetCourant p;
     p.bmpTravail1 = QImage(320, 240, QImage::Format_RGB888);
@@ -71,8 +71,7 @@ struct PleinEcranBanc {
     std::unique_ptr<vp::VueDirecte> direct;
 
     PleinEcranBanc() {
-        vp::installerFournisseurPilotes(
-            vp::test::webcamFixe(vp::PiloteMire::image(3, QSize(1280, 720))));
+        vp::installerFournisseurPilotes(vp::webcamFixe(vp::PiloteMire::image(3, QSize(1280, 720))));
         for (int i = 0; i < 5; ++i)
             vp::ecrireBitmap24(vp::PiloteMire::image(static_cast<quint64>(10 * i), {1280, 720}),
                                vp::cheminImage(film.p, i));

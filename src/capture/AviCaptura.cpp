@@ -126,10 +126,10 @@ bool FenetreCapture::deconnecterPilote() {
 
 bool FenetreCapture::lireCapacites(CapacitesPilote& capacites) {
     if (!pilote_) return false;
-    // The source dialog also chooses among the cameras.
-    QString deuxieme;
-    capacites.fHasDlgVideoSource =
-        !pilote_->controles().isEmpty() || descriptionPilote(1, &deuxieme, nullptr);
+    // The source dialog also chooses among the cameras: another one when this one is lost.
+    QString autre;
+    capacites.fHasDlgVideoSource = !pilote_->controles().isEmpty() ||
+                                   descriptionPilote(pilote_->perdue() ? 0 : 1, &autre, nullptr);
     capacites.fHasDlgVideoFormat = !pilote_->formats().isEmpty();
     capacites.fCaptureInitialized = true;
     return true;

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace vp {
 
@@ -86,11 +87,27 @@ void FenetrePleinEcran::definirCompteur(const QString& texte) {
     update(0, height() - hauteurBande(), width(), hauteurBande());
 }
 
-void FenetrePleinEcran::definirDernieresImages(const std::array<QImage, 5>& images,
-                                               const std::array<QString, 5>& numeros) {
-    images_ = images;
+void FenetrePleinEcran::definirDernieresImages(const std::array<QString, 5>& numeros,
+                                               const std::array<IdentiteFichier, 5>& fichiers,
+                                               const std::function<QImage(int rang)>& image) {
+    // The frames shown already are shifted along: only a new one is read and scaled.
+    std::array<QImage, 5> images, vignettes;
+    for (size_t i = 0; i < 5; ++i) {
+        if (numeros[i].isEmpty()) continue;
+        const auto deja = std::find(fichiers_.begin(), fichiers_.end(), fichiers[i]);
+        const auto rang = static_cast<size_t>(deja - fichiers_.begin());
+        if (deja != fichiers_.end() && !images_[rang].isNull()) {
+            images[i] = images_[rang];
+            vignettes[i] = vignettes_[rang];
+        } else {
+            images[i] = image(static_cast<int>(i));
+            vignettes[i] = vignette(images[i], static_cast<int>(i));
+        }
+    }
+    images_ = std::move(images);
+    vignettes_ = std::move(vignettes);
+    fichiers_ = fichiers;
     numeros_ = numeros;
-    preparerVignettes();
     update(0, height() - hauteurBande(), width(), hauteurBande());
 }
 
@@ -112,22 +129,39 @@ QRect FenetrePleinEcran::caseVignette(int rang) const {
     return {x0 + rang * (l + marge), height() - hb + marge + hauteurNumero, l, h};
 }
 
-void FenetrePleinEcran::preparerVignettes() {
-    for (size_t i = 0; i < images_.size(); ++i)
-        vignettes_[i] = images_[i].isNull()
-                            ? QImage()
-                            : images_[i].scaled(caseVignette(static_cast<int>(i)).size(),
-                                                Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+QImage FenetrePleinEcran::vignette(const QImage& image, int rang) const {
+    // The five boxes have one size: a frame scaled for one box fits any other.
+    return image.isNull() ? QImage()
+                          : image.scaled(caseVignette(rang).size(), Qt::IgnoreAspectRatio,
+                                         Qt::SmoothTransformation);
 }
 
 void FenetrePleinEcran::resizeEvent(QResizeEvent* e) {
-    preparerVignettes();
+    for (size_t i = 0; i < images_.size(); ++i)
+        vignettes_[i] = vignette(images_[i], static_cast<int>(i));
     QWidget::resizeEvent(e);
+}
+
+void FenetrePleinEcran::showEvent(QShowEvent* e) {
+    devant_ = true;
+    QWidget::showEvent(e);
+}
+
+void FenetrePleinEcran::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ActivationChange && isActiveWindow()) devant_ = true;
+    QWidget::changeEvent(e);
 }
 
 void FenetrePleinEcran::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
-    if (!e->spontaneous()) emit fermee();
+    if (e->spontaneous()) return;  // minimised
+    // Closed: the pictures made at the screen's size are let go.
+    direct_ = QImage();
+    lecture_ = QImage();
+    images_ = {};
+    vignettes_ = {};
+    fichiers_ = {};
+    emit fermee();
 }
 
 void FenetrePleinEcran::paintEvent(QPaintEvent* e) {
@@ -146,7 +180,9 @@ void FenetrePleinEcran::paintEvent(QPaintEvent* e) {
             p.drawImage(zone.topLeft(), direct_);
         else
             p.fillRect(zone, Qt::black);
-        if (!enLecture()) dessinerReperes(p, reperes_, zone, std::max(2, height() / 400));
+        // The picture is shown with its own proportions: the zone has them.
+        if (!enLecture())
+            dessinerReperes(p, reperes_, zone, QSizeF(zone.size()), std::max(2, height() / 400));
         if (!message_.isEmpty()) {
             QFont police = font();
             police.setPixelSize(std::max(16, height() / 28));
@@ -195,7 +231,8 @@ void FenetrePleinEcran::peindreBande(QPainter& p) {
     p.setPen(QPen(QColor(255, 210, 80), 3));
     p.setBrush(Qt::NoBrush);
     p.drawRect(derniere.adjusted(-2, -2, 1, 1));
-    const QString touches = QStringLiteral("Espace : photo\nP : aperçu\nÉchap : retour");
+    const QString touches =
+        QStringLiteral("Espace, Entrée, Page suivante : photo\nP : aperçu\nÉchap ou F11 : retour");
     const QRect aide(derniere.right() + hb / 3, bande.top(), width() - derniere.right() - hb / 2,
                      hb);
     p.setFont(policeQuiTient(petite, hb / 6, touches, aide));

@@ -331,6 +331,16 @@ int nombreDeNoms(const QString& chemin) {
     return static_cast<int>(s.st_nlink);
 }
 
+IdentiteFichier identiteFichier(const QString& chemin) {
+    struct stat s {};
+    if (::stat(natif(chemin).c_str(), &s) != 0) return {};
+    const auto nanosecondes = [](const timespec& t) {
+        return static_cast<qint64>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    return {static_cast<quint64>(s.st_dev), static_cast<quint64>(s.st_ino),
+            static_cast<qint64>(s.st_size), nanosecondes(s.st_mtim), nanosecondes(s.st_ctim)};
+}
+
 void synchroniserDossier(const QString& dossier) {
     Descripteur d(::open(natif(dossier).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (d.get() < 0) echec(QStringLiteral("Impossible d'ouvrir le dossier"), dossier, errno);

@@ -81,6 +81,23 @@ void effacerFichier(const QString& chemin);
 // Number of names of the file (its link count); 0 when it does not exist.
 int nombreDeNoms(const QString& chemin);
 
+// What tells a file's content from another's without reading it. A file renamed keeps it (the
+// frames a command moves); a file written anew gets another one, since every write goes to a
+// new file renamed over the old. Two identities are equal only when both files exist.
+struct IdentiteFichier {
+    quint64 appareil = 0;
+    quint64 noeud = 0;
+    qint64 taille = -1;       // -1: the file did not exist
+    qint64 modification = 0;  // in nanoseconds
+    qint64 changement = 0;
+    bool operator==(const IdentiteFichier& autre) const {
+        return taille >= 0 && appareil == autre.appareil && noeud == autre.noeud &&
+               taille == autre.taille && modification == autre.modification &&
+               changement == autre.changement;
+    }
+};
+IdentiteFichier identiteFichier(const QString& chemin);
+
 // Removes the temporary files an interrupted operation may have left in `dossier`, and puts
 // back the file a swap cut short had set aside.
 void nettoyerTemporaires(const QString& dossier);

@@ -2,8 +2,9 @@
 
 namespace vp::test {
 
-void DialoguesScriptes::message(QWidget*, const QString& texte, Icone icone) {
+void DialoguesScriptes::message(QWidget* parent, const QString& texte, Icone icone) {
     affichages.push_back({Affichage::Genre::Message, texte, icone});
+    affichages.back().fenetre = parent ? parent->window() : nullptr;
 }
 
 bool DialoguesScriptes::question(QWidget*, const QString& texte, Icone icone) {
@@ -53,6 +54,8 @@ QString DialoguesScriptes::choisirDossier(QWidget*, const QString& depart) {
 
 int DialoguesScriptes::executer(QDialog& dialogue) {
     affichages.push_back({Affichage::Genre::Modal, dialogue.windowTitle()});
+    affichages.back().fenetre =
+        dialogue.parentWidget() ? dialogue.parentWidget()->window() : nullptr;
     dialogue.setResult(QDialog::Rejected);
     dialogue.show();
     if (!modaux.empty()) {
