@@ -942,24 +942,7 @@ void FenetrePrincipale::basculerPleinEcran() {
 }
 
 void FenetrePrincipale::mettreAJourPleinEcran() {
-    std::array<QString, 5> numeros;
-    std::array<IdentiteFichier, 5> fichiers;
-    for (int rang = 0; rang < 5; ++rang) {
-        const qint32 i = projet.imageCourante - 4 + rang;
-        if (projet.nbImages == 0 || i < 0 || i >= projet.nbImages) continue;
-        const auto r = static_cast<size_t>(rang);
-        numeros[r] = QString::number(i);
-        fichiers[r] = identiteFichier(cheminImage(projet, i));
-    }
-    fenetrePleinEcran->definirDernieresImages(numeros, fichiers, [this](int rang) {
-        // The strip has just read the current frame and the two before it.
-        if (rang >= 2) return bandeFilm->vignettes[static_cast<size_t>(rang - 2)]->image();
-        try {
-            return chargerImage(cheminImage(projet, projet.imageCourante - 4 + rang));
-        } catch (...) {
-            return imageVide->image();  // the strip tells what is wrong when it shows it
-        }
-    });
+    fenetrePleinEcran->suivreFilm(projet, *bandeFilm, imageVide->image());
     fenetrePleinEcran->definirCompteur(compteurImages->text());
 }
 

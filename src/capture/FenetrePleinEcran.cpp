@@ -6,6 +6,11 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/Bitmap.h"
+#include "platform/ImageEtiree.h"
+#include "sequence/BandeFilm.h"
+#include "sequence/StockImages.h"
+
 namespace vp {
 
 namespace {
@@ -87,22 +92,34 @@ void FenetrePleinEcran::definirCompteur(const QString& texte) {
     update(0, height() - hauteurBande(), width(), hauteurBande());
 }
 
-void FenetrePleinEcran::definirDernieresImages(const std::array<QString, 5>& numeros,
-                                               const std::array<IdentiteFichier, 5>& fichiers,
-                                               const std::function<QImage(int rang)>& image) {
-    // The frames shown already are shifted along: only a new one is read and scaled.
+void FenetrePleinEcran::suivreFilm(const ProjetCourant& p, const BandeFilm& bande,
+                                   const QImage& remplacement) {
     std::array<QImage, 5> images, vignettes;
-    for (size_t i = 0; i < 5; ++i) {
-        if (numeros[i].isEmpty()) continue;
-        const auto deja = std::find(fichiers_.begin(), fichiers_.end(), fichiers[i]);
-        const auto rang = static_cast<size_t>(deja - fichiers_.begin());
-        if (deja != fichiers_.end() && !images_[rang].isNull()) {
-            images[i] = images_[rang];
-            vignettes[i] = vignettes_[rang];
-        } else {
-            images[i] = image(static_cast<int>(i));
-            vignettes[i] = vignette(images[i], static_cast<int>(i));
+    std::array<IdentiteFichier, 5> fichiers;
+    std::array<QString, 5> numeros;
+    for (size_t rang = 0; rang < 5; ++rang) {
+        const qint32 i = p.imageCourante - 4 + static_cast<qint32>(rang);
+        if (p.nbImages == 0 || i < 0 || i >= p.nbImages) continue;
+        numeros[rang] = QString::number(i);
+        fichiers[rang] = identiteFichier(cheminImage(p, i));
+        const auto deja = std::find(fichiers_.begin(), fichiers_.end(), fichiers[rang]);
+        const auto avant = static_cast<size_t>(deja - fichiers_.begin());
+        if (deja != fichiers_.end() && !images_[avant].isNull()) {
+            images[rang] = images_[avant];
+            vignettes[rang] = vignettes_[avant];
+            continue;
         }
+        if (rang >= 2) {
+            // The strip has just read the current frame and the two before it.
+            images[rang] = bande.vignettes[rang - 2]->image();
+        } else {
+            try {
+                images[rang] = chargerImage(cheminImage(p, i));
+            } catch (...) {
+                images[rang] = remplacement;  // the strip tells what is wrong when it shows it
+            }
+        }
+        vignettes[rang] = vignette(images[rang], static_cast<int>(rang));
     }
     images_ = std::move(images);
     vignettes_ = std::move(vignettes);
@@ -130,10 +147,15 @@ QRect FenetrePleinEcran::caseVignette(int rang) const {
 }
 
 QImage FenetrePleinEcran::vignette(const QImage& image, int rang) const {
-    // The five boxes have one size: a frame scaled for one box fits any other.
-    return image.isNull() ? QImage()
-                          : image.scaled(caseVignette(rang).size(), Qt::IgnoreAspectRatio,
-                                         Qt::SmoothTransformation);
+    if (image.isNull()) return {};
+    // The five boxes have one size: a frame scaled for one box fits any other. A large frame is
+    // first brought down to twice the box by picking pixels, then smoothed: nearly the look of a
+    // smooth scaling of the whole frame, for a fraction of its cost.
+    const QSize taille = caseVignette(rang).size();
+    const QImage& source = image.width() > 4 * taille.width()
+                               ? image.scaled(2 * taille, Qt::IgnoreAspectRatio)
+                               : image;
+    return source.scaled(taille, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 void FenetrePleinEcran::resizeEvent(QResizeEvent* e) {

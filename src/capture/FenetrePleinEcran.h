@@ -3,14 +3,16 @@
 #include <QImage>
 #include <QWidget>
 #include <array>
-#include <functional>
 
 #include "Oignon.h"
 #include "platform/FichiersSurs.h"
+#include "sequence/Projet.h"
 
 class QAction;
 
 namespace vp {
+
+class BandeFilm;
 
 // The full-screen shooting window, for a class that shoots standing a metre from the screen:
 // the live onion skin as large as the screen allows with its proportions, the guides over it,
@@ -49,13 +51,12 @@ public:
     Reperes reperes() const { return reperes_; }
     void definirCompteur(const QString& texte);
     const QString& compteur() const { return compteur_; }
-    // The last five frames, the oldest first: their numbers (an empty number: no frame) and their
-    // files' identities. `image(rang)` gives a frame's picture; it is asked only for the frames
-    // not shown already (after a picture, only the new one).
-    void definirDernieresImages(const std::array<QString, 5>& numeros,
-                                const std::array<IdentiteFichier, 5>& fichiers,
-                                const std::function<QImage(int rang)>& image);
+    // The last five frames, up to the current one, as the film strip `bande` has just shown them
+    // (`remplacement` for a frame that cannot be read). Those shown already are shifted along:
+    // after a picture only the new one is read and scaled.
+    void suivreFilm(const ProjetCourant& p, const BandeFilm& bande, const QImage& remplacement);
     const std::array<QString, 5>& numeros() const { return numeros_; }
+    const std::array<QImage, 5>& dernieresImages() const { return images_; }
     // A message over the picture (no camera, a camera unplugged); an empty text takes it away.
     void montrerMessage(const QString& texte);
     const QString& message() const { return message_; }

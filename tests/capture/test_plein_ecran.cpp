@@ -225,29 +225,41 @@ TEST_F(PleinEcran, CouchesApresUnePhotoUneAnnulationUneSuppressionUnNouveauProje
     filmEnCouleurs({Qt::red, Qt::green, Qt::blue});
     f->actionsCouches[2]->trigger();
     const QRgb troisCouleurs = oignon();
+    const auto rangee = [this] {
+        QList<QRgb> couleurs;
+        for (const QImage& i : plein().dernieresImages())
+            couleurs << (i.isNull() ? 0u : i.pixel(0, 0) | 0xFF000000);
+        return couleurs;
+    };
+    const QRgb r = qRgb(255, 0, 0), v = qRgb(0, 255, 0), b = qRgb(0, 0, 255), n = qRgb(0, 0, 0);
     // A black picture: blue and green lie under it now, red has left the layers.
     f->actionPhoto->trigger();
-    QRgb m = oignon();
-    EXPECT_EQ(qRed(m), 0);
-    EXPECT_GT(qBlue(m), qGreen(m));
-    EXPECT_GT(qGreen(m), 0);
-    // The same layers in full screen, and after a picture taken there, black, black and blue.
+    const QRgb unePhoto = oignon();
+    EXPECT_EQ(qRed(unePhoto), 0);
+    EXPECT_GT(qBlue(unePhoto), qGreen(unePhoto));
+    EXPECT_GT(qGreen(unePhoto), 0);
+    // The same layers in full screen; after a picture taken there, black, black and blue; the
+    // row of the last frames moved along with them.
     ouvrirPleinEcran();
-    EXPECT_EQ(grand(), m);
+    EXPECT_EQ(grand(), unePhoto);
+    EXPECT_EQ(rangee(), (QList<QRgb>{0u, r, v, b, n}));
     QTest::keyClick(&plein(), Qt::Key_Space);
-    m = grand();
-    EXPECT_EQ(qRed(m), 0);
-    EXPECT_EQ(qGreen(m), 0);
-    EXPECT_GT(qBlue(m), 0);
-    QTest::keyClick(&plein(), Qt::Key_Escape);
-    EXPECT_EQ(oignon(), m);
-    // Both pictures undone: the three colours again.
+    EXPECT_EQ(rangee(), (QList<QRgb>{r, v, b, n, n}));
+    const QRgb deuxPhotos = grand();
+    EXPECT_EQ(qRed(deuxPhotos), 0);
+    EXPECT_EQ(qGreen(deuxPhotos), 0);
+    EXPECT_GT(qBlue(deuxPhotos), 0);
+    // Undone there, and again from the main window: back the way they came.
     f->actionAnnuler->trigger();
+    EXPECT_EQ(rangee(), (QList<QRgb>{0u, r, v, b, n}));
+    EXPECT_EQ(grand(), unePhoto);
+    QTest::keyClick(&plein(), Qt::Key_Escape);
+    EXPECT_EQ(oignon(), unePhoto);
     f->actionAnnuler->trigger();
     EXPECT_EQ(oignon(), troisCouleurs);
     // The current frame deleted: green over red.
     f->actionSupprimerImage->trigger();
-    m = oignon();
+    const QRgb m = oignon();
     EXPECT_EQ(qBlue(m), 0);
     EXPECT_GT(qGreen(m), qRed(m));
     EXPECT_GT(qRed(m), 0);
@@ -256,6 +268,7 @@ TEST_F(PleinEcran, CouchesApresUnePhotoUneAnnulationUneSuppressionUnNouveauProje
     EXPECT_EQ(oignon(), kGris);
     ouvrirPleinEcran();
     EXPECT_EQ(grand(), kGris);
+    EXPECT_EQ(rangee(), (QList<QRgb>{0u, 0u, 0u, 0u, 0u}));
 }
 
 TEST_F(PleinEcran, ReglagesRetenusDUnLancementAuSuivant) {
