@@ -33,9 +33,10 @@ inline constexpr int kCouchesMax = 5;
 // then each older frame. The camera keeps the share the track bar gives it, t, whatever the
 // number of layers, so that the live picture stays as bright; the frames share the rest in the
 // proportions n + 1, n, ..., 2 (n layers), rounded to whole percents: each frame paler than the
-// one after it, the oldest still a fifth as strong as the current one or more. When the frames'
-// share is too small to give each of them a weight of its own (the track bar near « caméra »),
-// the oldest are left out (`nombre` says how many are used). One layer gives the plain blend.
+// one after it, the oldest about a third as strong as the current one (a fifth at the very least,
+// once rounded). When the frames' share is too small to give each of them a weight of its own
+// (the track bar near « caméra »), the oldest are left out (`nombre` says how many are used).
+// One layer gives the plain blend.
 struct PoidsOignon {
     int nombre = 1;
     std::array<int, kCouchesMax> couches{};
