@@ -18,11 +18,13 @@ namespace {
 const QColor kFond(20, 20, 24);
 const QColor kBande(40, 40, 46);
 
-// The largest font, up to `taille` pixels, with which `texte` fits in `cadre`.
-QFont policeQuiTient(QFont police, int taille, const QString& texte, const QRect& cadre) {
+// The largest font, up to `taille` pixels, with which `texte` fits in `cadre`, drawn with these
+// flags.
+QFont policeQuiTient(QFont police, int taille, const QString& texte, const QRect& cadre,
+                     int drapeaux = Qt::AlignCenter) {
     for (; taille > 8; taille = taille * 9 / 10) {
         police.setPixelSize(taille);
-        const QRect voulu = QFontMetrics(police).boundingRect(cadre, Qt::AlignCenter, texte);
+        const QRect voulu = QFontMetrics(police).boundingRect(cadre, drapeaux, texte);
         if (voulu.width() <= cadre.width() && voulu.height() <= cadre.height()) break;
     }
     police.setPixelSize(std::max(8, taille));
@@ -257,9 +259,11 @@ void FenetrePleinEcran::peindreBande(QPainter& p) {
         QStringLiteral("Espace, Entrée, Page suivante : photo\nP : aperçu\nÉchap ou F11 : retour");
     const QRect aide(derniere.right() + hb / 3, bande.top(), width() - derniere.right() - hb / 2,
                      hb);
-    p.setFont(policeQuiTient(petite, hb / 6, touches, aide));
+    // On a narrow screen the lines wrap rather than lose their ends.
+    const int drapeaux = Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap;
+    p.setFont(policeQuiTient(petite, hb / 6, touches, aide, drapeaux));
     p.setPen(QColor(200, 200, 200));
-    p.drawText(aide, Qt::AlignVCenter | Qt::AlignLeft, touches);
+    p.drawText(aide, drapeaux, touches);
 }
 
 }  // namespace vp
