@@ -102,9 +102,6 @@ QImage glyphe(const QString& nom) {
 }
 
 // The shooting settings the program remembers between runs, beside the remembered camera.
-QSettings reglagesProgramme() {
-    return QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume"));
-}
 const QString kCleCouches = QStringLiteral("prise_de_vue/couches_oignon");
 const QString kCleReperes = QStringLiteral("prise_de_vue/reperes");
 const QString kCleEnBoucle = QStringLiteral("apercu/en_boucle");
@@ -117,7 +114,6 @@ const std::array<std::pair<Reperes, const char*>, 4> kNomsReperes = {{
     {Reperes::Croix, "croix"},
     {Reperes::Cadre169, "cadre_16_9"},
 }};
-constexpr int kImagesAvantCameraDefaut = 10;
 
 }  // namespace
 
@@ -488,9 +484,6 @@ void FenetrePrincipale::construireMenus() {
     actionPhoto->setShortcuts({QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Return),
                                QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_PageDown)});
     actionPhoto->setAutoRepeat(false);
-    actionPleinEcran =
-        article(video, QStringLiteral("Prise de vue plein écran"), "actionPleinEcran");
-    actionPleinEcran->setShortcut(QKeySequence(Qt::Key_F11));
     actionDoublerImage =
         article(video, QStringLiteral("Dupliquer l'image sélectionnée"), "actionDoublerImage");
     actionSupprimerImage =
@@ -499,6 +492,11 @@ void FenetrePrincipale::construireMenus() {
     actionCreerVideo = article(video, QStringLiteral("Créer la vidéo"), "actionCreerVideo");
     actionRevoirVideo = article(video, QStringLiteral("Revoir la vidéo"), "actionRevoirVideo");
     actionCopierVideo = article(video, QStringLiteral("Copier la vidéo"), "actionCopierVideo");
+    video->addSeparator();
+    actionPleinEcran =
+        article(video, QStringLiteral("Prise de vue plein écran"), "actionPleinEcran");
+    actionPleinEcran->setShortcut(QKeySequence(Qt::Key_F11));
+    actionPleinEcran->setAutoRepeat(false);  // F11 held down would open and close it in turn
     QMenu* audio = barre->addMenu(QStringLiteral("Audio"));
     actionEnregistrerSon =
         article(audio, QStringLiteral("Enregistrer la bande-son"), "actionEnregistrerSon");
@@ -523,9 +521,12 @@ void FenetrePrincipale::construireMenus() {
     menuPelureOignon = reglages->addMenu(QStringLiteral("Pelure d'oignon"));
     auto* groupeCouches = new QActionGroup(this);
     for (int n = 1; n <= kCouchesMax; ++n) {
+        // What is counted: the frames before the current one, which is always there.
         QAction* a =
             article(menuPelureOignon,
-                    n == 1 ? QStringLiteral("1 image") : QStringLiteral("%1 images").arg(n),
+                    n == 1   ? QStringLiteral("Image en cours seule")
+                    : n == 2 ? QStringLiteral("Image en cours et 1 précédente")
+                             : QStringLiteral("Image en cours et %1 précédentes").arg(n - 1),
                     "actionCouches");
         a->setObjectName(QStringLiteral("actionCouches%1").arg(n));
         a->setCheckable(true);
@@ -589,8 +590,6 @@ void FenetrePrincipale::relierCommandes() {
         {actionAide, nullptr, &FenetrePrincipale::ouvrirAide},
         {actionAPropos, nullptr, &FenetrePrincipale::aPropos},
         {nullptr, boutonApercu, &FenetrePrincipale::basculerApercu},
-        {nullptr, boutonEnBoucle, &FenetrePrincipale::changerModeApercu},
-        {nullptr, boutonFinSurCamera, &FenetrePrincipale::changerModeApercu},
         {nullptr, boutonMarquerDebut, &FenetrePrincipale::marquerDebutSelection},
         {nullptr, boutonMarquerFin, &FenetrePrincipale::marquerFinSelection},
         {nullptr, boutonAnnulerSelection, &FenetrePrincipale::annulerSelection},
@@ -606,6 +605,14 @@ void FenetrePrincipale::relierCommandes() {
     // The one control a long command leaves working.
     connect(boutonArreterExport, &QToolButton::clicked, this, [this] { exportArrete_ = true; });
     relier(minuterieApercu, &QTimer::timeout, &FenetrePrincipale::avancerApercu);
+    // The two buttons of the preview's mode show the mode, even when a long command under way
+    // refuses the click they have already taken.
+    for (QToolButton* bouton : {boutonEnBoucle, boutonFinSurCamera})
+        connect(bouton, &QToolButton::clicked, this, [this] {
+            if (!occupe_) executerCommande([this] { changerModeApercu(); }, fenetreDesCommandes());
+            boutonEnBoucle->setChecked(apercu_->mode().enBoucle);
+            boutonFinSurCamera->setChecked(apercu_->mode().finSurCamera);
+        });
     for (int n = 1; n <= kCouchesMax; ++n)
         connect(actionsCouches[static_cast<size_t>(n - 1)], &QAction::triggered, this,
                 [this, n] { executerCommande([&] { choisirCouches(n); }, fenetreDesCommandes()); });
@@ -620,6 +627,7 @@ void FenetrePrincipale::relierCommandes() {
     relier(fenetrePleinEcran->actionLecture, &QAction::triggered,
            &FenetrePrincipale::basculerApercu);
     connect(fenetrePleinEcran, &FenetrePleinEcran::fermee, this, [this] {
+        vueDirecte_->libererPleinEcran();
         activateWindow();
         raise();
     });
@@ -628,12 +636,13 @@ void FenetrePrincipale::relierCommandes() {
         executerCommande([&] { traiterImageCamera(s, h, e); }, this);
     };
     // A camera unplugged while it runs: the live view stops, and the user is told what to do.
-    // In full screen the message is shown over the picture, and Échap still goes back.
+    // In full screen the message is shown over the picture, and Échap still goes back; in the
+    // main window, in a box.
     camera->OnError = [this](TCamera*, quintptr, qint32, const char*) {
         webcamPerdue_ = true;
         if (fenetrePleinEcran->isVisible())
-            fenetrePleinEcran->montrerMessage(kWebcamPerdue);
-        else
+            fenetrePleinEcran->montrerMessage(kWebcamPerduePleinEcran);
+        if (!fenetrePleinEcran->devant())
             dialogues().message(this, kWebcamPerdue, Icone::Avertissement);
     };
 }
@@ -685,6 +694,10 @@ void FenetrePrincipale::showEvent(QShowEvent* e) {
 }
 
 void FenetrePrincipale::changeEvent(QEvent* e) {
+    // The user has come back here (Alt+Tab, a click): the full-screen window left open behind
+    // no longer takes the camera's frames, the commands' boxes open over this window.
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        fenetrePleinEcran->passerDerriere();
     // Each time the window becomes active, the application comes to the front.
     // (Never above the application's own modal dialog, which must stay in sight.)
     if (e->type() == QEvent::ActivationChange && isActiveWindow() &&
@@ -913,6 +926,7 @@ void FenetrePrincipale::rafraichirBande() {
     // The full-screen window follows the strip, even when a frame of it cannot be read.
     const auto suivre = qScopeGuard([this] {
         if (fenetrePleinEcran->isVisible()) mettreAJourPleinEcran();
+        apercu_->suivreFilm();
     });
     bandeFilm->rafraichirBande();
 }
@@ -951,9 +965,16 @@ void FenetrePrincipale::masquerProgression() {
 // --- Webcam ---
 
 void FenetrePrincipale::traiterImageCamera(TCamera*, quintptr, EnTeteVideo*) {
+    // Frames again, from whichever camera: it answers.
+    if (webcamPerdue_ || !fenetrePleinEcran->message().isEmpty()) {
+        webcamPerdue_ = false;
+        fenetrePleinEcran->montrerMessage(QString());
+    }
+    // A play that ended on the camera shows it live and as it is, here and in full screen: the
+    // next position, to be seen against the frames just played.
+    vueDirecte_->definirCameraSeule(apercu_->surLaCamera());
     vueDirecte_->traiterImageCamera();
-    // A play that ended on the camera: the preview shows it live.
-    if (apercu_->surLaCamera() && !fenetrePleinEcran->isVisible())
+    if (apercu_->surLaCamera() && !fenetrePleinEcran->devant())
         vueApercu->setImage(vueCamera->image());
 }
 
@@ -965,16 +986,17 @@ void FenetrePrincipale::detecterWebcam() {
 }
 
 QWidget* FenetrePrincipale::fenetreDesCommandes() {
-    return fenetrePleinEcran->isVisible() ? static_cast<QWidget*>(fenetrePleinEcran) : this;
+    return fenetrePleinEcran->devant() ? static_cast<QWidget*>(fenetrePleinEcran) : this;
 }
 
 void FenetrePrincipale::basculerPleinEcran() {
-    if (fenetrePleinEcran->isVisible()) {
+    if (fenetrePleinEcran->devant()) {
         fenetrePleinEcran->close();
         return;
     }
+    // Closed, or left behind this window or minimised: brought (back) over the whole screen.
     fenetrePleinEcran->montrerMessage(!cameraPrete()  ? kPasDeWebcam
-                                      : webcamPerdue_ ? kWebcamPerdue
+                                      : webcamPerdue_ ? kWebcamPerduePleinEcran
                                                       : QString());
     fenetrePleinEcran->montrerLecture(QImage());
     // On the screen of the main window.
@@ -986,25 +1008,7 @@ void FenetrePrincipale::basculerPleinEcran() {
 }
 
 void FenetrePrincipale::mettreAJourPleinEcran() {
-    std::array<QImage, 5> images;
-    std::array<QString, 5> numeros;
-    for (int rang = 0; rang < 5; ++rang) {
-        const qint32 i = projet.imageCourante - 4 + rang;
-        if (projet.nbImages == 0 || i < 0 || i >= projet.nbImages) continue;
-        const auto r = static_cast<size_t>(rang);
-        numeros[r] = QString::number(i);
-        // The strip has just read the current frame and the two before it.
-        if (rang >= 2) {
-            images[r] = bandeFilm->vignettes[r - 2]->image();
-            continue;
-        }
-        try {
-            images[r] = chargerImage(cheminImage(projet, i));
-        } catch (...) {
-            images[r] = imageVide->image();  // the strip tells what is wrong when it shows it
-        }
-    }
-    fenetrePleinEcran->definirDernieresImages(images, numeros);
+    fenetrePleinEcran->suivreFilm(projet, *bandeFilm, imageVide->image());
     fenetrePleinEcran->definirCompteur(compteurImages->text());
 }
 
@@ -1030,7 +1034,7 @@ void FenetrePrincipale::chargerReglagesPriseDeVue() {
     mode.imagesAvantCamera = reglages.value(kCleImagesAvantCamera).toInt(&lu);
     if (!lu || mode.imagesAvantCamera < Apercu::kImagesAvantCameraMin ||
         mode.imagesAvantCamera > Apercu::kImagesAvantCameraMax)
-        mode.imagesAvantCamera = kImagesAvantCameraDefaut;
+        mode.imagesAvantCamera = Apercu::kImagesAvantCameraDefaut;
     apercu_->definirMode(mode);
     boutonEnBoucle->setChecked(mode.enBoucle);
     boutonFinSurCamera->setChecked(mode.finSurCamera);
@@ -1041,11 +1045,11 @@ void FenetrePrincipale::decrireFinSurCamera() {
     const int n = apercu_->mode().imagesAvantCamera;
     aides_[boutonFinSurCamera].texte =
         n == 1 ? QStringLiteral(
-                     " Fin sur la caméra : l'aperçu joue la dernière image, puis "
-                     "montre la caméra.")
+                     " Fin sur la caméra : l'aperçu joue l'image en cours, puis montre la "
+                     "caméra.")
                : QStringLiteral(
-                     " Fin sur la caméra : l'aperçu joue les %1 dernières images, "
-                     "puis montre la caméra.")
+                     " Fin sur la caméra : l'aperçu joue les %1 images qui finissent à l'image "
+                     "en cours, puis montre la caméra.")
                      .arg(n);
 }
 

@@ -25,6 +25,10 @@ namespace vp {
 inline const QString kWebcamPerdue = QStringLiteral(
     "La web-cam ne répond plus. Rebranchez-la, puis choisissez « Détecter la web-cam » "
     "dans le menu Réglages.");
+// The same over the full-screen window, which has no menu.
+inline const QString kWebcamPerduePleinEcran = QStringLiteral(
+    "La web-cam ne répond plus. Appuyez sur Échap, rebranchez-la, puis choisissez « Détecter la "
+    "web-cam » dans le menu Réglages.");
 
 class Apercu;
 class BandeFilm;
@@ -200,7 +204,8 @@ private:
     void decrireFinSurCamera();
     // The count and the last five frames of the full-screen window, from the strip.
     void mettreAJourPleinEcran();
-    // Where a command's boxes go: over the full-screen window while it is shown.
+    // Where a command's boxes go: over the full-screen window while the class sees it, else
+    // over this one.
     QWidget* fenetreDesCommandes();
     void enregistrerAide(QWidget* controle, Aide effet, const QString& texte = {});
     // Lets the window repaint and take clicks during a long command, which then refuses the
@@ -231,7 +236,7 @@ private:
     bool reglagesVideoChoisis_ = false;  // « Réglages vidéo » confirmed once in this run
     bool exportArrete_ = false;          // the user stopped the export under way
     bool centree_ = false;
-    bool webcamPerdue_ = false;  // unplugged while running, until it is detected again
+    bool webcamPerdue_ = false;  // stopped answering, until frames come again
     QString alertePlace_;        // the room left for pictures, while it runs short
     bool messagePlaceMontre_ = false;
     bool aideEnRouge_ = false;

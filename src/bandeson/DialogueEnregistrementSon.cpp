@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QThread>
@@ -26,6 +25,7 @@
 #include "platform/FichiersSurs.h"
 #include "platform/ImageEtiree.h"
 #include "sequence/Fraicheur.h"
+#include "platform/Profil.h"
 #include "sequence/StockImages.h"
 
 namespace vp {
@@ -59,10 +59,6 @@ QString texteErreur(const std::exception& e) {
 
 const QString kAideFormeOnde = QStringLiteral(
     "Cliquez sur une image (ou flèches gauche et droite) pour la voir et l'entendre.");
-
-QSettings reglages() {
-    return QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume"));
-}
 const QString kCleCompte = QStringLiteral("son/compteARebours");
 
 // Waits, at most a couple of seconds, until none of `sorties` runs a stream; true when none does.
@@ -163,7 +159,7 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
     caseCompteARebours->setGeometry(76, 350, 200, 22);
     caseCompteARebours->setToolTip(
         QStringLiteral("Compter 3, 2, 1 avant que l'enregistrement commence."));
-    caseCompteARebours->setChecked(reglages().value(kCleCompte, true).toBool());
+    caseCompteARebours->setChecked(reglagesProgramme().value(kCleCompte, true).toBool());
     // The keyboard stays on the waveform: its arrows choose the frame.
     for (QWidget* w : std::initializer_list<QWidget*>{boutonEnregistrer, boutonFermer,
                                                       boutonMelangeur, caseCompteARebours})
@@ -186,7 +182,7 @@ DialogueEnregistrementSon::DialogueEnregistrementSon(ProjetCourant& projet, QWid
     connect(boutonFermer, &QPushButton::clicked, this, [this] { fermer(); });
     connect(boutonMelangeur, &QToolButton::clicked, this, [this] { ouvrirMelangeur(); });
     connect(caseCompteARebours, &QCheckBox::toggled, this,
-            [](bool coche) { reglages().setValue(kCleCompte, coche); });
+            [](bool coche) { reglagesProgramme().setValue(kCleCompte, coche); });
     connect(barreSon, &BandeSon::imageDemandee, this, [this](int k) { choisirImage(k); });
     connect(minuterieNiveau, &QTimer::timeout, this, [this] { rafraichirNiveau(); });
     connect(minuterieImages, &QTimer::timeout, this, [this] { avancerImages(); });
@@ -279,7 +275,7 @@ void DialogueEnregistrementSon::preparerOuverture() {
     annulerCompte();
     {
         const QSignalBlocker muet(caseCompteARebours);
-        caseCompteARebours->setChecked(reglages().value(kCleCompte, true).toBool());
+        caseCompteARebours->setChecked(reglagesProgramme().value(kCleCompte, true).toBool());
     }
     afficherPremiereImage();
     demarrerSurveillance();

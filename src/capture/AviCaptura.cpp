@@ -226,8 +226,11 @@ bool FenetreCapture::deconnecterPilote() {
 
 bool FenetreCapture::lireCapacites(CapacitesPilote& capacites) {
     if (!pilote_) return false;
-    // Settings not read yet may still come: the dialog then opens and waits for them.
-    capacites.fHasDlgVideoSource = !reglages_->connus() || !reglages_->controles().isEmpty();
+    // Settings not read yet may still come: the dialog then opens and waits for them. It also
+    // chooses among the cameras: another one when this one is lost.
+    QString autre;
+    capacites.fHasDlgVideoSource = !reglages_->connus() || !reglages_->controles().isEmpty() ||
+                                   descriptionPilote(pilote_->perdue() ? 0 : 1, &autre, nullptr);
     capacites.fHasDlgVideoFormat = !pilote_->formats().isEmpty();
     capacites.fCaptureInitialized = true;
     return true;

@@ -1,8 +1,7 @@
 #include "Camera.h"
 
-#include <QSettings>
-
 #include "platform/Erreur.h"
+#include "platform/Profil.h"
 
 namespace vp {
 
@@ -25,22 +24,19 @@ bool cameraPrete() {
 
 namespace {
 
-QSettings reglages() {
-    return QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume"));
-}
 const QString kCleCamera = QStringLiteral("webcam/camera");
 
 }  // namespace
 
 int indexCameraRetenue() {
-    const QString retenue = reglages().value(kCleCamera).toString();
+    const QString retenue = reglagesProgramme().value(kCleCamera).toString();
     if (retenue.isEmpty()) return 0;
     return std::max(0, static_cast<int>(listerPilotes().indexOf(retenue)));
 }
 
 void retenirCamera(int index) {
     QString nom;
-    if (descriptionPilote(index, &nom, nullptr)) reglages().setValue(kCleCamera, nom);
+    if (descriptionPilote(index, &nom, nullptr)) reglagesProgramme().setValue(kCleCamera, nom);
 }
 
 TCamera::TCamera(QWidget* owner) : QWidget(owner) {
@@ -245,9 +241,11 @@ bool TCamera::changerCamera(int index) {
         imageDevice_ = index;
         g_cameraPrete = true;
         retenirCamera(index);
+        AppliquerAffichage();  // the live view had stopped if the camera before was lost
         return true;
     }
     g_cameraPrete = avant >= 0 && g_fenetre->connecterPilote(avant);
+    if (g_cameraPrete) AppliquerAffichage();
     // Nor the one in use before: no camera is left, which the main window tells as for an
     // unplugged one (the live view stops, and what to do next).
     if (!g_cameraPrete && OnError)

@@ -44,7 +44,10 @@ DialogueParametresWebcam::DialogueParametresWebcam(FenetreCapture& fenetre,
 }
 
 void DialogueParametresWebcam::choisirCamera(int index) {
-    if (index != fenetre_.indexPilote()) {
+    // Once the camera in use is unplugged, the others are numbered again: the one that takes its
+    // number is another camera, to be connected all the same.
+    const bool perdue = !fenetre_.pilote() || fenetre_.pilote()->perdue();
+    if (index != fenetre_.indexPilote() || perdue) {
         // Without any camera left, the loss has been told already.
         if ((!changerCamera_ || !changerCamera_(index)) && fenetre_.pilote())
             dialogues().message(this, kCameraMuette, Icone::Avertissement);

@@ -4,6 +4,12 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+
+#include "platform/Bitmap.h"
+#include "platform/ImageEtiree.h"
+#include "sequence/BandeFilm.h"
+#include "sequence/StockImages.h"
 
 namespace vp {
 
@@ -12,11 +18,13 @@ namespace {
 const QColor kFond(20, 20, 24);
 const QColor kBande(40, 40, 46);
 
-// The largest font, up to `taille` pixels, with which `texte` fits in `cadre`.
-QFont policeQuiTient(QFont police, int taille, const QString& texte, const QRect& cadre) {
+// The largest font, up to `taille` pixels, with which `texte` fits in `cadre`, drawn with these
+// flags.
+QFont policeQuiTient(QFont police, int taille, const QString& texte, const QRect& cadre,
+                     int drapeaux = Qt::AlignCenter) {
     for (; taille > 8; taille = taille * 9 / 10) {
         police.setPixelSize(taille);
-        const QRect voulu = QFontMetrics(police).boundingRect(cadre, Qt::AlignCenter, texte);
+        const QRect voulu = QFontMetrics(police).boundingRect(cadre, drapeaux, texte);
         if (voulu.width() <= cadre.width() && voulu.height() <= cadre.height()) break;
     }
     police.setPixelSize(std::max(8, taille));
@@ -86,11 +94,39 @@ void FenetrePleinEcran::definirCompteur(const QString& texte) {
     update(0, height() - hauteurBande(), width(), hauteurBande());
 }
 
-void FenetrePleinEcran::definirDernieresImages(const std::array<QImage, 5>& images,
-                                               const std::array<QString, 5>& numeros) {
-    images_ = images;
+void FenetrePleinEcran::suivreFilm(const ProjetCourant& p, const BandeFilm& bande,
+                                   const QImage& remplacement) {
+    std::array<QImage, 5> images, vignettes;
+    std::array<IdentiteFichier, 5> fichiers;
+    std::array<QString, 5> numeros;
+    for (size_t rang = 0; rang < 5; ++rang) {
+        const qint32 i = p.imageCourante - 4 + static_cast<qint32>(rang);
+        if (p.nbImages == 0 || i < 0 || i >= p.nbImages) continue;
+        numeros[rang] = QString::number(i);
+        fichiers[rang] = identiteFichier(cheminImage(p, i));
+        const auto deja = std::find(fichiers_.begin(), fichiers_.end(), fichiers[rang]);
+        const auto avant = static_cast<size_t>(deja - fichiers_.begin());
+        if (deja != fichiers_.end() && !images_[avant].isNull()) {
+            images[rang] = images_[avant];
+            vignettes[rang] = vignettes_[avant];
+            continue;
+        }
+        if (rang >= 2) {
+            // The strip has just read the current frame and the two before it.
+            images[rang] = bande.vignettes[rang - 2]->image();
+        } else {
+            try {
+                images[rang] = chargerImage(cheminImage(p, i));
+            } catch (...) {
+                images[rang] = remplacement;  // the strip tells what is wrong when it shows it
+            }
+        }
+        vignettes[rang] = vignette(images[rang], static_cast<int>(rang));
+    }
+    images_ = std::move(images);
+    vignettes_ = std::move(vignettes);
+    fichiers_ = fichiers;
     numeros_ = numeros;
-    preparerVignettes();
     update(0, height() - hauteurBande(), width(), hauteurBande());
 }
 
@@ -112,22 +148,44 @@ QRect FenetrePleinEcran::caseVignette(int rang) const {
     return {x0 + rang * (l + marge), height() - hb + marge + hauteurNumero, l, h};
 }
 
-void FenetrePleinEcran::preparerVignettes() {
-    for (size_t i = 0; i < images_.size(); ++i)
-        vignettes_[i] = images_[i].isNull()
-                            ? QImage()
-                            : images_[i].scaled(caseVignette(static_cast<int>(i)).size(),
-                                                Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+QImage FenetrePleinEcran::vignette(const QImage& image, int rang) const {
+    if (image.isNull()) return {};
+    // The five boxes have one size: a frame scaled for one box fits any other. A large frame is
+    // first brought down to twice the box by picking pixels, then smoothed: nearly the look of a
+    // smooth scaling of the whole frame, for a fraction of its cost.
+    const QSize taille = caseVignette(rang).size();
+    const QImage& source = image.width() > 4 * taille.width()
+                               ? image.scaled(2 * taille, Qt::IgnoreAspectRatio)
+                               : image;
+    return source.scaled(taille, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 void FenetrePleinEcran::resizeEvent(QResizeEvent* e) {
-    preparerVignettes();
+    for (size_t i = 0; i < images_.size(); ++i)
+        vignettes_[i] = vignette(images_[i], static_cast<int>(i));
     QWidget::resizeEvent(e);
+}
+
+void FenetrePleinEcran::showEvent(QShowEvent* e) {
+    devant_ = true;
+    QWidget::showEvent(e);
+}
+
+void FenetrePleinEcran::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::ActivationChange && isActiveWindow()) devant_ = true;
+    QWidget::changeEvent(e);
 }
 
 void FenetrePleinEcran::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
-    if (!e->spontaneous()) emit fermee();
+    if (e->spontaneous()) return;  // minimised
+    // Closed: the pictures made at the screen's size are let go.
+    direct_ = QImage();
+    lecture_ = QImage();
+    images_ = {};
+    vignettes_ = {};
+    fichiers_ = {};
+    emit fermee();
 }
 
 void FenetrePleinEcran::paintEvent(QPaintEvent* e) {
@@ -146,7 +204,9 @@ void FenetrePleinEcran::paintEvent(QPaintEvent* e) {
             p.drawImage(zone.topLeft(), direct_);
         else
             p.fillRect(zone, Qt::black);
-        if (!enLecture()) dessinerReperes(p, reperes_, zone, std::max(2, height() / 400));
+        // The picture is shown with its own proportions: the zone has them.
+        if (!enLecture())
+            dessinerReperes(p, reperes_, zone, QSizeF(zone.size()), std::max(2, height() / 400));
         if (!message_.isEmpty()) {
             QFont police = font();
             police.setPixelSize(std::max(16, height() / 28));
@@ -195,12 +255,15 @@ void FenetrePleinEcran::peindreBande(QPainter& p) {
     p.setPen(QPen(QColor(255, 210, 80), 3));
     p.setBrush(Qt::NoBrush);
     p.drawRect(derniere.adjusted(-2, -2, 1, 1));
-    const QString touches = QStringLiteral("Espace : photo\nP : aperçu\nÉchap : retour");
+    const QString touches =
+        QStringLiteral("Espace, Entrée, Page suivante : photo\nP : aperçu\nÉchap ou F11 : retour");
     const QRect aide(derniere.right() + hb / 3, bande.top(), width() - derniere.right() - hb / 2,
                      hb);
-    p.setFont(policeQuiTient(petite, hb / 6, touches, aide));
+    // On a narrow screen the lines wrap rather than lose their ends.
+    const int drapeaux = Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap;
+    p.setFont(policeQuiTient(petite, hb / 6, touches, aide, drapeaux));
     p.setPen(QColor(200, 200, 200));
-    p.drawText(aide, Qt::AlignVCenter | Qt::AlignLeft, touches);
+    p.drawText(aide, drapeaux, touches);
 }
 
 }  // namespace vp

@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -116,25 +115,32 @@ void melanger(const QImage& image, const QImage& camera, int t, QImage& sortie) 
 PoidsOignon poidsOignon(int t, int nombre) {
     PoidsOignon p;
     t = std::clamp(t, 0, 100);
-    p.nombre = std::clamp(nombre, 1, kCouchesMax);
-    const double opaciteCourante = (100 - t) / 100.0;
-    double traverse = 1.0;  // what the sheets above let through
-    double cumul = 0.0;
-    int cumulArrondi = 0;
-    for (int k = 0; k < p.nombre; ++k) {
-        // The older the frame, the fainter its sheet: opacity falls linearly to the last one.
-        const double opacite = opaciteCourante * (p.nombre - k) / p.nombre;
-        cumul += 100.0 * opacite * traverse;
-        traverse *= 1.0 - opacite;
-        // Rounded on the running sum, so that the weights add up to at most 100.
-        const int arrondi = k == 0 ? 100 - t : static_cast<int>(std::lround(cumul));
-        // Never stronger than the sheet above it, whatever the rounding.
-        int poids = std::max(0, arrondi - cumulArrondi);
-        if (k > 0) poids = std::min(poids, p.couches[static_cast<size_t>(k - 1)]);
-        p.couches[static_cast<size_t>(k)] = poids;
-        cumulArrondi += poids;
+    p.camera = t;
+    const int part = 100 - t;
+    // n + 1, n, ..., 2 add up to n (n + 3) / 2: at least one percent between two frames needs
+    // that much.
+    int n = std::clamp(nombre, 1, kCouchesMax);
+    while (n > 1 && part < n * (n + 3) / 2)
+        --n;
+    p.nombre = n;
+    const int total = n * (n + 3) / 2;
+    // Largest remainders: the whole percents add up to the frames' share, and since two exact
+    // weights are at least one apart, the rounded ones stay in strictly decreasing order.
+    std::array<int, kCouchesMax> restes{};
+    int donne = 0;
+    for (int k = 0; k < n; ++k) {
+        const int exact = part * (n + 1 - k);  // in 1 / total of a percent
+        p.couches[static_cast<size_t>(k)] = exact / total;
+        restes[static_cast<size_t>(k)] = exact % total;
+        donne += exact / total;
     }
-    p.camera = 100 - cumulArrondi;
+    for (; donne < part; ++donne) {
+        size_t plusGrand = 0;
+        for (size_t k = 1; k < static_cast<size_t>(n); ++k)
+            if (restes[k] > restes[plusGrand]) plusGrand = k;
+        ++p.couches[plusGrand];
+        restes[plusGrand] = -1;
+    }
     return p;
 }
 
@@ -241,16 +247,21 @@ void CompositionPleinEcran::composer(const QImage& fond, const QImage& camera, i
     }
 }
 
-QRectF cadre169(const QRectF& zone) {
-    if (zone.width() * 9 > zone.height() * 16) {
-        const qreal l = zone.height() * 16 / 9;
-        return {zone.left() + (zone.width() - l) / 2, zone.top(), l, zone.height()};
-    }
-    const qreal h = zone.width() * 9 / 16;
-    return {zone.left(), zone.top() + (zone.height() - h) / 2, zone.width(), h};
+QRectF cadre169(const QRectF& zone, QSizeF proportions) {
+    if (proportions.isEmpty()) proportions = zone.size();
+    // In the picture's own pixels, then carried into the zone.
+    const qreal l = proportions.width(), h = proportions.height();
+    QRectF cadre;
+    if (l * 9 > h * 16)
+        cadre = QRectF((l - h * 16 / 9) / 2, 0, h * 16 / 9, h);
+    else
+        cadre = QRectF(0, (h - l * 9 / 16) / 2, l, l * 9 / 16);
+    const qreal ex = zone.width() / l, ey = zone.height() / h;
+    return {zone.left() + cadre.left() * ex, zone.top() + cadre.top() * ey, cadre.width() * ex,
+            cadre.height() * ey};
 }
 
-QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone) {
+QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone, QSizeF proportions) {
     const qreal x = zone.left(), y = zone.top(), l = zone.width(), h = zone.height();
     switch (reperes) {
         case Reperes::Aucun:
@@ -267,7 +278,7 @@ QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone) {
                     QLineF(c.x(), c.y() - bras, c.x(), c.y() + bras)};
         }
         case Reperes::Cadre169: {
-            const QRectF c = cadre169(zone);
+            const QRectF c = cadre169(zone, proportions);
             return {QLineF(c.topLeft(), c.topRight()), QLineF(c.topRight(), c.bottomRight()),
                     QLineF(c.bottomRight(), c.bottomLeft()), QLineF(c.bottomLeft(), c.topLeft())};
         }
@@ -275,7 +286,8 @@ QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone) {
     return {};
 }
 
-void dessinerReperes(QPainter& peintre, Reperes reperes, const QRectF& zone, qreal epaisseur) {
+void dessinerReperes(QPainter& peintre, Reperes reperes, const QRectF& zone, QSizeF proportions,
+                     qreal epaisseur) {
     if (reperes == Reperes::Aucun || zone.isEmpty()) return;
     peintre.save();
     // Upright lines only: sharp without antialiasing, and cheap over a whole screen.
@@ -284,11 +296,11 @@ void dessinerReperes(QPainter& peintre, Reperes reperes, const QRectF& zone, qre
         // What a 16:9 video leaves out is dimmed.
         QPainterPath dehors;
         dehors.addRect(zone);
-        dehors.addRect(cadre169(zone));
+        dehors.addRect(cadre169(zone, proportions));
         dehors.setFillRule(Qt::OddEvenFill);
         peintre.fillPath(dehors, QColor(0, 0, 0, 100));
     }
-    const QVector<QLineF> lignes = lignesReperes(reperes, zone);
+    const QVector<QLineF> lignes = lignesReperes(reperes, zone, proportions);
     peintre.setPen(QPen(QColor(0, 0, 0, 150), epaisseur + 2));
     peintre.drawLines(lignes);
     peintre.setPen(QPen(QColor(255, 255, 255, 220), epaisseur));

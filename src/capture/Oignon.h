@@ -30,14 +30,17 @@ void melanger(const QImage& image, const QImage& camera, int t, QImage& sortie);
 inline constexpr int kCouchesMax = 5;
 
 // The weights, in percent, of the frames under the camera picture: the current frame first,
-// then each older frame. The frames are laid over the camera like sheets of tracing paper,
-// the oldest lowest: the current frame is seen at 100 - t (the track bar), each older sheet is
-// less opaque than the one above it and is seen through those above. One layer gives the
-// plain blend; t = 0 shows the current frame alone, t = 100 the camera alone.
+// then each older frame. The camera keeps the share the track bar gives it, t, whatever the
+// number of layers, so that the live picture stays as bright; the frames share the rest in the
+// proportions n + 1, n, ..., 2 (n layers), rounded to whole percents: each frame paler than the
+// one after it, the oldest about a third as strong as the current one (a fifth at the very least,
+// once rounded). When the frames' share is too small to give each of them a weight of its own
+// (the track bar near « caméra »), the oldest are left out (`nombre` says how many are used).
+// One layer gives the plain blend.
 struct PoidsOignon {
     int nombre = 1;
     std::array<int, kCouchesMax> couches{};
-    int camera = 0;  // what is left for the camera; the sum is 100
+    int camera = 0;  // t; the sum is 100
 };
 PoidsOignon poidsOignon(int t, int nombre);
 
@@ -73,12 +76,15 @@ private:
 // Drawn over the live picture only, never into a picture taken.
 enum class Reperes { Aucun, Tiers, Croix, Cadre169 };
 
-// The largest 16:9 rectangle centred in `zone`.
-QRectF cadre169(const QRectF& zone);
-// The lines of the guides over a picture shown in `zone` (the 16:9 frame as its four sides).
-QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone);
+// Where the largest 16:9 part of a picture of these proportions lies once the picture is shown
+// in `zone` (stretched or not): the part a wide video would keep.
+QRectF cadre169(const QRectF& zone, QSizeF proportions);
+// The lines of the guides over a picture of these proportions shown in `zone` (the 16:9 frame
+// as its four sides).
+QVector<QLineF> lignesReperes(Reperes reperes, const QRectF& zone, QSizeF proportions);
 // Draws them: light lines with a dark edge, seen on any scene; outside the 16:9 frame the
 // picture is dimmed. `epaisseur` is the width of the light line.
-void dessinerReperes(QPainter& peintre, Reperes reperes, const QRectF& zone, qreal epaisseur);
+void dessinerReperes(QPainter& peintre, Reperes reperes, const QRectF& zone, QSizeF proportions,
+                     qreal epaisseur);
 
 }  // namespace vp

@@ -32,9 +32,14 @@ void CalqueReperes::definir(Reperes reperes) {
     update();
 }
 
+void CalqueReperes::definirProportions(QSize proportions) {
+    proportions_ = proportions;
+    update();
+}
+
 void CalqueReperes::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    dessinerReperes(p, reperes_, QRectF(rect()), 1);
+    dessinerReperes(p, reperes_, QRectF(rect()), QSizeF(proportions_), 1);
 }
 
 VueDirecte::VueDirecte(ProjetCourant& projet, const Controles& controles)
@@ -46,12 +51,14 @@ VueDirecte::VueDirecte(ProjetCourant& projet, const Controles& controles)
         i.fill(Qt::black);
     }
     fond_ = QImage(320, 240, QImage::Format_RGB888);
+    blanc_ = QImage(320, 240, QImage::Format_RGB888);
+    blanc_.fill(Qt::white);
     c_.vueOignon->setImage(melange_[0]);
     calques_ = {new CalqueReperes(c_.vueCamera), new CalqueReperes(c_.vueOignon)};
 }
 
 void VueDirecte::definirCouches(int nombre) {
-    couches_ = std::clamp(nombre, 1, kCouchesMax);
+    nombreCouches_ = std::clamp(nombre, 1, kCouchesMax);
 }
 
 void VueDirecte::definirReperes(Reperes reperes) {
@@ -66,34 +73,63 @@ void VueDirecte::definirPleinEcran(FenetrePleinEcran* fenetre) {
     if (pleinEcran_) pleinEcran_->definirReperes(reperes_);
 }
 
+void VueDirecte::libererPleinEcran() {
+    for (Couche& c : couches_)
+        c.grande = QImage();
+    taillePleinEcran_ = QSize();
+    fondPlein_ = QImage();
+    cleFondPlein_ = Cle{};
+    noirPlein_ = QImage();
+    for (QImage& i : plein_)
+        i = QImage();
+}
+
 void VueDirecte::suivreImageCourante() {
-    if (p_.nbImages > 0 && c_.bandeFilm->version() != versionReference_) {
-        p_.bmpTravail1 = c_.bandeFilm->referenceOignon();
-        versionReference_ = c_.bandeFilm->version();
-    }
-    if (p_.bmpTravail1.size() != QSize(320, 240) ||
-        p_.bmpTravail1.format() != QImage::Format_RGB888)
-        p_.bmpTravail1 = p_.bmpTravail1.scaled(320, 240).convertToFormat(QImage::Format_RGB888);
-    // The older frames of the layers, read once each time the current frame changes.
-    const int voulues = p_.nbImages > 0 ? std::min(couches_ - 1, p_.imageCourante) : 0;
-    if (versionReference_ == versionAnciennes_ && voulues == nombreAnciennesVoulues_) return;
-    anciennes_.clear();
-    anciennes320_.clear();
-    for (int k = 1; k <= voulues; ++k) {
-        QImage image;
-        try {
-            image = chargerImage(cheminImage(p_, p_.imageCourante - k));
-        } catch (...) {
-            break;  // a damaged frame ends the layers there; the strip says what is wrong
+    const qint32 courante = p_.nbImages > 0 ? p_.imageCourante : -1;
+    const int voulues = courante >= 0 ? std::min(nombreCouches_, courante + 1) : 0;
+    if (c_.bandeFilm->version() == versionReference_ && courante == courante_ &&
+        voulues == nombreVoulu_)
+        return;
+    versionReference_ = c_.bandeFilm->version();
+    courante_ = courante;
+    nombreVoulu_ = voulues;
+    // The frames still in their files are taken from what was loaded (after a picture, all
+    // but the new one); the others are read.
+    std::vector<Couche> avant = std::move(couches_);
+    couches_.clear();
+    for (int k = 0; k < voulues; ++k) {
+        const QString chemin = cheminImage(p_, courante - k);
+        const IdentiteFichier fichier = identiteFichier(chemin);
+        const auto deja = std::find_if(avant.begin(), avant.end(),
+                                       [&](const Couche& c) { return c.fichier == fichier; });
+        if (deja != avant.end()) {
+            couches_.push_back(std::move(*deja));
+            continue;
         }
-        anciennes320_.push_back(
-            image.scaled(320, 240, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                .convertToFormat(QImage::Format_RGB888));
-        anciennes_.push_back(std::move(image));
+        Couche couche;
+        couche.fichier = fichier;
+        if (k == 0) {
+            // The strip has just read it.
+            couche.petite = c_.bandeFilm->referenceOignon();
+        } else {
+            QImage image;
+            try {
+                image = chargerImage(chemin);
+            } catch (...) {
+                break;  // a damaged frame ends the layers there; the strip says what is wrong
+            }
+            // As the strip makes the current frame's: a frame looks the same in every layer.
+            couche.petite = image.scaled(320, 240, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                                .convertToFormat(QImage::Format_RGB888);
+            if (taillePleinEcran_.isValid()) {
+                couche.grande = QImage(taillePleinEcran_, QImage::Format_RGB888);
+                etirerRapide(image, couche.grande);
+            }
+        }
+        couches_.push_back(std::move(couche));
     }
-    versionAnciennes_ = versionReference_;
-    nombreAnciennesVoulues_ = voulues;
-    ++generationAnciennes_;  // the views' frame parts are made again
+    p_.bmpTravail1 = couches_.empty() ? blanc_ : couches_.front().petite;
+    ++generation_;  // the views' frame parts are made again
 }
 
 void VueDirecte::traiterImageCamera() {
@@ -102,7 +138,12 @@ void VueDirecte::traiterImageCamera() {
     if (cadre.isNull()) return;
     tour_ ^= 1;
     suivreImageCourante();
-    if (pleinEcran_ && pleinEcran_->isVisible()) {
+    if (cadre.size() != proportionsCamera_) {
+        proportionsCamera_ = cadre.size();
+        for (CalqueReperes* c : calques_)
+            c->definirProportions(proportionsCamera_);
+    }
+    if (pleinEcran_ && pleinEcran_->devant()) {
         // The main window is under it: only the full-screen view is made.
         if (!pleinEcran_->enLecture()) afficherPleinEcran(cadre);
         return;
@@ -113,13 +154,14 @@ void VueDirecte::traiterImageCamera() {
     p_.bmpTravail2 = camera;
     c_.vueCamera->setImage(camera);
     const int t = c_.glissiereOignon->value();
-    const PoidsOignon poids = poidsOignon(t, 1 + static_cast<int>(anciennes320_.size()));
-    const Cle cle{p_.bmpTravail1.cacheKey(), generationAnciennes_, poids.nombre, t,
-                  QSize(320, 240)};
+    const PoidsOignon poids = poidsOignon(t, std::max<int>(1, static_cast<int>(couches_.size())));
+    const Cle cle{generation_, t, QSize(320, 240)};
     if (!(cle == cleFond_)) {
-        std::vector<QImage> couches{p_.bmpTravail1};
-        couches.insert(couches.end(), anciennes320_.begin(), anciennes320_.end());
-        preparerFond(couches, poids, fond_);
+        std::vector<QImage> images;
+        for (const Couche& c : couches_)
+            images.push_back(c.petite);
+        if (images.empty()) images.push_back(blanc_);
+        preparerFond(images, poids, fond_);
         cleFond_ = cle;
     }
     QImage& melange = melange_[tour_];
@@ -127,26 +169,61 @@ void VueDirecte::traiterImageCamera() {
     c_.vueOignon->setImage(melange);
 }
 
+std::vector<QImage> VueDirecte::couchesPleinEcran(QSize taille) {
+    if (taille != taillePleinEcran_) {
+        taillePleinEcran_ = taille;
+        for (Couche& c : couches_)
+            c.grande = QImage();
+    }
+    std::vector<QImage> images;
+    if (couches_.empty()) {
+        QImage blanc(taille, QImage::Format_RGB888);
+        blanc.fill(Qt::white);
+        images.push_back(std::move(blanc));
+    }
+    for (size_t k = 0; k < couches_.size(); ++k) {
+        Couche& c = couches_[k];
+        if (c.grande.isNull()) {
+            // Made once from the frame at its stored size: the strip's middle thumbnail for the
+            // current frame, the file for an older one (the first time only).
+            QImage source;
+            if (k == 0) {
+                source = c_.bandeFilm->vignettes[2]->image();
+            } else {
+                try {
+                    source = chargerImage(cheminImage(p_, courante_ - static_cast<qint32>(k)));
+                } catch (...) {
+                    source = c.petite;
+                }
+            }
+            c.grande = QImage(taille, QImage::Format_RGB888);
+            etirerRapide(source, c.grande);
+        }
+        images.push_back(c.grande);
+    }
+    return images;
+}
+
 void VueDirecte::afficherPleinEcran(const QImage& cadre) {
     const QSize taille = pleinEcran_->zoneImage(cadre.size()).size();
-    const int t = c_.glissiereOignon->value();
-    const PoidsOignon poids = poidsOignon(t, 1 + static_cast<int>(anciennes_.size()));
-    const Cle cle{p_.bmpTravail1.cacheKey(), generationAnciennes_, poids.nombre, t, taille};
-    if (!(cle == cleFondPlein_) || fondPlein_.size() != taille) {
-        // The frames, at their stored size, stretched once to the view's size.
-        std::vector<QImage> couches;
-        couches.push_back(p_.nbImages > 0 ? c_.bandeFilm->vignettes[2]->image() : p_.bmpTravail1);
-        couches.insert(couches.end(), anciennes_.begin(), anciennes_.end());
-        for (QImage& couche : couches) {
-            QImage etiree(taille, QImage::Format_RGB888);
-            etirerRapide(couche, etiree);
-            couche = std::move(etiree);
+    QImage& sortie = plein_[tour_];
+    if (cameraSeule_) {
+        if (noirPlein_.size() != taille) {
+            noirPlein_ = QImage(taille, QImage::Format_RGB32);
+            noirPlein_.fill(Qt::black);
         }
-        fondPlein_ = QImage(taille, QImage::Format_RGB32);
-        preparerFond(couches, poids, fondPlein_);
+        composition_.composer(noirPlein_, cadre, 100, sortie);
+        pleinEcran_->montrerDirect(sortie);
+        return;
+    }
+    const int t = c_.glissiereOignon->value();
+    const PoidsOignon poids = poidsOignon(t, std::max<int>(1, static_cast<int>(couches_.size())));
+    const Cle cle{generation_, t, taille};
+    if (!(cle == cleFondPlein_) || fondPlein_.size() != taille) {
+        if (fondPlein_.size() != taille) fondPlein_ = QImage(taille, QImage::Format_RGB32);
+        preparerFond(couchesPleinEcran(taille), poids, fondPlein_);
         cleFondPlein_ = cle;
     }
-    QImage& sortie = plein_[tour_];
     composition_.composer(fondPlein_, cadre, poids.camera, sortie);
     pleinEcran_->montrerDirect(sortie);
 }

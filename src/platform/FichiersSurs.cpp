@@ -385,7 +385,8 @@ IdentiteFichier identiteFichier(const QString& chemin) {
     struct stat s {};
     if (::stat(natif(chemin).c_str(), &s) != 0 || !S_ISREG(s.st_mode)) return {};
     return {static_cast<qint64>(s.st_size),
-            static_cast<qint64>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec};
+            static_cast<qint64>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec,
+            static_cast<quint64>(s.st_dev), static_cast<quint64>(s.st_ino)};
 }
 
 namespace {

@@ -142,12 +142,22 @@ void enregistrerOperations(std::function<void(const OperationFichier&)> enregist
 // linked or deleted): the tests look at the film at each step a kill could stop after.
 void observerChangements(std::function<void()> observateur);
 
-// A file as the disk describes it: its size and its modification time to the nanosecond. Moving
-// a file by rename keeps both; writing it again changes the time (on FAT, to two seconds).
+// A file as the disk describes it. Moving a file by rename keeps all of it; every write goes to
+// a new file renamed over the old, which changes the node and the time (on FAT, to two seconds).
 struct IdentiteFichier {
-    qint64 taille = -1;  // -1 when there is no such file
-    qint64 dateNs = 0;
-    bool operator==(const IdentiteFichier&) const = default;
+    qint64 taille = -1;  // -1 when there is no such regular file
+    qint64 dateNs = 0;   // modification time, in nanoseconds
+    quint64 appareil = 0;
+    quint64 noeud = 0;
+    // The very same file, both existing: what a cache of pictures read from frames goes by.
+    bool operator==(const IdentiteFichier& autre) const {
+        return taille >= 0 && taille == autre.taille && dateNs == autre.dateNs &&
+               appareil == autre.appareil && noeud == autre.noeud;
+    }
+    // Same size and time: what a record kept in a file can tell, across a copy that keeps times.
+    bool memeDate(const IdentiteFichier& autre) const {
+        return taille == autre.taille && dateNs == autre.dateNs;
+    }
 };
 IdentiteFichier identiteFichier(const QString& chemin);
 

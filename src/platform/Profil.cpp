@@ -56,6 +56,10 @@ bool memeNom(const QString& a, const QString& b) {
 
 }  // namespace
 
+QSettings reglagesProgramme() {
+    return QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume"));
+}
+
 QString decoderTexte(const QByteArray& octets) {
     QByteArray corps = octets;
     if (corps.startsWith("\xEF\xBB\xBF")) corps.remove(0, 3);

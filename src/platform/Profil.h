@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSettings>
 #include <QString>
 
 namespace vp {
@@ -27,6 +28,10 @@ void ecrireProfil(const QString& fichier, const QString& section, const QString&
 // The bytes of a profile file once `cle` = `valeur` is set in `section` (see ecrireProfil).
 QByteArray profilModifie(const QByteArray& octets, const QString& section, const QString& cle,
                          const QString& valeur);
+
+// What the program remembers from one run to the next (the camera chosen, the shooting and
+// recording settings): the user's settings file, ~/.config/voltiplume/voltiplume.conf.
+QSettings reglagesProgramme();
 
 // Text of a file: UTF-8 when its bytes are valid UTF-8, otherwise Windows-1252, which is what
 // projects made on Windows hold.

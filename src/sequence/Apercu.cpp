@@ -33,13 +33,29 @@ bool Apercu::enLecture() const {
 }
 
 void Apercu::definirMode(const Mode& mode) {
+    const bool finSurCameraAvant = mode_.finSurCamera;
     mode_ = mode;
     mode_.imagesAvantCamera =
         std::clamp(mode.imagesAvantCamera, kImagesAvantCameraMin, kImagesAvantCameraMax);
+    if (!surCamera_ || !finSurCameraAvant || mode_.finSurCamera) return;
+    if (enLecture()) {
+        // In the loop's camera turn: the next pass, from the first frame.
+        surCamera_ = false;
+        toursCamera_ = 0;
+        p_.posLecture = debutPassage();
+        imagesDuPassage_ = 0;
+        if (imageJouee) imageJouee(QImage());
+    } else {
+        quitterCamera();
+    }
 }
 
 qint32 Apercu::debutPassage() const {
-    return mode_.finSurCamera ? std::max(0, p_.nbImages - mode_.imagesAvantCamera) : 0;
+    return mode_.finSurCamera ? std::max(0, finPassage() - mode_.imagesAvantCamera) : 0;
+}
+
+qint32 Apercu::finPassage() const {
+    return std::clamp(p_.imageCourante + 1, 0, p_.nbImages);
 }
 
 void Apercu::basculerApercu() {
@@ -52,16 +68,20 @@ void Apercu::basculerApercu() {
     c_.minuterieApercu->setInterval(intervalle(c_.glissiereCadence->value()));
     p_.posLecture = mode_.finSurCamera ? debutPassage() : p_.imageCourante;
     surCamera_ = false;
+    toursCamera_ = 0;
+    imagesDuPassage_ = 0;
     mettreGlyphe(c_.boutonApercu, c_.glypheArret);
     c_.minuterieApercu->start();
 }
 
 void Apercu::avancerApercu() {
     if (surCamera_) {
-        // The live camera had its turn in the loop: the next pass.
+        // The live camera's turn in the loop, then the next pass.
+        if (!enLecture() || --toursCamera_ > 0) return;
         surCamera_ = false;
         p_.posLecture = debutPassage();
-    } else if (mode_.finSurCamera && p_.posLecture >= p_.nbImages && p_.nbImages > 0) {
+        imagesDuPassage_ = 0;
+    } else if (mode_.finSurCamera && p_.posLecture >= finPassage() && p_.nbImages > 0) {
         montrerCamera();
         return;
     }
@@ -73,6 +93,7 @@ void Apercu::avancerApercu() {
             return;
         }
         p_.posLecture = debutPassage();
+        imagesDuPassage_ = 0;
     }
     c_.compteurImages->setText(QString::number(p_.posLecture));
     QImage image;
@@ -86,22 +107,47 @@ void Apercu::avancerApercu() {
     c_.vueApercu->repaint();
     if (imageJouee) imageJouee(image);
     p_.posLecture += 1;
+    ++imagesDuPassage_;
     // Ending on the camera, the last frame stays its time before the camera comes.
     if (p_.posLecture >= p_.nbImages && !mode_.finSurCamera) {
-        if (mode_.enBoucle)
+        if (mode_.enBoucle) {
             p_.posLecture = 0;
-        else
+            imagesDuPassage_ = 0;
+        } else {
             arreter();
+        }
     }
 }
 
 void Apercu::montrerCamera() {
     surCamera_ = true;
+    // The count of the film, as while shooting: the camera shows where the next picture goes.
+    c_.bandeFilm->afficherNombreImages();
     if (mode_.enBoucle) {
+        // As long as the frames took to play, and a second at least: time enough to see it.
+        const int intervalleMs = std::max(1, c_.minuterieApercu->interval());
+        toursCamera_ = std::max(imagesDuPassage_, (1000 + intervalleMs - 1) / intervalleMs);
         if (imageJouee) imageJouee(QImage());
         return;
     }
     finirLecture();
+}
+
+void Apercu::quitterCamera() {
+    surCamera_ = false;
+    toursCamera_ = 0;
+    // The strip's middle thumbnail: the current frame, or the placeholder of an empty film.
+    c_.vueApercu->setImage(c_.bandeFilm->vignettes[2]->image());
+    if (imageJouee) imageJouee(QImage());
+}
+
+void Apercu::suivreFilm() {
+    if (p_.nbImages == 0 && (enLecture() || surCamera_)) {
+        arreter();
+        c_.vueApercu->setImage(c_.bandeFilm->vignettes[2]->image());
+        return;
+    }
+    if (surCamera_ && !enLecture()) quitterCamera();
 }
 
 void Apercu::changerCadenceApercu() {
@@ -111,6 +157,7 @@ void Apercu::changerCadenceApercu() {
 
 void Apercu::arreter() {
     surCamera_ = false;
+    toursCamera_ = 0;
     finirLecture();
 }
 

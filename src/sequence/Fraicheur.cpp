@@ -143,7 +143,8 @@ std::optional<ReleveFilm> lireReleve(const ProjetCourant& p, const QString& nom)
     // Far more than the longest film's record: a stray big file is not read.
     if (!f.open(QIODevice::ReadOnly) || f.size() > 64 * qint64(kImagesMaxJournal)) return {};
     std::optional<ReleveFilm> r = lireTexteReleve(f.readAll());
-    if (!r || r->fichier != identiteFichier(p.dossierProjet() + QLatin1Char('/') + nom)) return {};
+    if (!r || !r->fichier.memeDate(identiteFichier(p.dossierProjet() + QLatin1Char('/') + nom)))
+        return {};
     return r;
 }
 
@@ -190,7 +191,7 @@ qint32 imagesDifferentes(const std::vector<IdentiteFichier>& avant,
             qint64 n =
                 std::abs(static_cast<qint64>(avant.size()) - static_cast<qint64>(apres.size()));
             for (size_t k = 0; k < std::min(avant.size(), apres.size()); ++k)
-                n += avant[k] == apres[k] ? 0 : 1;
+                n += avant[k].memeDate(apres[k]) ? 0 : 1;
             return static_cast<qint32>(std::min<qint64>(n, kImagesMaxJournal));
         }
         for (auto place = p->second.rbegin(); place != p->second.rend(); ++place) {

@@ -26,6 +26,7 @@
 #include "commun/Outils.h"
 #include "film/CommandesFilm.h"
 #include "platform/Bureau.h"
+#include "platform/Profil.h"
 #include "video/DialogueCompression.h"
 
 namespace vp::test {
@@ -57,9 +58,7 @@ protected:
     }
     // What the program remembers between runs (the camera, the shooting settings): each test
     // starts from a program run for the first time.
-    static void oublierReglages() {
-        QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume")).clear();
-    }
+    static void oublierReglages() { reglagesProgramme().clear(); }
     DialoguesScriptes& dialogues() { return scenario.dialogues(); }
 
     // Creates a project through the New project dialog, as a user typing its title would.
@@ -92,6 +91,13 @@ protected:
         f->actionOuvrir->trigger();
     }
 };
+
+// Lets the event loop run until `image()` gives a picture made after this call: a camera frame
+// taken since has gone through the views. False after 5 s.
+inline bool imageSuivante(const std::function<QImage()>& image) {
+    const qint64 avant = image().cacheKey();
+    return attendreQue([&] { return image().cacheKey() != avant; }, 5000);
+}
 
 // Moves the mouse over a control, without a button pressed.
 inline void survoler(QWidget* w) {

@@ -1,6 +1,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 
@@ -160,50 +161,97 @@ TEST_F(ApercuAnime, EnBoucleLaPremiereImageSuitLaDerniere) {
     EXPECT_EQ(montree(), 'A');
 }
 
-TEST_F(ApercuAnime, FinSurLaCameraLesDernieresImagesPuisLeDirect) {
-    film("ABCDEFGHIJKL", 2);
+TEST_F(ApercuAnime, FinSurLaCameraLesImagesJusquALaCourantePuisLeDirect) {
+    film("ABCDEFGHIJKL", 5);  // the next picture will follow F
     dialogues().quandModal<QInputDialog>([](QInputDialog& d) {
         d.setIntValue(3);
         d.accept();
     });
     f->actionImagesAvantCamera->trigger();
     f->boutonFinSurCamera->click();
+    const QSignalBlocker seulLeTestAvance(f->minuterieApercu);
     f->boutonApercu->click();
     QString jouees;
     for (int i = 0; i < 3; ++i) {
         tic();
         jouees += montree();
     }
-    EXPECT_EQ(jouees, "JKL");
+    EXPECT_EQ(jouees, "DEF");
     EXPECT_TRUE(f->minuterieApercu->isActive()) << "the last frame stays its time";
     tic();
     EXPECT_FALSE(f->minuterieApercu->isActive());
     EXPECT_EQ(f->compteurImages->text(), "12 images");
     // Then the preview shows the camera, live.
-    test::attendreEvenements(200);
-    EXPECT_EQ(f->vueApercu->image().size(), QSize(320, 240));
-    EXPECT_EQ(f->vueApercu->image(), f->vueCamera->image());
-    const QImage avant = f->vueApercu->image();
-    test::attendreEvenements(200);
-    EXPECT_NE(f->vueApercu->image(), avant) << "the test pattern moves";
-    // In a loop: the last frames, the camera for one frame's time, and again. (At one frame a
-    // second, the preview's own clock leaves the ticks to the test.)
-    f->glissiereCadence->setValue(1);
+    EXPECT_TRUE(
+        test::attendreQue([this] { return f->vueApercu->image() == f->vueCamera->image(); }, 5000));
+    EXPECT_TRUE(test::imageSuivante([this] { return f->vueApercu->image(); }));
+    // Without « Fin sur la caméra » it has no reason to: the current frame again, to stay.
+    f->boutonFinSurCamera->click();
+    EXPECT_EQ(montree(), 'F');
+    EXPECT_TRUE(test::imageSuivante([this] { return f->vueCamera->image(); }));
+    EXPECT_EQ(montree(), 'F');
+
+    // In a loop: the frames, then the camera as long as they took, a second at least. At one
+    // frame a second, three ticks; the count meanwhile is the film's, as while shooting.
+    f->boutonFinSurCamera->click();
     f->boutonEnBoucle->click();
+    const auto passe = [&](int tics) {
+        QString vu;
+        for (int i = 0; i < tics; ++i) {
+            tic();
+            vu += f->compteurImages->text() == "12 images" ? QChar('*') : montree();
+        }
+        return vu;
+    };
+    f->glissiereCadence->setValue(1);
     f->boutonApercu->click();
-    jouees.clear();
-    auto surLaCamera = [this] { return f->vueApercu->image().size() == QSize(320, 240); };
-    for (int i = 0; i < 8; ++i) {
-        tic();
-        // The camera's turn shows at its next frame.
-        if (i % 4 == 3) test::attendreQue(surLaCamera, 800);
-        jouees += surLaCamera() ? QChar('*') : montree();
-    }
-    EXPECT_EQ(jouees, "JKL*JKL*");
+    EXPECT_EQ(passe(12), "DEF***DEF***");
     EXPECT_TRUE(f->minuterieApercu->isActive());
-    // Another project: the preview no longer follows the camera.
+    EXPECT_TRUE(
+        test::attendreQue([this] { return f->vueApercu->image() == f->vueCamera->image(); }, 5000));
     f->boutonApercu->click();
-    creerProjet("Autre");
-    test::attendreEvenements(100);
+    // At 12 frames a second, a second is 13 ticks of 83 ms.
+    f->glissiereCadence->setValue(12);
+    f->boutonApercu->click();
+    EXPECT_EQ(passe(3 + 13 + 1), "DEF" + QString(13, '*') + "D");
+    // The film emptied during the camera's turn: the preview stops on the placeholder.
+    EXPECT_EQ(passe(3), "EF*");
+    f->bandeFilm->barreDefilement->setValue(0);
+    f->boutonMarquerDebut->click();
+    f->bandeFilm->barreDefilement->setValue(11);
+    f->boutonMarquerFin->click();
+    f->boutonSupprimerSelection->click();
+    ASSERT_EQ(f->projet.nbImages, 0);
+    EXPECT_FALSE(f->minuterieApercu->isActive());
+    EXPECT_TRUE(test::imageSuivante([this] { return f->vueCamera->image(); }));
     EXPECT_EQ(f->vueApercu->image(), f->imageVide->image());
+}
+
+TEST_F(ApercuAnime, BoutonsDuModeFidelesAuModePendantUneCommandeLongue) {
+    film("ABC", 0);
+    creerVideoMjpeg();
+    // While the editor runs the window refuses commands: the buttons clicked keep showing the
+    // mode, which has not changed.
+    scenario.bureau().pendantLancement = [this] {
+        f->boutonEnBoucle->click();
+        f->boutonFinSurCamera->click();
+    };
+    f->boutonEditeur->click();
+    ASSERT_EQ(scenario.bureau().lancements.size(), 1u);
+    EXPECT_FALSE(f->boutonEnBoucle->isChecked());
+    EXPECT_FALSE(f->boutonFinSurCamera->isChecked());
+    const QSignalBlocker seulLeTestAvance(f->minuterieApercu);
+    f->boutonApercu->click();
+    for (int i = 0; i < 3; ++i)
+        tic();
+    EXPECT_FALSE(f->minuterieApercu->isActive()) << "played once";
+    // Afterwards a click is taken.
+    scenario.bureau().pendantLancement = nullptr;
+    f->boutonEnBoucle->click();
+    EXPECT_TRUE(f->boutonEnBoucle->isChecked());
+    f->boutonApercu->click();
+    for (int i = 0; i < 4; ++i)
+        tic();
+    EXPECT_TRUE(f->minuterieApercu->isActive());
+    EXPECT_EQ(montree(), 'A');
 }

@@ -28,8 +28,8 @@ TEST_F(Programme, BarreDeMenusAvecSesLibelles) {
         (QStringList{
             "Projets | Nouveau | Ouvrir | Dupliquer | Quitter",
             "Vidéo | Annuler | Rétablir | Ajouter/Insérer l'image de la webcam | "
-            "Prise de vue plein écran | Dupliquer l'image sélectionnée | "
-            "Supprimer l'image sélectionnée | Créer la vidéo | Revoir la vidéo | Copier la vidéo",
+            "Dupliquer l'image sélectionnée | Supprimer l'image sélectionnée | Créer la vidéo | "
+            "Revoir la vidéo | Copier la vidéo | Prise de vue plein écran",
             "Audio | Enregistrer la bande-son | Ré-écouter la bande-son | Importer la bande-son | "
             "Copier la bande-son",
             "Film | Mixer audio et vidéo | Revoir le film | Copier le film | Exporter le film…",
@@ -38,6 +38,10 @@ TEST_F(Programme, BarreDeMenusAvecSesLibelles) {
             "Aide",
             "?",
         }));
+    // What the program adds comes after a line, below the usual items.
+    const QList<QAction*> video = f->menuBar()->actions()[1]->menu()->actions();
+    ASSERT_GE(video.size(), 2);
+    EXPECT_TRUE(video[video.size() - 2]->isSeparator());
     EXPECT_EQ(f->windowTitle(), "VOLTIPLUME");
 }
 

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "Webcams.h"
 #include "capture/Camera.h"
 #include "capture/DialoguesPilote.h"
+#include "capture/mire/ImageFixe.h"
 #include "capture/mire/PiloteMire.h"
 #include "capture/v4l2/PiloteV4l2.h"
 #include "commun/DialoguesScriptes.h"
@@ -96,7 +96,7 @@ TEST_F(Webcam, CadencesEtReglagesAppliquesALActivation) {
 }
 
 TEST_F(Webcam, SansWebcam) {
-    installerFournisseurPilotes(test::aucuneWebcam());
+    installerFournisseurPilotes(aucuneWebcam());
     TCamera cam(&fenetre);
     EXPECT_EQ(test::messageErreur([&] { cam.setActif(true); }), kPasDeWebcam.toStdString());
     EXPECT_FALSE(cameraPrete());

@@ -106,26 +106,38 @@ TEST(Oignon, PoidsDesCouches) {
     for (int n = 1; n <= kCouchesMax; ++n)
         for (int t = 0; t <= 100; ++t) {
             const PoidsOignon p = poidsOignon(t, n);
-            int somme = p.camera;
-            for (int k = 0; k < n; ++k)
-                somme += p.couches[static_cast<size_t>(k)];
-            EXPECT_EQ(somme, 100) << n << " " << t;
-            // The track bar sets the current frame, the strongest; the older, the fainter.
-            EXPECT_EQ(p.couches[0], 100 - t);
-            for (int k = 1; k < n; ++k)
-                EXPECT_LE(p.couches[static_cast<size_t>(k)], p.couches[static_cast<size_t>(k - 1)]);
-            if (t == 0) {
-                EXPECT_EQ(p.camera, 0);
-            }
-            if (t == 100) {
-                EXPECT_EQ(p.camera, 100);
+            // The camera keeps what the track bar gives it; the frames share the rest.
+            EXPECT_EQ(p.camera, t);
+            int frames = 0;
+            for (int k = 0; k < p.nombre; ++k)
+                frames += p.couches[static_cast<size_t>(k)];
+            EXPECT_EQ(frames, 100 - t) << n << " " << t;
+            // Each frame paler than the one after it.
+            for (int k = 1; k < p.nombre; ++k)
+                EXPECT_LT(p.couches[static_cast<size_t>(k)], p.couches[static_cast<size_t>(k - 1)])
+                    << n << " " << t;
+            EXPECT_LE(p.nombre, n);
+            // Up to 80 on the track bar every layer asked for has a weight, the oldest at least a
+            // fifth of the current frame's.
+            if (t <= 80) {
+                EXPECT_EQ(p.nombre, n) << t;
+                EXPECT_GE(5 * p.couches[static_cast<size_t>(n - 1)], p.couches[0]) << n << " " << t;
             }
         }
+    // At the middle of the track bar, five layers all seen: 5 % for the oldest.
     const PoidsOignon cinq = poidsOignon(50, 5);
-    for (int k = 1; k < 5; ++k)
-        EXPECT_LT(cinq.couches[static_cast<size_t>(k)], cinq.couches[static_cast<size_t>(k - 1)]);
-    EXPECT_GT(cinq.couches[4], 0);
-    EXPECT_GT(cinq.camera, 0);
+    EXPECT_EQ(cinq.nombre, 5);
+    EXPECT_GE(cinq.couches[4], 5);
+}
+
+TEST(Oignon, CadreSeizeNeuviemesDansLaPartieDeLImage) {
+    // A 4:3 picture, shown as it is or stretched: the band a wide video keeps.
+    EXPECT_EQ(cadre169(QRectF(0, 0, 320, 240), QSizeF(640, 480)), QRectF(0, 30, 320, 180));
+    EXPECT_EQ(cadre169(QRectF(10, 20, 640, 480), QSizeF(640, 480)), QRectF(10, 80, 640, 360));
+    // A 16:9 picture stretched into a 4:3 view: all of it.
+    EXPECT_EQ(cadre169(QRectF(0, 0, 320, 240), QSizeF(1280, 720)), QRectF(0, 0, 320, 240));
+    // Wider than 16:9: its middle.
+    EXPECT_EQ(cadre169(QRectF(0, 0, 200, 90), QSizeF(200, 90)), QRectF(20, 0, 160, 90));
 }
 
 TEST(Oignon, PleinEcranEtireLaCameraEnLAjoutant) {

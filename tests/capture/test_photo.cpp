@@ -8,11 +8,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "Webcams.h"
 #include "app/Fixture.h"
 #include "capture/Camera.h"
 #include "capture/Oignon.h"
 #include "capture/VueDirecte.h"
+#include "capture/mire/ImageFixe.h"
 #include "capture/mire/PiloteMire.h"
 #include "platform/Bitmap.h"
 #include "platform/FichiersSurs.h"
@@ -100,7 +100,7 @@ TEST_F(Photo, SansProjetSansCameraOuSansImage) {
 
     // No camera at all: the command does nothing and says nothing.
     etatMire().sansImage = false;
-    installerFournisseurPilotes(test::aucuneWebcam());
+    installerFournisseurPilotes(aucuneWebcam());
     dialogues().affichages.clear();
     f->actionDetecterWebcam->trigger();
     EXPECT_EQ(dialogues().messages(), QStringList{kPasDeWebcam});
@@ -285,7 +285,7 @@ TEST(SansWebcam, LaFenetrePrincipaleSOuvreQuandMeme) {
     test::DossierTest dossier;
     const QString ancien = QDir::currentPath();
     QDir::setCurrent(dossier.chemin());
-    installerFournisseurPilotes(test::aucuneWebcam());
+    installerFournisseurPilotes(aucuneWebcam());
     {
         const std::unique_ptr<FenetrePrincipale> f = creerFenetres();
         f->show();

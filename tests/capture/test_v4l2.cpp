@@ -7,18 +7,21 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTest>
 
 #include "FauxV4l2.h"
 #include "app/FenetrePrincipale.h"
 #include "app/Programme.h"
 #include "capture/Camera.h"
 #include "capture/DialoguesPilote.h"
+#include "capture/FenetrePleinEcran.h"
 #include "capture/VueDirecte.h"
 #include "capture/v4l2/PiloteV4l2.h"
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 #include "platform/Bitmap.h"
 #include "platform/ImageEtiree.h"
+#include "platform/Profil.h"
 #include "sequence/StockImages.h"
 
 using namespace vp;
@@ -362,7 +365,7 @@ TEST(WebcamsV4l2, TroisCamerasEtLeChoixRetenu) {
     test::DossierTest dossier;
     const QString ancien = QDir::currentPath();
     QDir::setCurrent(dossier.chemin());
-    QSettings(QStringLiteral("voltiplume"), QStringLiteral("voltiplume")).clear();
+    reglagesProgramme().clear();
     CameraFausse integree = test::cameraOrdinaire();
     integree.carte = "Caméra intégrée";
     integree.bus = "usb-0000:00:14.0-5";
@@ -514,4 +517,62 @@ TEST(WebcamsV4l2, ReglagesDUneCameraLente) {
     for (size_t i = avant + 1; i < rapides.size(); ++i)
         EXPECT_GE(rapides[i].instant - rapides[i - 1].instant, std::chrono::milliseconds(95));
     cam.setActif(false);
+}
+
+TEST(WebcamsV4l2, PleinEcranCameraDebrancheePuisUneAutreChoisie) {
+    test::Scenario scenario;
+    test::DossierTest dossier;
+    const QString ancien = QDir::currentPath();
+    QDir::setCurrent(dossier.chemin());
+    reglagesProgramme().clear();
+    CameraFausse usb = test::cameraOrdinaire();
+    CameraFausse secours = test::cameraOrdinaire();
+    secours.chemin = "/dev/video2";
+    secours.carte = "Webcam de secours";
+    secours.bus = "usb-0000:00:14.0-2";
+    secours.teinte = qRgb(50, 90, 180);
+    {
+        FauxV4l2Installe faux({usb, secours});
+        const std::unique_ptr<FenetrePrincipale> f = creerFenetres();
+        f->show();
+        f->glissiereOignon->setValue(100);  // the camera alone
+        FenetrePleinEcran& plein = *f->fenetrePleinEcran;
+        const auto activer = [](QWidget* w) {
+            w->activateWindow();
+            return test::attendreQue([w] { return QApplication::activeWindow() == w; }, 5000);
+        };
+        const auto grand = [&] { return plein.imageMontree(); };
+        ASSERT_TRUE(activer(f.get()));
+        QTest::keyClick(f.get(), Qt::Key_F11);
+        ASSERT_TRUE(activer(&plein));
+        ASSERT_TRUE(test::attendreQue([&] { return imageDeLaCamera(grand(), usb.teinte); }));
+        // Unplugged: the message over the picture says what to do; no box waits behind it.
+        faux->regler(0, [](CameraFausse& c) { c.branchee = false; });
+        ASSERT_TRUE(test::attendreQue([&] { return !plein.message().isEmpty(); }));
+        EXPECT_TRUE(plein.message().startsWith("La web-cam ne répond plus. Appuyez sur Échap"));
+        EXPECT_TRUE(scenario.dialogues().affichages.empty());
+        // Back in the main window, the full-screen window left open behind it: the other camera
+        // chosen there gives pictures again, and the message goes.
+        ASSERT_TRUE(activer(f.get()));
+        // (The camera left is listed first now, at the number of the one unplugged.)
+        scenario.dialogues().quandModal<DialogueParametresWebcam>([](DialogueParametresWebcam& d) {
+            ASSERT_EQ(d.listeCameras->count(), 1);
+            EXPECT_TRUE(d.listeCameras->itemText(0).startsWith("Webcam de secours"));
+            d.choisirCamera(0);
+        });
+        f->actionParametresWebcam->trigger();
+        EXPECT_EQ(scenario.dialogues().affichages.back().fenetre, f.get());
+        ASSERT_TRUE(test::attendreQue(
+            [&] { return imageDeLaCamera(f->vueCamera->image(), secours.teinte); }));
+        EXPECT_TRUE(plein.message().isEmpty());
+        // The full-screen window again, with the new camera; Échap goes back.
+        QTest::keyClick(f.get(), Qt::Key_F11);
+        ASSERT_TRUE(activer(&plein));
+        EXPECT_TRUE(test::attendreQue([&] { return imageDeLaCamera(grand(), secours.teinte); }));
+        EXPECT_TRUE(plein.message().isEmpty());
+        QTest::keyClick(&plein, Qt::Key_Escape);
+        EXPECT_FALSE(plein.isVisible());
+        EXPECT_TRUE(scenario.dialogues().messages().isEmpty());
+    }
+    QDir::setCurrent(ancien);
 }

@@ -2,8 +2,9 @@
 
 namespace vp::test {
 
-void DialoguesScriptes::message(QWidget*, const QString& texte, Icone icone) {
+void DialoguesScriptes::message(QWidget* parent, const QString& texte, Icone icone) {
     affichages.push_back({Affichage::Genre::Message, texte, icone});
+    affichages.back().fenetre = parent ? parent->window() : nullptr;
 }
 
 bool DialoguesScriptes::question(QWidget*, const QString& texte, Icone icone) {
@@ -14,9 +15,11 @@ bool DialoguesScriptes::question(QWidget*, const QString& texte, Icone icone) {
     return r;
 }
 
-int DialoguesScriptes::choix(QWidget*, const QString& texte, const QStringList& boutons,
+int DialoguesScriptes::choix(QWidget* parent, const QString& texte, const QStringList& boutons,
                              Icone icone) {
-    affichages.push_back({Affichage::Genre::Choix, texte, icone, {}, boutons});
+    affichages.push_back({Affichage::Genre::Choix, texte, icone});
+    affichages.back().boutons = boutons;
+    affichages.back().fenetre = parent ? parent->window() : nullptr;
     const int ferme = static_cast<int>(boutons.size()) - 1;
     if (reponsesChoix.empty()) return ferme;
     const int r = reponsesChoix.front();
@@ -69,6 +72,8 @@ QString DialoguesScriptes::choisirDossier(QWidget*, const QString& depart) {
 
 int DialoguesScriptes::executer(QDialog& dialogue) {
     affichages.push_back({Affichage::Genre::Modal, dialogue.windowTitle()});
+    affichages.back().fenetre =
+        dialogue.parentWidget() ? dialogue.parentWidget()->window() : nullptr;
     dialogue.setResult(QDialog::Rejected);
     dialogue.show();
     if (!modaux.empty()) {

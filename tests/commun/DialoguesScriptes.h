@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -26,8 +27,9 @@ struct Affichage {
     Genre genre;
     QString texte;  // message text, file filter, or the dialog's title
     Icone icone = Icone::Aucune;
-    QString proposition = {};  // the folder and name a save dialog opened on
-    QStringList boutons = {};  // the buttons of a choice
+    QString proposition = {};        // the folder and name a save dialog opened on
+    QPointer<QWidget> fenetre = {};  // the window a message box or a dialog opened over
+    QStringList boutons = {};        // the buttons of a choice
 };
 
 // Dialogs answered from a script: nothing ever waits for a user. Every text shown is recorded.
