@@ -115,32 +115,39 @@ void melanger(const QImage& image, const QImage& camera, int t, QImage& sortie) 
 PoidsOignon poidsOignon(int t, int nombre) {
     PoidsOignon p;
     t = std::clamp(t, 0, 100);
-    p.camera = t;
-    const int part = 100 - t;
-    // n + 1, n, ..., 2 add up to n (n + 3) / 2: at least one percent between two frames needs
-    // that much.
+    const int courante = 100 - t;
+    p.couches[0] = courante;
     int n = std::clamp(nombre, 1, kCouchesMax);
-    while (n > 1 && part < n * (n + 3) / 2)
-        --n;
+    int anciennes = 0;
+    for (; n > 1; --n) {
+        // The older frames n, n - 1, ..., 2 add up to `total` parts, the current frame n + 1.
+        const int total = n * (n + 1) / 2 - 1;
+        const int part = std::min({t / 2, courante, courante * total / (n + 1)});
+        // At least one percent between two of them, else one frame less.
+        if (part < total) continue;
+        // Largest remainders: the whole percents add up to the part, and since two exact weights
+        // are at least one apart, the rounded ones stay in strictly decreasing order, below the
+        // current frame's (the first is at most n / (n + 1) of it, a percent less at least).
+        std::array<int, kCouchesMax> restes{};
+        int donne = 0;
+        for (int k = 1; k < n; ++k) {
+            const int exact = part * (n + 1 - k);  // in 1 / total of a percent
+            p.couches[static_cast<size_t>(k)] = exact / total;
+            restes[static_cast<size_t>(k)] = exact % total;
+            donne += exact / total;
+        }
+        for (; donne < part; ++donne) {
+            size_t plusGrand = 1;
+            for (size_t k = 2; k < static_cast<size_t>(n); ++k)
+                if (restes[k] > restes[plusGrand]) plusGrand = k;
+            ++p.couches[plusGrand];
+            restes[plusGrand] = -1;
+        }
+        anciennes = part;
+        break;
+    }
     p.nombre = n;
-    const int total = n * (n + 3) / 2;
-    // Largest remainders: the whole percents add up to the frames' share, and since two exact
-    // weights are at least one apart, the rounded ones stay in strictly decreasing order.
-    std::array<int, kCouchesMax> restes{};
-    int donne = 0;
-    for (int k = 0; k < n; ++k) {
-        const int exact = part * (n + 1 - k);  // in 1 / total of a percent
-        p.couches[static_cast<size_t>(k)] = exact / total;
-        restes[static_cast<size_t>(k)] = exact % total;
-        donne += exact / total;
-    }
-    for (; donne < part; ++donne) {
-        size_t plusGrand = 0;
-        for (size_t k = 1; k < static_cast<size_t>(n); ++k)
-            if (restes[k] > restes[plusGrand]) plusGrand = k;
-        ++p.couches[plusGrand];
-        restes[plusGrand] = -1;
-    }
+    p.camera = t - anciennes;
     return p;
 }
 

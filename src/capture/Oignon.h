@@ -30,17 +30,18 @@ void melanger(const QImage& image, const QImage& camera, int t, QImage& sortie);
 inline constexpr int kCouchesMax = 5;
 
 // The weights, in percent, of the frames under the camera picture: the current frame first,
-// then each older frame. The camera keeps the share the track bar gives it, t, whatever the
-// number of layers, so that the live picture stays as bright; the frames share the rest in the
-// proportions n + 1, n, ..., 2 (n layers), rounded to whole percents: each frame paler than the
-// one after it, the oldest about a third as strong as the current one (a fifth at the very least,
-// once rounded). When the frames' share is too small to give each of them a weight of its own
-// (the track bar near « caméra »), the oldest are left out (`nombre` says how many are used).
-// One layer gives the plain blend.
+// then each older frame. The current frame keeps what the track bar gives it with one layer,
+// 100 - t, whatever the number of layers: the picture the next one follows looks the same. The
+// older frames are faint trails, each paler than the one after it (in the proportions n, n - 1,
+// ..., 2 against n + 1 for the current frame, or less), and their weight is taken from the
+// camera's: never more than half of it, so that the live picture the animator moves against
+// stays clearly seen, and never more, all together, than the current frame's. When that leaves
+// too little to give each of them a weight of its own (the track bar near either end), the
+// oldest are left out (`nombre` says how many are used). One layer gives the plain blend.
 struct PoidsOignon {
     int nombre = 1;
     std::array<int, kCouchesMax> couches{};
-    int camera = 0;  // t; the sum is 100
+    int camera = 0;  // t less what the older frames take; the sum is 100
 };
 PoidsOignon poidsOignon(int t, int nombre);
 
