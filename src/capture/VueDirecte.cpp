@@ -51,8 +51,8 @@ VueDirecte::VueDirecte(ProjetCourant& projet, const Controles& controles)
         i.fill(Qt::black);
     }
     fond_ = QImage(320, 240, QImage::Format_RGB888);
-    blanc_ = QImage(320, 240, QImage::Format_RGB888);
-    blanc_.fill(Qt::white);
+    reference_ = QImage(320, 240, QImage::Format_RGB888);
+    reference_.fill(Qt::white);
     c_.vueOignon->setImage(melange_[0]);
     calques_ = {new CalqueReperes(c_.vueCamera), new CalqueReperes(c_.vueOignon)};
 }
@@ -128,7 +128,11 @@ void VueDirecte::suivreImageCourante() {
         }
         couches_.push_back(std::move(couche));
     }
-    p_.bmpTravail1 = couches_.empty() ? blanc_ : couches_.front().petite;
+    if (!couches_.empty()) {
+        reference_ = couches_.front().petite;
+        referenceSource_ = c_.bandeFilm->vignettes[2]->image();
+    }
+    p_.bmpTravail1 = reference_;
     ++generation_;  // the views' frame parts are made again
 }
 
@@ -160,7 +164,7 @@ void VueDirecte::traiterImageCamera() {
         std::vector<QImage> images;
         for (const Couche& c : couches_)
             images.push_back(c.petite);
-        if (images.empty()) images.push_back(blanc_);
+        if (images.empty()) images.push_back(reference_);
         preparerFond(images, poids, fond_);
         cleFond_ = cle;
     }
@@ -177,9 +181,12 @@ std::vector<QImage> VueDirecte::couchesPleinEcran(QSize taille) {
     }
     std::vector<QImage> images;
     if (couches_.empty()) {
-        QImage blanc(taille, QImage::Format_RGB888);
-        blanc.fill(Qt::white);
-        images.push_back(std::move(blanc));
+        QImage derniere(taille, QImage::Format_RGB888);
+        if (referenceSource_.isNull())
+            derniere.fill(Qt::white);
+        else
+            etirerRapide(referenceSource_, derniere);
+        images.push_back(std::move(derniere));
     }
     for (size_t k = 0; k < couches_.size(); ++k) {
         Couche& c = couches_[k];

@@ -104,10 +104,12 @@ private:
     int nombreCouches_ = 1;
     Reperes reperes_ = Reperes::Aucun;
     bool cameraSeule_ = false;
-    // The current frame first, then the older ones; empty for an empty film, whose frame is
-    // blanc_.
+    // The current frame first, then the older ones; empty for an empty film.
     std::vector<Couche> couches_;
-    QImage blanc_;
+    // The last current frame there was, at 320 x 240 and at its stored size: an empty film's
+    // onion skin (white after start-up, no frame yet).
+    QImage reference_;
+    QImage referenceSource_;
     quint64 versionReference_ = 0;
     qint32 courante_ = -2;
     int nombreVoulu_ = -1;
