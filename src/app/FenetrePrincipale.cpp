@@ -310,6 +310,12 @@ void FenetrePrincipale::construireControles() {
         projet, VueDirecte::Controles{camera, vueCamera, vueOignon, glissiereOignon, bandeFilm});
     fenetrePleinEcran = new FenetrePleinEcran(this);
     vueDirecte_->definirPleinEcran(fenetrePleinEcran);
+    // The full-screen window and the preview follow the strip, even when a frame of it cannot be
+    // read.
+    bandeFilm->apresRafraichissement = [this] {
+        if (fenetrePleinEcran->isVisible()) mettreAJourPleinEcran();
+        apercu_->suivreFilm();
+    };
     apercu_->imageJouee = [this](const QImage& image) {
         if (!fenetrePleinEcran->isVisible()) return;
         fenetrePleinEcran->montrerLecture(image);
@@ -923,11 +929,6 @@ void FenetrePrincipale::changerCadenceApercu() {
 
 void FenetrePrincipale::rafraichirBande() {
     mettreAJourHistorique();
-    // The full-screen window follows the strip, even when a frame of it cannot be read.
-    const auto suivre = qScopeGuard([this] {
-        if (fenetrePleinEcran->isVisible()) mettreAJourPleinEcran();
-        apercu_->suivreFilm();
-    });
     bandeFilm->rafraichirBande();
 }
 void FenetrePrincipale::afficherNombreImages() {
@@ -970,9 +971,10 @@ void FenetrePrincipale::traiterImageCamera(TCamera*, quintptr, EnTeteVideo*) {
         webcamPerdue_ = false;
         fenetrePleinEcran->montrerMessage(QString());
     }
-    // A play that ended on the camera shows it live and as it is, here and in full screen: the
-    // next position, to be seen against the frames just played.
-    vueDirecte_->definirCameraSeule(apercu_->surLaCamera());
+    // The camera's turn of a play shows it live and as it is, here and in full screen: the next
+    // position, to be seen against the frames just played. Once the play has stopped, the full
+    // screen is for shooting again: the onion skin comes back.
+    vueDirecte_->definirCameraSeule(apercu_->surLaCamera() && apercu_->enLecture());
     vueDirecte_->traiterImageCamera();
     if (apercu_->surLaCamera() && !fenetrePleinEcran->devant())
         vueApercu->setImage(vueCamera->image());

@@ -50,8 +50,8 @@ public:
     // Without « Fin sur la caméra », a preview that shows the camera goes back to the film.
     void definirMode(const Mode& mode);
     const Mode& mode() const { return mode_; }
-    // True while a play ending on the camera shows it: `vueApercu` (and the full-screen view) is
-    // to show the live camera.
+    // True while a play ending on the camera shows it: `vueApercu` is to show the live camera
+    // (and the full-screen view too, without the onion skin, while the preview still plays).
     bool surLaCamera() const { return surCamera_; }
     // The film changed (a picture taken, frames deleted, undone, another project): a single play
     // that ended on the camera gives way to the current frame; an empty film stops the preview.

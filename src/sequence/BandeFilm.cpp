@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <algorithm>
 #include <exception>
@@ -127,6 +128,9 @@ QImage BandeFilm::imageDeRemplacement() const {
 }
 
 void BandeFilm::rafraichirBande() {
+    const auto suivre = qScopeGuard([this] {
+        if (apresRafraichissement) apresRafraichissement();
+    });
     const auto& v = vignettes;
     const auto& l = numeros;
     // A frame that cannot be read shows the placeholder; the strip, its scroll bar and the

@@ -2,6 +2,7 @@
 
 #include <QScrollArea>
 #include <array>
+#include <functional>
 
 #include "Projet.h"
 
@@ -23,7 +24,13 @@ public:
     // The labels outside the strip that it keeps up to date, and the placeholder picture.
     void relier(QLabel* etiquetteNombre, QLabel* etiquetteSelection, const ImageEtiree* imageVide);
 
+    // Brings the strip to the current frame, then runs `apresRafraichissement`, even when a frame
+    // cannot be read.
     void rafraichirBande();
+    // What else follows the strip (the preview, the full-screen window): set by the main window,
+    // run after every refresh, whether a command or the strip itself (scrolling, a click on a
+    // thumbnail) moved the current frame.
+    std::function<void()> apresRafraichissement;
     void afficherNombreImages();
     void afficherSelection();
 

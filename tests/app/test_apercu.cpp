@@ -190,6 +190,19 @@ TEST_F(ApercuAnime, FinSurLaCameraLesImagesJusquALaCourantePuisLeDirect) {
     EXPECT_EQ(montree(), 'F');
     EXPECT_TRUE(test::imageSuivante([this] { return f->vueCamera->image(); }));
     EXPECT_EQ(montree(), 'F');
+    // Ended on the camera again, then the strip moved by a click: the new current frame, to stay.
+    f->boutonFinSurCamera->click();
+    f->boutonApercu->click();
+    for (int i = 0; i < 4; ++i)
+        tic();
+    ASSERT_TRUE(
+        test::attendreQue([this] { return f->vueApercu->image() == f->vueCamera->image(); }, 5000));
+    emit f->bandeFilm->vignettes[1]->clique();
+    EXPECT_EQ(montree(), 'E');
+    EXPECT_TRUE(test::imageSuivante([this] { return f->vueCamera->image(); }));
+    EXPECT_EQ(montree(), 'E');
+    emit f->bandeFilm->vignettes[3]->clique();
+    f->boutonFinSurCamera->click();
 
     // In a loop: the frames, then the camera as long as they took, a second at least. At one
     // frame a second, three ticks; the count meanwhile is the film's, as while shooting.
