@@ -184,15 +184,16 @@ TEST_F(PleinEcran, MemesPhotosQueLaFenetrePrincipaleSansLesReperes) {
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
 }
 
-TEST_F(PleinEcran, CouchesDOignonDeMoinsEnMoinsFortesSousUneCameraQuiGardeSaPart) {
+TEST_F(PleinEcran, CouchesDOignonDeMoinsEnMoinsFortesSousLImageCourante) {
     brancher(uni(Qt::black, {640, 480}));
     // The oldest frame red, then green, the current one blue: each colour tells a layer.
     filmEnCouleurs({Qt::red, Qt::green, Qt::blue});
+    const QRgb seule = oignon();
     f->actionsCouches[2]->trigger();
     const QRgb m = oignon();
-    // The frames share the half the track bar leaves them, each paler than the one after it and
-    // still seen (5 % at least).
-    EXPECT_NEAR(qRed(m) + qGreen(m) + qBlue(m), 128, 2);
+    // The current frame as strong as alone, whatever the track bar; each older frame paler than
+    // the one after it and still seen.
+    EXPECT_EQ(qBlue(m), qBlue(seule));
     EXPECT_GT(qBlue(m), qGreen(m));
     EXPECT_GT(qGreen(m), qRed(m));
     EXPECT_GE(qRed(m), 13);
@@ -203,25 +204,32 @@ TEST_F(PleinEcran, CouchesDOignonDeMoinsEnMoinsFortesSousUneCameraQuiGardeSaPart
     // More layers than frames: the frames there are.
     f->actionsCouches[4]->trigger();
     EXPECT_EQ(oignon(), m);
-    // One layer: the plain onion skin of the current frame.
+    f->glissiereOignon->setValue(20);
+    const QRgb basse = oignon();
     f->actionsCouches[0]->trigger();
-    EXPECT_EQ(oignon(), qRgb(0, 0, 128));
-    // Whatever the number of layers, the camera keeps the share the track bar gives it: a white
-    // camera over black frames stays as bright.
+    EXPECT_EQ(qBlue(oignon()), qBlue(basse));
+    // The older frames take from the camera's share, never more than half of it: a white camera
+    // over black frames stays well seen.
     filmEnCouleurs({Qt::black, Qt::black, Qt::black, Qt::black, Qt::black}, "Noir");
     scene->changer(uni(Qt::white, {640, 480}));
-    for (int n = 1; n <= 5; ++n) {
+    f->glissiereOignon->setValue(50);
+    const int clarte = qRed(oignon());
+    for (int n = 2; n <= 5; ++n) {
         f->actionsCouches[static_cast<size_t>(n - 1)]->trigger();
-        EXPECT_EQ(oignon(), kGris) << n << " couches";
+        const QRgb c = oignon();
+        EXPECT_LT(qRed(c), clarte) << n << " couches";
+        EXPECT_GE(2 * qRed(c), clarte) << n << " couches";
     }
     f->glissiereOignon->setValue(80);
-    EXPECT_EQ(oignon(), qRgb(204, 204, 204));
+    const QRgb claire = oignon();
+    EXPECT_GE(2 * qRed(claire), 204);
     ouvrirPleinEcran();
-    EXPECT_EQ(grand(), qRgb(204, 204, 204));
+    EXPECT_EQ(grand(), claire);
 }
 
 TEST_F(PleinEcran, CouchesApresUnePhotoUneAnnulationUneSuppressionUnNouveauProjet) {
     brancher(uni(Qt::black, {640, 480}));
+    EXPECT_EQ(oignon(), kGris);  // no frame yet since start-up: white under the camera
     filmEnCouleurs({Qt::red, Qt::green, Qt::blue});
     f->actionsCouches[2]->trigger();
     const QRgb troisCouleurs = oignon();
@@ -263,11 +271,12 @@ TEST_F(PleinEcran, CouchesApresUnePhotoUneAnnulationUneSuppressionUnNouveauProje
     EXPECT_EQ(qBlue(m), 0);
     EXPECT_GT(qGreen(m), qRed(m));
     EXPECT_GT(qRed(m), 0);
-    // A new project: nothing of the film before, the blank frame under the camera.
+    // A new project, empty: the last current frame of the film before stays under the camera,
+    // alone, until the first picture.
     creerProjet("Autre");
-    EXPECT_EQ(oignon(), kGris);
+    EXPECT_EQ(oignon(), qRgb(0, 128, 0));
     ouvrirPleinEcran();
-    EXPECT_EQ(grand(), kGris);
+    EXPECT_EQ(grand(), qRgb(0, 128, 0));
     EXPECT_EQ(rangee(), (QList<QRgb>{0u, 0u, 0u, 0u, 0u}));
 }
 
@@ -281,6 +290,7 @@ TEST_F(PleinEcran, ReglagesRetenusDUnLancementAuSuivant) {
         d.accept();
     });
     f->actionImagesAvantCamera->trigger();
+    EXPECT_TRUE(dialogues().modaux.empty());
     // The program started again: it works as it was set.
     f.reset();
     f = creerFenetres();
@@ -290,8 +300,8 @@ TEST_F(PleinEcran, ReglagesRetenusDUnLancementAuSuivant) {
     // red one before it is not.
     filmEnCouleurs({Qt::red, Qt::green, Qt::black, Qt::black, Qt::black});
     const QRgb m = oignon();
-    EXPECT_EQ(qRed(m), 64);  // the camera alone
-    EXPECT_GT(qGreen(m), 64);
+    EXPECT_GT(qGreen(m), qBlue(m));
+    EXPECT_EQ(qRed(m), qBlue(m));  // grey camera, black and green frames: no red
     // The 16:9 frame over the camera: the top of the 4:3 picture is dimmed.
     EXPECT_LT(qRed(f->vueCamera->grab().toImage().pixel(160, 8)), 100);
     // The preview goes round.
@@ -308,6 +318,7 @@ TEST_F(PleinEcran, ReglagesRetenusDUnLancementAuSuivant) {
         d.reject();
     });
     f->actionImagesAvantCamera->trigger();
+    EXPECT_TRUE(dialogues().modaux.empty());
     // A settings file spoilt by hand gives the defaults.
     {
         QSettings reglages = reglagesProgramme();
@@ -324,6 +335,7 @@ TEST_F(PleinEcran, ReglagesRetenusDUnLancementAuSuivant) {
         d.reject();
     });
     f->actionImagesAvantCamera->trigger();
+    EXPECT_TRUE(dialogues().modaux.empty());
 }
 
 TEST_F(PleinEcran, ApercuParLaToucheP) {
@@ -355,10 +367,11 @@ TEST_F(PleinEcran, ApercuParLaToucheP) {
         EXPECT_FALSE(plein().enLecture());
         EXPECT_EQ(plein().compteur(), "8 images");
     }
-    // The camera, live and as it is, without the onion skin: what it sees after the play.
+    // Then shooting goes on: the live camera under the onion skin, F (70, 40, 200) half and half
+    // with a red camera.
     scene->changer(uni(Qt::red, {640, 480}));
-    EXPECT_TRUE(test::attendreQue([this] { return grand() == qRgb(255, 0, 0); }, 5000));
-    // A picture brings the onion skin back: the red frame taken, under a blue camera.
+    EXPECT_TRUE(test::attendreQue([this] { return grand() == qRgb(163, 20, 100); }, 5000));
+    // The red frame taken, under a blue camera.
     QTest::keyClick(&plein(), Qt::Key_Space);
     scene->changer(uni(Qt::blue, {640, 480}));
     EXPECT_TRUE(test::attendreQue([this] { return grand() == qRgb(128, 0, 128); }, 5000));
@@ -379,6 +392,11 @@ TEST_F(PleinEcran, LaisseeDerriereLaFenetrePrincipaleOuReduite) {
     ASSERT_TRUE(test::attendreQue([this] { return !dialogues().affichages.empty(); }, 5000));
     EXPECT_EQ(dialogues().affichages.back().fenetre, f.get());
     EXPECT_FALSE(f->minuterieApercu->isActive());
+    // A click on the strip here: the row of the window behind follows it.
+    emit f->bandeFilm->vignettes[1]->clique();
+    EXPECT_EQ(plein().numeros()[4], "1");
+    emit f->bandeFilm->vignettes[3]->clique();
+    EXPECT_EQ(plein().numeros()[4], "2");
     // F11 there brings the full-screen window back to the front, where the boxes then open.
     QTest::keyClick(f.get(), Qt::Key_F11);
     ASSERT_TRUE(plein().isVisible());
