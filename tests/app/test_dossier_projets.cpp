@@ -259,6 +259,17 @@ TEST_F(Programme, ProjetDansUnDossierNommeEnLatin1) {
     EXPECT_EQ(static_cast<uchar>(entete[48]), 3);
     ASSERT_EQ(scenario.bureau().documents.size(), 1);
     EXPECT_EQ(octetsDuChemin(scenario.bureau().documents[0]), dossier + "/video.avi");
+
+    // A frame deleted since the video: the mixing asks first; « Annuler » leaves it.
+    ecrireOctets(dossier + "/audio.wav", "RIFF");
+    f->boutonSupprimerImage->click();
+    dialogues().affichages.clear();
+    dialogues().reponsesChoix = {2};
+    f->actionMixer->trigger();
+    ASSERT_EQ(dialogues().affichages.size(), 1u);
+    EXPECT_EQ(dialogues().affichages[0].genre, test::Affichage::Genre::Choix);
+    EXPECT_TRUE(dialogues().affichages[0].texte.contains("(1 image modifiée)"))
+        << dialogues().affichages[0].texte.toStdString();
 }
 
 }  // namespace
