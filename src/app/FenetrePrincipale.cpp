@@ -425,6 +425,7 @@ void FenetrePrincipale::signalerPlace(bool remplacer, bool message) {
     alertePlace_ = photos >= 0 && photos < kPhotosAlerte
                        ? QLatin1Char(' ') + textePlaceRestante(photos)
                        : QString();
+    fenetrePleinEcran->definirAlerte(alertePlace_.trimmed());
     if (!alertePlace_.isEmpty() && (remplacer || ligneAide->text().isEmpty() || aideEnRouge_))
         montrerAide(alertePlace_, true);
     else if (alertePlace_.isEmpty() && avait && aideEnRouge_)
