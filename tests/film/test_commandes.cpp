@@ -340,11 +340,8 @@ TEST_F(CommandesFilm, FilmChangeDepuisLaVideo) {
     f->actionRevoirFilm->trigger();
     ASSERT_EQ(questions().size(), 2);
     EXPECT_TRUE(questions()[0].texte.contains("bande-son")) << questions()[0].texte.toStdString();
-    EXPECT_EQ(questions()[1].boutons, (QStringList{"Refaire", "Continuer quand même", "Annuler"}));
     EXPECT_EQ(scenario.bureau().documents, (QStringList{film, film, film}));
     EXPECT_EQ(scenario.bureau().lancements.size(), 1u);
     EXPECT_EQ(identiteFichier(video), videoAvant);
-    const test::MediaLu m = test::lireMedia(film);
-    EXPECT_EQ(m.son.frequence, 22050);
-    EXPECT_EQ(m.son.octets(), nouveauSon);
+    EXPECT_EQ(test::lireMedia(film).son.octets(), nouveauSon);
 }
