@@ -431,6 +431,7 @@ void FenetrePrincipale::signalerPlace(bool remplacer, bool message) {
     alertePlace_ = photos >= 0 && photos < kPhotosAlerte
                        ? QLatin1Char(' ') + textePlaceRestante(photos)
                        : QString();
+    fenetrePleinEcran->definirAlerte(alertePlace_.trimmed());
     if (!alertePlace_.isEmpty() && (remplacer || ligneAide->text().isEmpty() || aideEnRouge_))
         montrerAide(alertePlace_, true);
     else if (alertePlace_.isEmpty() && avait && aideEnRouge_)
@@ -1141,19 +1142,28 @@ bool FenetrePrincipale::verifierAJour(const QString& nom) {
     // A missing file is the command's own warning.
     if (!existe(projet, nom)) return true;
     const qint32 modifiees = imagesModifiees(projet, nom);
-    if (modifiees == 0) return true;
+    // A film whose frames are the film's own but whose sound track was recorded again since:
+    // only the mixing is made again.
+    const bool sonSeul = modifiees == 0 && nom == kNomFilm && bandeSonChangee(projet);
+    if (modifiees == 0 && !sonSeul) return true;
     const int reponse = dialogues().choix(
         fenetreDesCommandes(),
-        QStringLiteral("Le film a changé depuis la dernière vidéo (%1). Refaire la vidéo "
-                       "maintenant ?")
-            .arg(texteImagesModifiees(modifiees)),
+        sonSeul ? QStringLiteral("La bande-son a changé depuis le dernier mixage. Refaire le film "
+                                 "maintenant ?")
+                : QStringLiteral("Le film a changé depuis la dernière vidéo (%1). Refaire la "
+                                 "vidéo maintenant ?")
+                      .arg(texteImagesModifiees(modifiees)),
         {QStringLiteral("Refaire"), QStringLiteral("Continuer quand même"),
          QStringLiteral("Annuler")},
         Icone::Question);
     if (reponse == 1) return true;
     if (reponse != 0) return false;
     bool fait = false;
-    travailLong([&] { fait = refaire(nom); });
+    travailLong([&] {
+        fait = sonSeul ? vp::mixerFilm(
+                             projet, this, [this] { resterReactive(); }, false)
+                       : refaire(nom);
+    });
     return fait;
 }
 
@@ -1204,7 +1214,7 @@ void FenetrePrincipale::copierBandeSon() {
 void FenetrePrincipale::mixerFilm() {
     if (!departCommande(projet) || !bandeSonPrete()) return;
     // Asked only when the mixing can be made: without the sound track it says so first.
-    if (existe(projet, QStringLiteral("audio.wav")) && !verifierAJour(kNomVideo)) return;
+    if (existe(projet, kNomSon) && !verifierAJour(kNomVideo)) return;
     travailLong([this] { vp::mixerFilm(projet, this, [this] { resterReactive(); }); });
 }
 void FenetrePrincipale::revoirFilm() {

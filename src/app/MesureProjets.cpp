@@ -1,14 +1,20 @@
 #include "MesureProjets.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QApplication>
-#include <QDirIterator>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QLocale>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <cstring>
 #include <set>
+#include <vector>
+
+#include "platform/Chemins.h"
+#include "platform/SousDossiers.h"
 
 namespace vp {
 
@@ -55,26 +61,48 @@ public:
     }
 };
 
+// The number of a frame's name, "image_00042.bmp", taken as bytes; -1 for another name.
+qint32 numeroImage(const char* nom) {
+    const size_t n = std::strlen(nom);
+    if (n < 15 || std::strncmp(nom, "image_", 6) != 0 || std::strcmp(nom + n - 4, ".bmp") != 0)
+        return -1;
+    const QByteArray chiffres(nom + 6, static_cast<qsizetype>(n - 10));
+    if (!std::all_of(chiffres.begin(), chiffres.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return -1;
+    bool ok = false;
+    const qint32 i = chiffres.toInt(&ok);
+    return ok ? i : -1;
+}
+
+// Thrown out of a listing to leave it as soon as the measuring is stopped.
+struct Arrete {};
+
 }  // namespace
 
 MesureProjet mesurerProjet(const QString& dossier, const std::atomic<bool>* arret) {
     MesureProjet m;
     std::set<qint32> images;
-    QDirIterator it(dossier, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        if (arret && *arret) break;
-        it.next();
-        const QFileInfo f = it.fileInfo();
-        m.octets += f.size();
-        // "image_00042.bmp" in the project folder itself.
-        const QString nom = f.fileName();
-        if (nom.size() >= 15 && nom.startsWith(QLatin1String("image_")) &&
-            nom.endsWith(QLatin1String(".bmp")) && f.path() == QDir::cleanPath(dossier)) {
-            bool ok = false;
-            const qint32 i = nom.mid(6, nom.size() - 10).toInt(&ok);
-            if (ok && i >= 0) images.insert(i);
+    // The folders still to read, hidden ones too; links are not followed.
+    std::vector<QString> aLire{dossier};
+    try {
+        for (bool projet = true; !aLire.empty(); projet = false) {
+            const QString courant = aLire.back();
+            aLire.pop_back();
+            parcourirDossier(courant, [&](int fd, const char* nom, unsigned char) {
+                if (arret && *arret) throw Arrete();
+                struct stat s {};
+                if (fstatat(fd, nom, &s, AT_SYMLINK_NOFOLLOW) != 0) return;
+                if (S_ISDIR(s.st_mode)) {
+                    aLire.push_back(cheminEnfant(courant, cheminDepuisOctets(QByteArray(nom))));
+                } else if (S_ISREG(s.st_mode)) {
+                    m.octets += s.st_size;
+                    // The frames are those of the project folder itself.
+                    if (const qint32 i = projet ? numeroImage(nom) : -1; i >= 0) images.insert(i);
+                }
+            });
         }
+    } catch (const Arrete&) {
+        return m;
     }
     while (images.count(m.images))
         ++m.images;
@@ -101,7 +129,8 @@ QString texteMesure(const MesureProjet& m) {
     return images + QStringLiteral(", ") + taille;
 }
 
-MesureurProjets::MesureurProjets(QListWidget* liste) : QObject(liste), liste_(liste) {
+MesureurProjets::MesureurProjets(QListWidget* liste)
+    : QObject(liste), liste_(liste), enFond_(this) {
     liste_->setItemDelegate(new DelegueMesure(liste_));
 }
 
@@ -111,37 +140,31 @@ MesureurProjets::~MesureurProjets() {
 
 void MesureurProjets::arreter() {
     if (arret_) *arret_ = true;
-    if (fil_ && fil_->joinable()) fil_->join();
-    fil_.reset();
-    restants_.reset();
-}
-
-bool MesureurProjets::enCours() const {
-    return restants_ && *restants_ > 0;
+    arret_.reset();
+    // The results still on their way are dropped.
+    ++generation_;
 }
 
 void MesureurProjets::mesurer(const QStringList& dossiers) {
     arreter();
-    const quint64 generation = ++generation_;
+    const quint64 generation = generation_;
     arret_ = std::make_shared<std::atomic<bool>>(false);
-    restants_ = std::make_shared<std::atomic<int>>(static_cast<int>(dossiers.size()));
-    fil_ = std::make_unique<std::thread>(
-        [this, dossiers, generation, arret = arret_, restants = restants_] {
-            for (qsizetype i = 0; i < dossiers.size() && !*arret; ++i) {
-                const MesureProjet m = mesurerProjet(dossiers[i], arret.get());
-                if (*arret) return;
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, i, m, generation, restants] {
-                        --*restants;
-                        if (generation != generation_ || i >= liste_->count()) return;
-                        QListWidgetItem* item = liste_->item(static_cast<int>(i));
-                        item->setData(kRoleMesure, texteMesure(m));
-                        item->setToolTip(texteMesure(m));
-                    },
-                    Qt::QueuedConnection);
-            }
-        });
+    // The job owns what it reads; it reaches this object only through what it sends, which
+    // runs on the window's thread while this object lives.
+    enFond_.lancer([this, dossiers, generation, arret = arret_,
+                    envoyer = enFond_.envoi()]() -> TravauxEnFond::Suite {
+        for (qsizetype i = 0; i < dossiers.size() && !*arret; ++i) {
+            const MesureProjet m = mesurerProjet(dossiers[i], arret.get());
+            if (*arret) break;
+            envoyer([this, i, m, generation] {
+                if (generation != generation_ || i >= liste_->count()) return;
+                QListWidgetItem* item = liste_->item(static_cast<int>(i));
+                item->setData(kRoleMesure, texteMesure(m));
+                item->setToolTip(texteMesure(m));
+            });
+        }
+        return {};
+    });
 }
 
 }  // namespace vp

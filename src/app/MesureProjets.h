@@ -9,7 +9,8 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
-#include <thread>
+
+#include "platform/EnFond.h"
 
 class QListWidget;
 
@@ -27,6 +28,8 @@ QString texteMesure(const MesureProjet& m);
 
 // Measures the projects of a list whose rows are the project folders `dossiers` (in the same
 // order) and writes each result in its row: drawn at the right of the title, and as its tip.
+// The window never waits for a measuring: one stopped, or stuck on a share that no longer
+// answers, runs on by itself and its results are dropped.
 class MesureurProjets : public QObject {
     Q_OBJECT
 public:
@@ -36,14 +39,11 @@ public:
     // Starts measuring; a measuring still under way is stopped first.
     void mesurer(const QStringList& dossiers);
     void arreter();
-    // True while measuring.
-    bool enCours() const;
 
 private:
     QListWidget* liste_;
-    std::unique_ptr<std::thread> fil_;
+    TravauxEnFond enFond_;
     std::shared_ptr<std::atomic<bool>> arret_;
-    std::shared_ptr<std::atomic<int>> restants_;
     quint64 generation_ = 0;
 };
 

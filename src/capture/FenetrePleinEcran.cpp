@@ -94,6 +94,12 @@ void FenetrePleinEcran::definirCompteur(const QString& texte) {
     update(0, height() - hauteurBande(), width(), hauteurBande());
 }
 
+void FenetrePleinEcran::definirAlerte(const QString& texte) {
+    if (texte == alerte_) return;
+    alerte_ = texte;
+    update(0, height() - hauteurBande(), width(), hauteurBande());
+}
+
 void FenetrePleinEcran::suivreFilm(const ProjetCourant& p, const BandeFilm& bande,
                                    const QImage& remplacement) {
     std::array<QImage, 5> images, vignettes;
@@ -237,6 +243,12 @@ void FenetrePleinEcran::peindreBande(QPainter& p) {
     p.setFont(policeQuiTient(gras, hb / 4, compteur_, compteur));
     p.setPen(Qt::white);
     p.drawText(compteur, Qt::AlignCenter, compteur_);
+    // The disk filling up, in red under the count.
+    const QRect alerte = compteur.adjusted(0, hb * 2 / 3, 0, 0);
+    const int centre = Qt::AlignCenter | Qt::TextWordWrap;
+    p.setFont(policeQuiTient(gras, hb / 8, alerte_, alerte, centre));
+    p.setPen(QColor(255, 45, 45));
+    p.drawText(alerte, centre, alerte_);
     QFont petite = gras;
     petite.setPixelSize(std::max(10, hb / 7));
     for (int i = 0; i < 5; ++i) {

@@ -51,6 +51,8 @@ public:
     Reperes reperes() const { return reperes_; }
     void definirCompteur(const QString& texte);
     const QString& compteur() const { return compteur_; }
+    // A warning in red under the frame count (the disk filling up); an empty text takes it away.
+    void definirAlerte(const QString& texte);
     // The last five frames, up to the current one, as the film strip `bande` has just shown them
     // (`remplacement` for a frame that cannot be read). Those shown already are shifted along:
     // after a picture only the new one is read and scaled.
@@ -82,6 +84,7 @@ private:
     QImage lecture_;
     Reperes reperes_ = Reperes::Aucun;
     QString compteur_;
+    QString alerte_;
     QString message_;
     std::array<QImage, 5> images_;     // as given, to scale them again for another size
     std::array<QImage, 5> vignettes_;  // scaled once for the strip's size

@@ -103,7 +103,7 @@ bool mixerFilm(const ProjetCourant& p, QWidget* fenetre,
                  : fin.erreurs));
     // The film's new name stays through a power cut before it is shown as done.
     synchroniserDossier(p.dossierProjet());
-    copierReleve(p, kNomVideo, kNomFilm);
+    releverMixage(p);
     if (ouvrir) bureau().ouvrirDocument(film(p));
     return true;
 }

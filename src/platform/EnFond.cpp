@@ -21,14 +21,17 @@ TravauxEnFond::~TravauxEnFond() {
 }
 
 void TravauxEnFond::lancer(std::function<Suite()> travail) {
-    std::thread([boite = boite_, travail = std::move(travail)] {
-        Suite suite = travail();
+    std::thread([envoyer = envoi(), travail = std::move(travail)] { envoyer(travail()); }).detach();
+}
+
+std::function<void(TravauxEnFond::Suite)> TravauxEnFond::envoi() const {
+    return [boite = boite_](Suite suite) {
         const std::lock_guard verrou(boite->verrou);
         // Posted while the target is known to live; an event for an object deleted later is
         // dropped with it.
         if (boite->cible && suite)
             QMetaObject::invokeMethod(boite->cible, std::move(suite), Qt::QueuedConnection);
-    }).detach();
+    };
 }
 
 VeilleTravail::VeilleTravail() {

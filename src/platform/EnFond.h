@@ -25,6 +25,9 @@ public:
 
     // Runs `travail` on a new thread; the function it returns runs on the window's thread.
     void lancer(std::function<Suite()> travail);
+    // What a job calls, from its thread, to run `suite` on the window's thread before it ends
+    // (a result among many, as it comes); dropped once this object has gone.
+    std::function<void(Suite)> envoi() const;
 
 private:
     struct Boite;

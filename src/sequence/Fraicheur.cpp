@@ -1,7 +1,5 @@
 #include "Fraicheur.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QList>
 #include <algorithm>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include "Historique.h"
 #include "Journal.h"
 #include "StockImages.h"
+#include "platform/Chemins.h"
 #include "platform/Erreur.h"
 
 namespace vp {
@@ -19,9 +18,16 @@ namespace {
 
 constexpr char kEnTete[] = "VOLTIPLUME etat 1";
 
+QString dossierReleves(const ProjetCourant& p) {
+    return p.dossierProjet() + QLatin1Char('/') + QLatin1String(kDossierHistorique);
+}
+
 QString cheminReleve(const ProjetCourant& p, const QString& nom) {
-    return p.dossierProjet() + QLatin1Char('/') + QLatin1String(kDossierHistorique) +
-           QLatin1Char('/') + nom + QStringLiteral(".etat");
+    return dossierReleves(p) + QLatin1Char('/') + nom + QStringLiteral(".etat");
+}
+
+QString cheminFichier(const ProjetCourant& p, const QString& nom) {
+    return p.dossierProjet() + QLatin1Char('/') + nom;
 }
 
 bool entier(const QByteArray& mot, qint64& valeur) {
@@ -61,10 +67,9 @@ constexpr qint64 kPairesMax = 4000000;
 qint64 prochaineExecution(const ProjetCourant& p) {
     if (p.historique && p.historique->dossierProjet() == p.dossierProjet())
         return p.historique->journal().execution;
-    QFile f(p.dossierProjet() + QLatin1Char('/') + QLatin1String(kDossierHistorique) +
-            QStringLiteral("/journal"));
-    if (!f.open(QIODevice::ReadOnly)) return 1;
-    const std::optional<Journal> j = lireJournal(f.readAll());
+    QByteArray texte;
+    if (!lireFichier(dossierReleves(p) + QStringLiteral("/journal"), texte)) return 1;
+    const std::optional<Journal> j = lireJournal(texte);
     return j ? j->execution : 1;
 }
 
@@ -88,6 +93,7 @@ QByteArray ecrireTexteReleve(const ReleveFilm& r) {
     t += "video " + n(v.imagesParSeconde) + ' ' + n(v.largeur) + ' ' + n(v.hauteur) + ' ' +
          n(v.codec.fcc) + ' ' + n(v.codec.qualite) + ' ' + n(v.codec.imagesCles) + ' ' +
          n(v.codec.octetsParSeconde) + ' ' + n(v.codec.drapeaux) + '\n';
+    if (r.son) t += "son " + n(r.son->taille) + ' ' + n(r.son->dateNs) + '\n';
     t += "images " + n(static_cast<qint64>(r.images.size())) + '\n';
     for (const IdentiteFichier& i : r.images)
         t += n(i.taille) + ' ' + n(i.dateNs) + '\n';
@@ -95,10 +101,20 @@ QByteArray ecrireTexteReleve(const ReleveFilm& r) {
 }
 
 std::optional<ReleveFilm> lireTexteReleve(const QByteArray& octets) {
-    const QList<QByteArray> lignes = octets.split('\n');
-    // The header, four lines, one line per frame, and the empty text after the last newline.
-    if (lignes.size() < 6 || lignes[0] != kEnTete || !lignes.last().isEmpty()) return {};
+    QList<QByteArray> lignes = octets.split('\n');
+    if (lignes.size() < 5 || lignes[0] != kEnTete || !lignes.last().isEmpty()) return {};
     ReleveFilm r;
+    // The sound track's line, a film's only, taken out so that the lines after keep their place.
+    if (lignes[4].startsWith("son ")) {
+        const QList<QByteArray> son = lignes.takeAt(4).split(' ');
+        IdentiteFichier s;
+        if (son.size() != 3 || !entier(son[1], s.taille) || !entier(son[2], s.dateNs) ||
+            s.taille < 0)
+            return {};
+        r.son = s;
+    }
+    // The header, four lines, one line per frame, and the empty text after the last newline.
+    if (lignes.size() < 6) return {};
     const QList<QByteArray> fichier = lignes[1].split(' ');
     const QList<QByteArray> execution = lignes[2].split(' ');
     const QList<QByteArray> video = lignes[3].split(' ');
@@ -129,31 +145,35 @@ std::optional<ReleveFilm> lireTexteReleve(const QByteArray& octets) {
 }
 
 void ecrireReleve(const ProjetCourant& p, const QString& nom, ReleveFilm r) {
-    r.fichier = identiteFichier(p.dossierProjet() + QLatin1Char('/') + nom);
+    r.fichier = identiteFichier(cheminFichier(p, nom));
     if (r.fichier.taille < 0) throw Erreur(QStringLiteral("Le fichier « %1 » a disparu").arg(nom));
-    const QString dossier =
-        p.dossierProjet() + QLatin1Char('/') + QLatin1String(kDossierHistorique);
-    if (!QFileInfo(dossier).isDir()) creerDossier(dossier);
+    const QString dossier = dossierReleves(p);
+    if (!dossierExiste(dossier)) creerDossier(dossier);
     ecrireAtomique(cheminReleve(p, nom), ecrireTexteReleve(r));
     synchroniserDossier(dossier);
 }
 
 std::optional<ReleveFilm> lireReleve(const ProjetCourant& p, const QString& nom) {
-    QFile f(cheminReleve(p, nom));
+    const QString chemin = cheminReleve(p, nom);
+    QByteArray texte;
     // Far more than the longest film's record: a stray big file is not read.
-    if (!f.open(QIODevice::ReadOnly) || f.size() > 64 * qint64(kImagesMaxJournal)) return {};
-    std::optional<ReleveFilm> r = lireTexteReleve(f.readAll());
-    if (!r || !r->fichier.memeDate(identiteFichier(p.dossierProjet() + QLatin1Char('/') + nom)))
+    if (identiteFichier(chemin).taille > 64 * qint64(kImagesMaxJournal) ||
+        !lireFichier(chemin, texte))
         return {};
+    std::optional<ReleveFilm> r = lireTexteReleve(texte);
+    if (!r || !r->fichier.memeDate(identiteFichier(cheminFichier(p, nom)))) return {};
     return r;
 }
 
-void copierReleve(const ProjetCourant& p, const QString& source, const QString& cible) {
+void releverMixage(const ProjetCourant& p) {
     try {
-        if (const std::optional<ReleveFilm> r = lireReleve(p, source))
-            ecrireReleve(p, cible, *r);
-        else
-            QFile::remove(cheminReleve(p, cible));
+        if (std::optional<ReleveFilm> r = lireReleve(p, kNomVideo)) {
+            r->son = identiteFichier(cheminFichier(p, kNomSon));
+            if (r->son->taille < 0) r->son.reset();
+            ecrireReleve(p, kNomFilm, *r);
+        } else {
+            effacerFichier(cheminReleve(p, kNomFilm));
+        }
     } catch (const Erreur&) {
         // Without it the film counts as up to date, as one made by an earlier version.
     }
@@ -217,6 +237,13 @@ qint32 imagesModifiees(const ProjetCourant& p, const QString& nom) {
     // No frame command since: the film is the one recorded, whatever the disk says of times.
     if (!r || r->execution == prochaineExecution(p)) return 0;
     return imagesDifferentes(r->images, releverFilm(p).images);
+}
+
+bool bandeSonChangee(const ProjetCourant& p) {
+    const std::optional<ReleveFilm> r = lireReleve(p, kNomFilm);
+    if (!r || !r->son) return false;
+    const IdentiteFichier son = identiteFichier(cheminFichier(p, kNomSon));
+    return son.taille >= 0 && !r->son->memeDate(son);
 }
 
 }  // namespace vp

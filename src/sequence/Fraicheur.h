@@ -2,15 +2,18 @@
 
 // Whether the project's video and film still show its frames. When "video.avi" is made, the
 // film as it was then is written down beside the history, in the hidden folder, as the text file
-// "video.avi.etat"; the mixing copies it as "film.avi.etat":
+// "video.avi.etat"; the mixing copies it as "film.avi.etat", with the sound track it took:
 //
 //   VOLTIPLUME etat 1
 //   fichier <size> <modification time in ns>     the made file itself
 //   execution <the history's next run then>
 //   video <rate> <width> <height> <fourcc> <quality> <key frames> <bytes a second> <flags>
+//   son <size> <modification time in ns>         the film's only: "audio.wav" when mixed
 //   images <n>
 //   <size> <modification time in ns>             n lines: the frames, in order
 //
+// The film's records written before the sound track was kept have no "son" line: their sound
+// counts as the one on disk.
 // A record that is not about the very file on disk (a file replaced by hand, or made by an
 // earlier version of the program) counts as absent, and the file as up to date. Frames move by
 // rename, which keeps their size and time, and every new frame is a new file: so the frames of
@@ -28,6 +31,7 @@ namespace vp {
 
 inline const QString kNomVideo = QStringLiteral("video.avi");
 inline const QString kNomFilm = QStringLiteral("film.avi");
+inline const QString kNomSon = QStringLiteral("audio.wav");
 
 // The codec options a video was written with, as the compression dialog gave them.
 struct CodecVideo {
@@ -52,6 +56,7 @@ struct ReleveFilm {
     IdentiteFichier fichier;  // the made file
     qint64 execution = 0;     // the history's next run when it was made
     ReglagesVideo reglages;
+    std::optional<IdentiteFichier> son;  // the film's sound track, when known
     std::vector<IdentiteFichier> images;
 };
 
@@ -70,9 +75,10 @@ std::optional<ReleveFilm> lireTexteReleve(const QByteArray& octets);
 void ecrireReleve(const ProjetCourant& p, const QString& nom, ReleveFilm r);
 // The record of the project's file `nom`, when there is one about that very file.
 std::optional<ReleveFilm> lireReleve(const ProjetCourant& p, const QString& nom);
-// The record of `source` becomes that of `cible` (the film mixed from the video); without a
-// record of `source`, `cible` has none either. Never raises: a record is only a help.
-void copierReleve(const ProjetCourant& p, const QString& source, const QString& cible);
+// The film just mixed gets the record of the video it was made from, with the sound track as it
+// is now; without a record of the video, the film has none either. Never raises: a record is
+// only a help.
+void releverMixage(const ProjetCourant& p);
 
 // How many frames differ between two films: the frames of `apres` that are new or out of the
 // order they had in `avant`, plus the frames of `avant` that are gone. An undo back to `avant`
@@ -86,5 +92,9 @@ QString texteImagesModifiees(qint32 n);
 // The frames changed since the project's file `nom` was made: 0 without a usable record, or
 // when no frame command has run since.
 qint32 imagesModifiees(const ProjetCourant& p, const QString& nom);
+
+// True when "audio.wav" is not the sound track the film was mixed with (false without a record
+// that says which it was, or without a sound track now).
+bool bandeSonChangee(const ProjetCourant& p);
 
 }  // namespace vp

@@ -200,6 +200,7 @@ TEST_F(DossierProjets, PartageQuiTardeARepondre) {
     // The Open project dialog on that share: the list fills when it answers.
     p.repProjets = classe + "/";
     DialogueOuvrirProjet o(p, nullptr);
+    const int attentes = lent.attentes();
     o.preparerAffichage();
     EXPECT_TRUE(o.enLecture());
     ASSERT_EQ(o.listeTitres->count(), 1);
@@ -209,6 +210,16 @@ TEST_F(DossierProjets, PartageQuiTardeARepondre) {
     ASSERT_TRUE(test::attendreQue([&] { return !o.enLecture(); }));
     ASSERT_EQ(o.listeTitres->count(), 2);
     ASSERT_EQ(o.listeDossiers->count(), 2);
+    // Listed again while the share holds up the measuring of the projects: the window does not
+    // wait for it, and the new list is measured.
+    ASSERT_TRUE(test::attendreQue([&] { return lent.attentes() >= attentes + 2; }));
+    lent.armer(false);
+    o.preparerAffichage();
+    ASSERT_TRUE(test::attendreQue([&] {
+        return o.listeTitres->count() == 2 && !o.listeTitres->item(0)->toolTip().isEmpty() &&
+               !o.listeTitres->item(1)->toolTip().isEmpty();
+    }));
+    EXPECT_EQ(o.listeTitres->item(0)->toolTip(), "aucune image, 23 octets");  // the .ini
     EXPECT_LT(mesure.max(), 100);
     EXPECT_TRUE(scenario.dialogues().messages().isEmpty());
 }
@@ -231,6 +242,15 @@ TEST_F(Programme, ProjetDansUnDossierNommeEnLatin1) {
             test::imageLettre(QChar('A' + i)),
             cheminDepuisOctets(dossier + "/image_0000" + QByteArray::number(i) + ".bmp"));
 
+    // « Ouvrir un projet » measures it as any other: its frames and its size.
+    dialogues().quandModal<DialogueOuvrirProjet>([](DialogueOuvrirProjet& d) {
+        const auto trouves = d.listeTitres->findItems("La fête", Qt::MatchExactly);
+        ASSERT_EQ(trouves.size(), 1);
+        ASSERT_TRUE(test::attendreQue([&] { return !trouves[0]->toolTip().isEmpty(); }));
+        EXPECT_EQ(trouves[0]->toolTip(), "2 images, 422 octets");  // two of 198, the .ini
+        d.boutonAnnuler->click();
+    });
+    f->actionOuvrir->trigger();
     ouvrirProjet("La fête");
     EXPECT_EQ(octetsDuChemin(f->projet.dossierProjet()), dossier);
     EXPECT_EQ(f->projet.nbImages, 2);
@@ -259,6 +279,17 @@ TEST_F(Programme, ProjetDansUnDossierNommeEnLatin1) {
     EXPECT_EQ(static_cast<uchar>(entete[48]), 3);
     ASSERT_EQ(scenario.bureau().documents.size(), 1);
     EXPECT_EQ(octetsDuChemin(scenario.bureau().documents[0]), dossier + "/video.avi");
+
+    // A frame deleted since the video: the mixing asks first; « Annuler » leaves it.
+    ecrireOctets(dossier + "/audio.wav", "RIFF");
+    f->boutonSupprimerImage->click();
+    dialogues().affichages.clear();
+    dialogues().reponsesChoix = {2};
+    f->actionMixer->trigger();
+    ASSERT_EQ(dialogues().affichages.size(), 1u);
+    EXPECT_EQ(dialogues().affichages[0].genre, test::Affichage::Genre::Choix);
+    EXPECT_TRUE(dialogues().affichages[0].texte.contains("(1 image modifiée)"))
+        << dialogues().affichages[0].texte.toStdString();
 }
 
 }  // namespace

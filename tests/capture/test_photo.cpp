@@ -10,6 +10,7 @@
 
 #include "app/Fixture.h"
 #include "capture/Camera.h"
+#include "capture/FenetrePleinEcran.h"
 #include "capture/Oignon.h"
 #include "capture/VueDirecte.h"
 #include "capture/mire/ImageFixe.h"
@@ -178,8 +179,9 @@ TEST_F(Photo, DisquePresquePleinPuisPhotoRefusee) {
                 .match(f->ligneAide->text());
         return m.hasMatch() ? m.captured(1).toInt() : -1;
     };
-    const auto enRouge = [&] {
-        const QImage i = f->ligneAide->grab().toImage();
+    // The full-screen window's band says it too, hidden or not.
+    const auto enRouge = [&](QWidget* w = nullptr) {
+        const QImage i = (w ? w : f->ligneAide)->grab().toImage();
         for (int y = 0; y < i.height(); ++y)
             for (int x = 0; x < i.width(); ++x) {
                 const QColor c = i.pixelColor(x, y);
@@ -191,11 +193,13 @@ TEST_F(Photo, DisquePresquePleinPuisPhotoRefusee) {
     f->boutonPhoto->click();
     EXPECT_EQ(compte(), -1);
     EXPECT_FALSE(enRouge());
+    EXPECT_FALSE(enRouge(f->fenetrePleinEcran));
     libre = 150 * photo;
     f->boutonPhoto->click();
     EXPECT_GE(compte(), 140);
     EXPECT_LE(compte(), 150);
     EXPECT_TRUE(enRouge());
+    EXPECT_TRUE(enRouge(f->fenetrePleinEcran));
     // It stays while the mouse is over the picture or the background, not over another button.
     test::survoler(f->boutonSupprimerImage);
     EXPECT_EQ(compte(), -1);
@@ -241,6 +245,7 @@ TEST_F(Photo, DisquePresquePleinPuisPhotoRefusee) {
     EXPECT_EQ(f->projet.nbImages, nb + 1);
     test::survoler(f->fond);
     EXPECT_FALSE(enRouge());
+    EXPECT_FALSE(enRouge(f->fenetrePleinEcran));
 }
 
 TEST_F(Photo, VueEnDirectEtPelureDOignon) {

@@ -8,6 +8,7 @@
 #include "app/DialogueReglagesVideo.h"
 #include "app/Fixture.h"
 #include "film/CommandesFilm.h"
+#include "platform/FichiersSurs.h"
 #include "video/FichierAvi.h"
 #include "video/LectureVideo.h"
 
@@ -324,4 +325,23 @@ TEST_F(CommandesFilm, FilmChangeDepuisLaVideo) {
     EXPECT_EQ(scenario.bureau().lancements.size(), 1u);
     EXPECT_EQ(test::lireVideo(video).images, 7);
     EXPECT_EQ(test::lireVideo(film).images, 7);
+
+    // A new sound track since the mixing: « Revoir le film » asks; « Continuer quand même »
+    // shows the film as it is, « Refaire » mixes it again with the new track, the video kept.
+    const QByteArray nouveauSon = test::ecrireWav(son, 2, 22050, 1);
+    const IdentiteFichier videoAvant = identiteFichier(video);
+    dialogues().affichages.clear();
+    scenario.bureau().documents.clear();
+    scenario.bureau().lancements.clear();
+    dialogues().reponsesChoix = {1, 0};
+    f->actionRevoirFilm->trigger();
+    EXPECT_EQ(scenario.bureau().lancements.size(), 0u);
+    f->actionRevoirFilm->trigger();
+    f->actionRevoirFilm->trigger();
+    ASSERT_EQ(questions().size(), 2);
+    EXPECT_TRUE(questions()[0].texte.contains("bande-son")) << questions()[0].texte.toStdString();
+    EXPECT_EQ(scenario.bureau().documents, (QStringList{film, film, film}));
+    EXPECT_EQ(scenario.bureau().lancements.size(), 1u);
+    EXPECT_EQ(identiteFichier(video), videoAvant);
+    EXPECT_EQ(test::lireMedia(film).son.octets(), nouveauSon);
 }

@@ -57,12 +57,27 @@ TEST(Fraicheur, ReleveDUnAutreFichierIgnore) {
     EXPECT_EQ(lu->images.size(), 3u);
 
     // The film mixed from it gets it; a video replaced by hand does not keep it.
-    test::ecrireFichier(p.dossierProjet() + QStringLiteral("/film.avi"), "un film");
-    copierReleve(p, kNomVideo, kNomFilm);
+    const QString film = p.dossierProjet() + QStringLiteral("/film.avi");
+    const QString son = p.dossierProjet() + QStringLiteral("/audio.wav");
+    test::ecrireFichier(film, "un film");
+    test::ecrireFichier(son, "un son");
+    releverMixage(p);
     EXPECT_TRUE(lireReleve(p, kNomFilm));
+    EXPECT_FALSE(bandeSonChangee(p));
+    test::ecrireFichier(son, "un autre son");
+    EXPECT_TRUE(bandeSonChangee(p));
+    // A film's record of an earlier version does not say which track it took: up to date.
+    const IdentiteFichier i = identiteFichier(film);
+    test::ecrireFichier(p.dossierProjet() + QLatin1Char('/') + QLatin1String(kDossierHistorique) +
+                            QStringLiteral("/film.avi.etat"),
+                        "VOLTIPLUME etat 1\nfichier " + QByteArray::number(i.taille) + ' ' +
+                            QByteArray::number(i.dateNs) +
+                            "\nexecution 1\nvideo 12 640 480 0 0 0 0 0\nimages 1\n9 9\n");
+    ASSERT_TRUE(lireReleve(p, kNomFilm));
+    EXPECT_FALSE(bandeSonChangee(p));
     test::ecrireFichier(video, "une autre vidéo");
     EXPECT_FALSE(lireReleve(p, kNomVideo));
-    copierReleve(p, kNomVideo, kNomFilm);
+    releverMixage(p);
     EXPECT_FALSE(lireReleve(p, kNomFilm));
 
     // A damaged record is no record.
