@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -127,7 +126,7 @@ public:
         std::vector<QByteArray> octets;
         for (const QString& a : arguments)
             octets.push_back(octetsDuChemin(a));
-        return lancerDetache(QFile::encodeName(programme), octets);
+        return lancerDetache(octetsDuChemin(programme), octets);
     }
 
     FinProgramme lancerEtAttendre(const QString& programme, const QStringList& arguments,
