@@ -505,7 +505,14 @@ int realiserLeFilm(FenetrePrincipale& f, DialoguesGuide& d, const QString& trava
     d.etapes.push_back(etape<DialogueOuvrirProjet>([&](DialogueOuvrirProjet& o) {
         const auto trouves = o.listeTitres->findItems(titre, Qt::MatchExactly);
         if (!trouves.isEmpty()) o.listeTitres->setCurrentItem(trouves.first());
-        attendreQue([&] { return !o.mesureur->enCours(); }, 10000);  // sizes and frame counts
+        // Each row's size and frame count, written as its tip when measured.
+        attendreQue(
+            [&] {
+                for (int i = 0; i < o.listeTitres->count(); ++i)
+                    if (o.listeTitres->item(i)->toolTip().isEmpty()) return false;
+                return true;
+            },
+            10000);
         capturer(o, QStringLiteral("ouvrir-projet"));
         o.boutonOuvrir->click();
         return o.result();

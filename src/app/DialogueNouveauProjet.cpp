@@ -1,7 +1,5 @@
 #include "DialogueNouveauProjet.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +11,7 @@
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
 #include "platform/ErreurApplication.h"
+#include "platform/SousDossiers.h"
 
 namespace vp {
 
@@ -51,16 +50,17 @@ QString refusNouveauProjet(const QString& repProjets, const QString& titre,
         return QStringLiteral(
                    "Le nom de dossier « %1 » n'est pas possible : choisissez-en un autre.")
             .arg(dossier);
-    if (QFile::encodeName(dossier).size() > kLongueurNomMax)
+    if (octetsDuChemin(dossier).size() > kLongueurNomMax)
         return QStringLiteral(
             "Le nom du dossier d'enregistrement est trop long : raccourcissez le nom du projet.");
-    const QDir d(repProjets + dossier);
-    if (d.exists()) {
+    const QString chemin = avecSeparateur(repProjets + dossier);
+    if (dossierExiste(chemin)) {
         static const QRegularExpression kImage(QStringLiteral("^image_\\d{5,}\\.bmp$"));
-        const bool projet = fichierExiste(d.filePath(QStringLiteral("projet.ini")));
-        const bool images =
-            !d.entryList({QStringLiteral("image_*.bmp")}, QDir::Files).filter(kImage).isEmpty();
-        if (projet || images)
+        bool images = false;
+        parcourirDossier(chemin, [&](int, const char* nom, unsigned char) {
+            images = images || kImage.match(QString::fromUtf8(nom)).hasMatch();
+        });
+        if (images || fichierExiste(chemin + QStringLiteral("projet.ini")))
             return QStringLiteral(
                        "Le dossier « %1 » contient déjà un projet : choisissez un autre "
                        "nom de dossier pour ne pas écraser ses images.")

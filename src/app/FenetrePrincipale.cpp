@@ -1246,7 +1246,7 @@ void FenetrePrincipale::exporterFilm() {
     if (fichier.isEmpty()) return;
     // Said where the user looks, without a box to close: the folder shortened in its middle
     // when the line is too short, the file's name whole.
-    const QFileInfo exporte(fichier);
+    const QFileInfo exporte(cheminLisible(fichier));
     const QString debut = QStringLiteral(" L'export est terminé : « %1 », dans le dossier « ")
                               .arg(exporte.fileName());
     const QString fin = QStringLiteral(" ».");

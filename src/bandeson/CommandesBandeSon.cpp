@@ -1,6 +1,5 @@
 #include "CommandesBandeSon.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include "DialogueEnregistrementSon.h"
@@ -27,17 +26,16 @@ bool existeSinon(const QString& fichier, const QString& avertissement, QWidget* 
 }
 
 bool estUnWav(const QString& fichier) {
-    QFile f(fichier);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray debut = f.read(12);
-    return debut.size() == 12 && debut.startsWith("RIFF") && debut.mid(8, 4) == "WAVE";
+    QByteArray debut;
+    return lireMorceau(fichier, 0, 12, debut) && debut.size() == 12 && debut.startsWith("RIFF") &&
+           debut.mid(8, 4) == "WAVE";
 }
 
 // Why the mixing could not use the WAV file `fichier`, as the editor's runner would say it; empty
 // when it can.
 QString raisonInutilisable(const QString& fichier) {
     try {
-        lireEnteteWav(QFile::encodeName(fichier).toStdString());
+        lireEnteteWav(octetsDuChemin(fichier).toStdString());
     } catch (const ErreurFilm& e) {
         return QString::fromUtf8(e.what());
     }

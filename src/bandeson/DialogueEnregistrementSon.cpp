@@ -3,8 +3,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,13 +17,14 @@
 #include "Enveloppe.h"
 #include "Melangeur.h"
 #include "platform/Bitmap.h"
+#include "platform/Chemins.h"
 #include "platform/Curseur.h"
 #include "platform/Dialogues.h"
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
 #include "platform/ImageEtiree.h"
-#include "sequence/Fraicheur.h"
 #include "platform/Profil.h"
+#include "sequence/Fraicheur.h"
 #include "sequence/StockImages.h"
 
 namespace vp {
@@ -52,7 +51,8 @@ QPushButton* boutonTexte(const QString& texte, const char* couleur, QWidget* par
 QString texteErreur(const std::exception& e) {
     if (const auto* f = dynamic_cast<const ErreurFichierAudio*>(&e))
         return QStringLiteral("Impossible d'écrire le fichier « %1 » : %2.")
-            .arg(QDir::toNativeSeparators(QFile::decodeName(f->fichier.c_str())),
+            .arg(QDir::toNativeSeparators(
+                     cheminLisible(cheminDepuisOctets(QByteArray::fromStdString(f->fichier)))),
                  raisonSysteme(f->erreur));
     return QString::fromUtf8(e.what());
 }
@@ -226,8 +226,8 @@ void DialogueEnregistrementSon::brancherChaines() {
     // The new sound track takes the old one's place through the file layer: flushed, renamed,
     // flushed again under its name, then the project's folder.
     enregistreur.Remplacer = [](const std::string& temporaire, const std::string& final) {
-        remplacerParTemporaire(QFile::decodeName(temporaire.c_str()),
-                               QFile::decodeName(final.c_str()));
+        remplacerParTemporaire(cheminDepuisOctets(QByteArray::fromStdString(temporaire)),
+                               cheminDepuisOctets(QByteArray::fromStdString(final)));
     };
     // Raised on the recording chain's worker (or on this thread when the start fails): the
     // window is only touched from its own thread, through queued calls. By then the new sound
@@ -396,8 +396,8 @@ void DialogueEnregistrementSon::demarrerEnregistrement() {
     libererMicro();
     // Written beside the sound track, which it replaces only once complete.
     const QString son = cheminSon();
-    enregistreur.FileName = QFile::encodeName(nomTemporaire(son)).toStdString();
-    enregistreur.FichierFinal = QFile::encodeName(son).toStdString();
+    enregistreur.FileName = octetsDuChemin(nomTemporaire(son)).toStdString();
+    enregistreur.FichierFinal = octetsDuChemin(son).toStdString();
     finAttendue_ = true;
     imageIllisible_.clear();
     // Opens the microphone, then creates the file; a failure arrives as a queued end.
@@ -549,7 +549,7 @@ void DialogueEnregistrementSon::chargerFormeOnde() {
     const uint64_t generation = ++generationOnde_;
     abandonnerFormesOnde();
     const QString son = cheminSon();
-    if (!QFileInfo(son).isFile()) {
+    if (!fichierExiste(son)) {
         barreSon->montrerTexte(
             QStringLiteral("Pas encore de bande-son : cliquez sur ENREGISTRER."));
         return;
@@ -558,7 +558,7 @@ void DialogueEnregistrementSon::chargerFormeOnde() {
     auto abandon = std::make_shared<std::atomic<bool>>(false);
     auto fin =
         std::async(std::launch::async, [this, generation, abandon, calculer = calculerFormeOnde,
-                                        chemin = QFile::encodeName(son).toStdString()] {
+                                        chemin = octetsDuChemin(son).toStdString()] {
             std::shared_ptr<const Enveloppe> enveloppe;
             QString erreur;
             try {
@@ -623,11 +623,11 @@ void DialogueEnregistrementSon::jouerSonImage(int index) {
     };
     const int64_t debut = trame(index), fin = trame(index + 1);
     QByteArray octets;
-    QFile f(cheminSon());
-    if (fin > debut && f.open(QIODevice::ReadOnly) &&
-        f.seek(static_cast<qint64>(s.debut) + debut * s.alignement))
-        octets = f.read((fin - debut) * s.alignement);
-    if (octets.isEmpty()) return;
+    if (fin <= debut ||
+        !lireMorceau(cheminSon(), static_cast<qint64>(s.debut) + debut * s.alignement,
+                     (fin - debut) * s.alignement, octets) ||
+        octets.isEmpty())
+        return;
     arreterSon();
     if (!sortie_ && !sortieEssayee_) {
         sortieEssayee_ = true;
@@ -658,7 +658,7 @@ void DialogueEnregistrementSon::finEnregistrement(const QString& erreurEnregistr
     arreterLecture();
     QString erreur = erreurEnregistrement;
     // The file there is the one from before only when the new one did not take its place.
-    if (!erreur.isEmpty() && !sonRemplace && QFileInfo(cheminSon()).isFile())
+    if (!erreur.isEmpty() && !sonRemplace && fichierExiste(cheminSon()))
         erreur += QStringLiteral("\nLa bande-son d'avant est gardée.");
     boutonEnregistrer->setEnabled(video_.has_value());
     afficherPremiereImage();

@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Chemins.h"
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
 
@@ -23,9 +23,9 @@ uint32_t mot32(const unsigned char* o) {
 }  // namespace
 
 InfosVideo lireInfosVideo(const QString& chemin) {
-    const QString nom = QDir::toNativeSeparators(chemin);
+    const QString nom = QDir::toNativeSeparators(cheminLisible(chemin));
     const QString recreer = QStringLiteral(" : recréez la vidéo.");
-    const int fd = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(octetsDuChemin(chemin).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw Erreur(QStringLiteral("Impossible de lire la vidéo « %1 » : %2")
                          .arg(nom, raisonSysteme(errno)));

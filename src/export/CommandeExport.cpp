@@ -148,11 +148,11 @@ QString exporterFilm(const ProjetCourant& p, const ReglagesExport& reglages,
         // dialog asked about the name it gave back, not this one.
         format = filtre == kFiltreGif ? FormatExport::Gif : FormatExport::Mp4;
         cible += format == FormatExport::Gif ? QStringLiteral(".gif") : QStringLiteral(".mp4");
-        if (QFileInfo::exists(cible) &&
+        if (fichierExiste(cible) &&
             !dialogues().question(fenetre.fenetre,
                                   QStringLiteral("Le fichier « %1 » existe déjà.\nVoulez-vous "
                                                  "le remplacer ?")
-                                      .arg(QFileInfo(cible).fileName()),
+                                      .arg(cheminLisible(QFileInfo(cible).fileName())),
                                   Icone::Avertissement))
             return {};
     }

@@ -246,7 +246,8 @@ public:
 
     [[noreturn]] void echec(int erreur) const {
         throw Erreur(QStringLiteral("Impossible d'écrire %1 « %2 » : %3.")
-                         .arg(quoi_, QFile::decodeName(cible_.c_str()), raison(erreur)));
+                         .arg(quoi_, cheminLisible(cheminDepuisOctets(QByteArray(cible_.c_str()))),
+                              raison(erreur)));
     }
     void verifier(int r) const {
         if (r < 0) echec(r);
@@ -724,7 +725,7 @@ void ecrireGif(const PlanExport& plan, const LecteurImage& image, const std::str
 // (a FAT or exFAT stick refuses \ : * ? " < > |) or a folder that takes no file is told at once,
 // not after the whole film.
 void essayerNom(const std::string& cible, const QString& quoi) {
-    const QString nom = QFile::decodeName(cible.c_str());
+    const QString nom = cheminLisible(cheminDepuisOctets(QByteArray::fromStdString(cible)));
     const QString fichier = QFileInfo(nom).fileName(), dossier = QFileInfo(nom).absolutePath();
     const int fd = ::open(cible.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
@@ -824,7 +825,7 @@ PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, 
     plan.taille = tailleMp4(voulue, plan.imagesParSeconde);
     if (son.isEmpty() || !fichierExiste(son)) return plan;
     try {
-        plan.cheminSon = QFile::encodeName(son).toStdString();
+        plan.cheminSon = octetsDuChemin(son).toStdString();
         plan.son = lireEnteteWav(plan.cheminSon);
     } catch (const ErreurFilm& e) {
         // A sound track that cannot be read: the film is made without sound, and is told so.
@@ -849,7 +850,7 @@ void observerEtapesExport(std::function<void(SuiviExport&)> o) {
 bool ecrireExport(const PlanExport& plan, const LecteurImage& image, const QString& cible,
                   SuiviExport& suivi) {
     av::journalFfmpegDiscret();
-    const std::string chemin = QFile::encodeName(cible).toStdString();
+    const std::string chemin = octetsDuChemin(cible).toStdString();
     const bool gif = plan.format == FormatExport::Gif;
     try {
         essayerNom(chemin, gif ? QStringLiteral("l'image animée") : QStringLiteral("le film"));

@@ -1,8 +1,6 @@
 #include "CommandesFilm.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -30,8 +28,9 @@ QString film(const ProjetCourant& p) {
     return p.dossierProjet() + QStringLiteral("/film.avi");
 }
 
+// The script names the files by their bytes, whatever the folder's name is made of.
 std::string natif(const QString& chemin) {
-    return QFile::encodeName(chemin).toStdString();
+    return octetsDuChemin(chemin).toStdString();
 }
 
 // True when `fichier` exists; otherwise the missing step's warning.
@@ -83,7 +82,7 @@ bool mixerFilm(const ProjetCourant& p, QWidget* fenetre,
     if (!present(video(p), fenetre, kVideoAbsente) || !present(son(p), fenetre, kSonAbsent))
         return false;
     const QString script = ecrireScript(p, true, true);
-    const QDateTime ecrit = QFileInfo(script).lastModified();
+    const qint64 ecrit = identiteFichier(script).dateNs;
     FinProgramme fin;
     {
         CurseurOccupe curseur;
@@ -94,8 +93,8 @@ bool mixerFilm(const ProjetCourant& p, QWidget* fenetre,
                                     "n'a pas pu être lancé.")
                          .arg(QDir::toNativeSeparators(programmeMixage(p))));
     // Only a film written by this run is shown, never an older one.
-    const QFileInfo nouveau(film(p));
-    if (!fin.reussi() || !nouveau.isFile() || nouveau.lastModified() < ecrit)
+    const IdentiteFichier nouveau = identiteFichier(film(p));
+    if (!fin.reussi() || nouveau.taille < 0 || nouveau.dateNs < ecrit)
         throw Erreur(
             QStringLiteral("Le mixage du film a échoué.\n") +
             (fin.erreurs.isEmpty()

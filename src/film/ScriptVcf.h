@@ -5,7 +5,8 @@
 //     VirtualDub.audio.SetSource("<sound track>");
 //     VirtualDub.SaveAVI("<film>");
 // A path is written between double quotes with each backslash doubled and each double quote
-// preceded by a backslash; lines end with CR LF; paths are UTF-8.
+// preceded by a backslash; lines end with CR LF; paths are the bytes of the names on disk (UTF-8
+// but for a folder named on another system).
 
 #include <string>
 

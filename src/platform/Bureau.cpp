@@ -1,11 +1,17 @@
 #include "Bureau.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cerrno>
+#include <vector>
 
 #include "Chemins.h"
 #include "Dialogues.h"
@@ -14,6 +20,76 @@
 namespace vp {
 
 namespace {
+
+// True when `chemin` holds bytes that are not UTF-8: QProcess would hand them to the child as
+// replacement characters.
+bool nonUtf8(const QString& chemin) {
+    return octetsDuChemin(chemin) != chemin.toUtf8();
+}
+
+// A program's arguments as QProcess can carry them. An argument naming a file whose folder's
+// name is not UTF-8 goes as the file's name alone, the child starting in that folder
+// (`dossier`, empty when none is needed). Arguments that cannot go so stay as they are: the
+// child tells that it cannot find them.
+struct ArgumentsPortables {
+    QStringList arguments;
+    QByteArray dossier;
+};
+
+ArgumentsPortables rendrePortables(const QStringList& arguments) {
+    ArgumentsPortables r{arguments, {}};
+    for (QString& a : r.arguments) {
+        if (!nonUtf8(a) || !a.startsWith(QLatin1Char('/'))) continue;
+        const QString dossier = dossierParent(a);
+        const QString nom = a.mid(dossier.size());
+        const QByteArray octets = octetsDuChemin(dossier);
+        if (nom.isEmpty() || nonUtf8(nom) || (!r.dossier.isEmpty() && r.dossier != octets))
+            continue;
+        r.dossier = octets;
+        a = nom;
+    }
+    return r;
+}
+
+// Starts `programme` with `arguments` (bytes, not text) in a new session, left to run on its
+// own; false when it could not start.
+bool lancerDetache(const QByteArray& programme, const std::vector<QByteArray>& arguments) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(programme.constData()));
+    for (const QByteArray& a : arguments)
+        argv.push_back(const_cast<char*>(a.constData()));
+    argv.push_back(nullptr);
+    // The grandchild writes why its exec failed into the pipe, which the exec closes.
+    int tube[2];
+    if (::pipe2(tube, O_CLOEXEC) != 0) return false;
+    const pid_t enfant = ::fork();
+    if (enfant == 0) {
+        ::close(tube[0]);
+        ::setsid();
+        const pid_t petitEnfant = ::fork();
+        if (petitEnfant == 0) {
+            ::execvp(argv[0], argv.data());
+            const int erreur = errno;
+            [[maybe_unused]] const ssize_t n = ::write(tube[1], &erreur, sizeof erreur);
+            ::_exit(127);
+        }
+        ::_exit(petitEnfant < 0 ? 1 : 0);
+    }
+    ::close(tube[1]);
+    if (enfant < 0) {
+        ::close(tube[0]);
+        return false;
+    }
+    int statut = 0;
+    while (::waitpid(enfant, &statut, 0) < 0 && errno == EINTR) {
+    }
+    int erreur = 0;
+    ssize_t lu;
+    while ((lu = ::read(tube[0], &erreur, sizeof erreur)) < 0 && errno == EINTR) {
+    }
+    ::close(tube[0]);
+    return WIFEXITED(statut) && WEXITSTATUS(statut) == 0 && lu == 0;
+}
 
 class BureauSysteme final : public IBureau {
 public:
@@ -46,7 +122,11 @@ public:
     }
 
     bool lancer(const QString& programme, const QStringList& arguments) override {
-        return QProcess::startDetached(programme, arguments);
+        // Not QProcess: its detached start hands the arguments over as text.
+        std::vector<QByteArray> octets;
+        for (const QString& a : arguments)
+            octets.push_back(octetsDuChemin(a));
+        return lancerDetache(octetsDuChemin(programme), octets);
     }
 
     FinProgramme lancerEtAttendre(const QString& programme, const QStringList& arguments,
@@ -54,7 +134,20 @@ public:
         FinProgramme fin;
         QProcess p;
         p.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-        p.start(programme, arguments);
+        const ArgumentsPortables portables = rendrePortables(arguments);
+        if (!portables.dossier.isEmpty())
+            p.setChildProcessModifier([dossier = portables.dossier] {
+                if (::chdir(dossier.constData()) == 0) return;
+                static const char kMessage[] = "Impossible d'entrer dans le dossier du fichier.\n";
+                [[maybe_unused]] const ssize_t n =
+                    ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+                ::_exit(127);
+            });
+        // The child may start elsewhere: the program goes by its full path.
+        const QString chemin = programme.contains(QLatin1Char('/'))
+                                   ? QFileInfo(programme).absoluteFilePath()
+                                   : programme;
+        p.start(chemin, portables.arguments);
         if (!p.waitForStarted(-1)) return fin;
         fin.demarre = true;
         if (pendantAttente) {

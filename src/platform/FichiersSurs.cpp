@@ -1,5 +1,6 @@
 #include "FichiersSurs.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <stdio.h>
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -347,6 +349,37 @@ void effacerFichier(const QString& chemin) {
     if (errno != ENOENT) echec(QStringLiteral("Impossible de supprimer"), chemin, errno);
 }
 
+namespace {
+
+// Empties the folder `nom` of the folder open as `parent`, then removes it.
+bool effacerDans(int parent, const char* nom) {
+    const int fd = ::openat(parent, nom, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const std::unique_ptr<DIR, int (*)(DIR*)> d(::fdopendir(fd), &closedir);
+    if (!d) {
+        ::close(fd);
+        return false;
+    }
+    bool tout = true;
+    while (const dirent* e = ::readdir(d.get())) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+        if (::unlinkat(fd, n, 0) == 0) continue;
+        if (errno != EISDIR && errno != EPERM) {  // Linux says EISDIR, POSIX EPERM
+            tout = errno == ENOENT && tout;
+            continue;
+        }
+        tout = effacerDans(fd, n) && tout;
+    }
+    return ::unlinkat(parent, nom, AT_REMOVEDIR) == 0 && tout;
+}
+
+}  // namespace
+
+bool effacerArborescence(const QString& chemin) {
+    return effacerDans(AT_FDCWD, natif(sansSeparateur(chemin)).c_str());
+}
+
 int nombreDeNoms(const QString& chemin) {
     struct stat s {};
     if (::stat(natif(chemin).c_str(), &s) != 0) return 0;
@@ -447,6 +480,29 @@ bool lireFichier(const QString& chemin, QByteArray& octets) {
         }
         octets.append(tampon, n);
     }
+}
+
+bool lireMorceau(const QString& chemin, qint64 debut, qint64 taille, QByteArray& octets) {
+    octets.clear();
+    Descripteur fd(::open(natif(chemin).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat s {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &s) != 0 || !S_ISREG(s.st_mode) || debut < 0 ||
+        taille < 0)
+        return false;
+    octets.resize(std::min<qint64>(taille, std::max<qint64>(0, s.st_size - debut)));
+    qint64 lus = 0;
+    while (lus < octets.size()) {
+        const ssize_t n = ::pread(fd.get(), octets.data() + lus, octets.size() - lus, debut + lus);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) break;  // the file shrank meanwhile
+            octets.clear();
+            return false;
+        }
+        lus += n;
+    }
+    octets.truncate(lus);
+    return true;
 }
 
 }  // namespace vp

@@ -95,6 +95,10 @@ void creerDossier(const QString& chemin);
 // Deletes `chemin`; a file that is already gone is not an error.
 void effacerFichier(const QString& chemin);
 
+// Deletes the folder `chemin` with all it holds; links are removed, never followed. False when
+// something could not be removed (what could is gone).
+bool effacerArborescence(const QString& chemin);
+
 // Number of names of the file (its link count); 0 when it does not exist.
 int nombreDeNoms(const QString& chemin);
 
@@ -169,6 +173,9 @@ void simulerEspaceLibre(std::function<qint64(const QString& dossier)> simulation
 
 // The whole content of the regular file `chemin`; false (and nothing) when it cannot be read.
 bool lireFichier(const QString& chemin, QByteArray& octets);
+// At most `taille` bytes of the regular file `chemin` from byte `debut` (fewer at its end); false
+// (and nothing) when it cannot be read.
+bool lireMorceau(const QString& chemin, qint64 debut, qint64 taille, QByteArray& octets);
 
 // French text for a system error number.
 QString raisonSysteme(int erreur);

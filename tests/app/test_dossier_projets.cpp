@@ -10,9 +10,13 @@
 #include "Fixture.h"
 #include "MaisonTest.h"
 #include "app/DialogueDossierProjets.h"
+#include "app/DialogueNouveauProjet.h"
 #include "app/DialogueOuvrirProjet.h"
 #include "app/DialogueReglagesVideo.h"
+#include "app/Duplication.h"
+#include "bandeson/DialogueEnregistrementSon.h"
 #include "commun/DialoguesScriptes.h"
+#include "film/FilmsDeTest.h"
 #include "platform/Bitmap.h"
 #include "platform/Chemins.h"
 #include "platform/Dialogues.h"
@@ -164,6 +168,12 @@ TEST_F(DossierProjets, NomsQuiNeSontPasDeLUtf8ComptesCommeOuvrirLesListe) {
     titres.sort();
     EXPECT_EQ(titres, QStringList({"Autre", "Normal", "Projet"}));
     EXPECT_TRUE(dialogues.messages().isEmpty()) << dialogues.messages().join('|').toStdString();
+
+    // « Nouveau » in that folder does not take over a project that is there.
+    ecrireOctets(ecole + "/Images/image_00000.bmp", "BM");
+    EXPECT_FALSE(refusNouveauProjet(p.repProjets, "Normal", "Normal").isEmpty());
+    EXPECT_FALSE(refusNouveauProjet(p.repProjets, "Images", "Images").isEmpty());
+    EXPECT_TRUE(refusNouveauProjet(p.repProjets, "Neuf", "Neuf").isEmpty());
 }
 
 TEST_F(DossierProjets, PartageQuiTardeARepondre) {
@@ -280,8 +290,39 @@ TEST_F(Programme, ProjetDansUnDossierNommeEnLatin1) {
     ASSERT_EQ(scenario.bureau().documents.size(), 1);
     EXPECT_EQ(octetsDuChemin(scenario.bureau().documents[0]), dossier + "/video.avi");
 
-    // A frame deleted since the video: the mixing asks first; « Annuler » leaves it.
-    ecrireOctets(dossier + "/audio.wav", "RIFF");
+    // Its copy holds its frames, under the same odd byte.
+    f->actionDupliquerProjet->trigger();
+    EXPECT_EQ(dialogues().messages(), QStringList{kCopieFaite});
+    for (const char* image : {"/image_00000.bmp", "/image_00002.bmp"})
+        EXPECT_EQ(chargerImage(cheminDepuisOctets(dossier + "_copie_1" + image)),
+                  chargerImage(cheminDepuisOctets(dossier + image)));
+    dialogues().affichages.clear();
+
+    // A sound track from the microphone, the film mixed, then exported with its sound.
+    QStringList fins;
+    QObject abonnement;
+    QObject::connect(f->fenetreSon, &DialogueEnregistrementSon::enregistrementTermine, &abonnement,
+                     [&](const QString& e) { fins << e; });
+    dialogues().quandModal<DialogueEnregistrementSon>([&](DialogueEnregistrementSon& d) {
+        d.boutonEnregistrer->click();
+        ASSERT_TRUE(test::attendreQue([&] { return !fins.isEmpty(); }));
+        d.boutonFermer->click();
+    });
+    f->actionEnregistrerSon->trigger();
+    EXPECT_EQ(fins, QStringList{QString()});
+    test::installerEditeur(f->projet.repProgramme);
+    scenario.bureau().executerVraiment = true;
+    f->actionMixer->trigger();
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+    EXPECT_EQ(test::lireMedia(cheminDepuisOctets(dossier + "/film.avi")).nombreFlux, 2);
+    dialogues().fichiers = {cheminDepuisOctets(dossier + "/f\xeate.mp4")};
+    f->actionExporterFilm->trigger();
+    EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
+    const test::MediaLu exporte = test::lireMedia(cheminDepuisOctets(dossier + "/f\xeate.mp4"));
+    EXPECT_GE(exporte.video.paquets.size(), 3u);
+    EXPECT_FALSE(exporte.son.paquets.empty());
+
+    // A frame deleted since the video and the film: the mixing asks first; « Annuler » leaves it.
     f->boutonSupprimerImage->click();
     dialogues().affichages.clear();
     dialogues().reponsesChoix = {2};

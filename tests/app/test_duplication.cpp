@@ -87,6 +87,16 @@ TEST_F(Duplication, FichierImpossibleACopierSignale) {
     EXPECT_TRUE(m.contains("1 fichier")) << m.toStdString();
     EXPECT_TRUE(m.contains("audio.wav")) << m.toStdString();
     EXPECT_EQ(test::lireFilm(f->projet.repProjets + "Film_copie_1"), "AB");
+
+    // A frame that cannot be copied: no copy is left, nor any folder of it.
+    ecrireFichier(f->projet.dossierProjet() + "/notes/a.txt", "note");
+    QFile::remove(f->projet.dossierProjet() + "/image_00001.bmp");
+    QFile::link(f->projet.dossierProjet() + "/disparu.bmp",
+                f->projet.dossierProjet() + "/image_00001.bmp");
+    dupliquer();
+    ASSERT_EQ(dialogues().messages().size(), 1);
+    EXPECT_TRUE(dialogues().messages()[0].contains("Aucune copie n'a été créée"));
+    EXPECT_FALSE(QFileInfo::exists(f->projet.repProjets + "Film_copie_2"));
 }
 
 TEST_F(Duplication, LesAutresCommandesAttendentLaFinDeLaCopie) {

@@ -19,6 +19,7 @@ extern "C" {
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 #include "platform/Bitmap.h"
+#include "platform/Chemins.h"
 #include "platform/Dialogues.h"
 #include "sequence/StockImages.h"
 #include "video/AVIRecorder.h"
@@ -116,7 +117,7 @@ QByteArray FluxLu::octets() const {
 MediaLu lireMedia(const QString& fichier) {
     MediaLu m;
     AVFormatContext* f = nullptr;
-    if (avformat_open_input(&f, QFile::encodeName(fichier).constData(), nullptr, nullptr) < 0)
+    if (avformat_open_input(&f, octetsDuChemin(fichier).constData(), nullptr, nullptr) < 0)
         return m;
     if (avformat_find_stream_info(f, nullptr) >= 0) {
         m.ouvert = true;

@@ -1,7 +1,9 @@
 // The editor's window, on the offscreen platform, with a sound output the test drives.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -12,6 +14,7 @@
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 #include "film/ErreurFilm.h"
+#include "platform/Chemins.h"
 #include "video/FichierAvi.h"
 
 using namespace vp;
@@ -153,6 +156,14 @@ TEST_F(Editeur, EnregistrerLeFilmCommeLeMixage) {
     QFile a(film), b(dossier.chemin() + "mon film.avi");
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_TRUE(a.readAll() == b.readAll());
+
+    // Into a folder named on another system.
+    const QByteArray fete = QFile::encodeName(dossier.chemin()) + "f\xeate";
+    ASSERT_EQ(::mkdir(fete.constData(), 0777), 0);
+    d.fichiers = {cheminDepuisOctets(fete + "/film.avi")};
+    e.boutonEnregistrer->click();
+    EXPECT_EQ(e.ligneEtat->text(), "Film enregistré : " + dossier.chemin() + "fête/film.avi");
+    EXPECT_EQ(lireMedia(cheminDepuisOctets(fete + "/film.avi")).nombreFlux, 2);
 
     // Cancelled: nothing; a failure: said in French, and in the status line.
     e.boutonEnregistrer->click();

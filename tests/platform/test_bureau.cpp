@@ -9,10 +9,13 @@
 #include <functional>
 #include <memory>
 
+#include "commun/Attente.h"
 #include "commun/DialoguesScriptes.h"
 #include "commun/Outils.h"
 #include "platform/Bureau.h"
+#include "platform/Chemins.h"
 #include "platform/Dialogues.h"
+#include "platform/FichiersSurs.h"
 
 using namespace vp;
 
@@ -60,6 +63,20 @@ TEST(LancerEtAttendre, StatutMessageEtFenetreRepeinte) {
     const FinProgramme absent = lancerEtAttendre(R"("/nulle part/programme" /s "x")");
     EXPECT_FALSE(absent.demarre);
     EXPECT_FALSE(absent.reussi());
+}
+
+TEST(LancerEtAttendre, FichierDansUnDossierNommeEnLatin1) {
+    test::DossierTest dossier;
+    const QString fete = cheminDepuisOctets(QFile::encodeName(dossier.chemin()) + "f\xeate");
+    creerDossier(fete);
+    ecrireAtomique(fete + "/dub.vcf", "x");
+    const std::unique_ptr<IBureau> systeme = bureauSysteme();
+    // The child finds the file it is given, waited for or left to run on its own.
+    EXPECT_TRUE(systeme->lancerEtAttendre("/bin/sh", {"-c", R"(test -f "$0")", fete + "/dub.vcf"})
+                    .reussi());
+    ASSERT_TRUE(systeme->lancer("/bin/sh", {"-c", R"(cp "$0" "$0.copie")", fete + "/dub.vcf"}));
+    EXPECT_TRUE(test::attendreQue([&] { return fichierExiste(fete + "/dub.vcf.copie"); }));
+    EXPECT_FALSE(systeme->lancer("/nulle part/programme", {}));
 }
 
 TEST(OuvrirDocument, SansProgrammeDuBureau) {

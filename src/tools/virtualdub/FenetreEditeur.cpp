@@ -16,8 +16,10 @@
 
 #include "DecodeurImages.h"
 #include "film/EcritureFilm.h"
+#include "platform/Chemins.h"
 #include "platform/Curseur.h"
 #include "platform/Dialogues.h"
+#include "platform/Erreur.h"
 #include "platform/ErreurApplication.h"
 
 namespace vp {
@@ -25,7 +27,8 @@ namespace vp {
 namespace {
 
 QString nomFichier(const std::string& chemin) {
-    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(chemin))).fileName();
+    return cheminLisible(
+        QFileInfo(cheminDepuisOctets(QByteArray::fromStdString(chemin))).fileName());
 }
 
 // "1:05,3": minutes, seconds and tenths.
@@ -229,22 +232,27 @@ void FenetreEditeur::afficherTemps(double secondes) {
 void FenetreEditeur::enregistrerFilm() {
     if (enLecture_) arreter();
     // The dialog opens in the film's folder.
-    const QString proposee = QFile::decodeName(
+    const QString proposee = cheminDepuisOctets(
         QByteArray::fromStdString(contenu_.film.empty() ? contenu_.video : contenu_.film));
-    QDir::setCurrent(QFileInfo(proposee).absolutePath());
+    try {
+        changerRepertoire(dossierParent(proposee));
+    } catch (const Erreur&) {
+        // The dialog opens where it can.
+    }
     const QString choisi = dialogues().enregistrerFichier(
         this, QStringLiteral("Fichiers AVI|*.avi"), QStringLiteral("avi"));
     if (choisi.isEmpty()) return;
     const QString film = QFileInfo(choisi).absoluteFilePath();
     try {
         CurseurOccupe curseur;
-        ecrireFilm(contenu_.video, contenu_.son, QFile::encodeName(film).toStdString());
+        ecrireFilm(contenu_.video, contenu_.son, octetsDuChemin(film).toStdString());
     } catch (const std::exception& e) {
         ligneEtat->setText(QStringLiteral("Le film n'a pas été enregistré."));
         boiteErreur(QString::fromUtf8(e.what()), this);
         return;
     }
-    ligneEtat->setText(QStringLiteral("Film enregistré : %1").arg(QDir::toNativeSeparators(film)));
+    ligneEtat->setText(
+        QStringLiteral("Film enregistré : %1").arg(QDir::toNativeSeparators(cheminLisible(film))));
 }
 
 }  // namespace vp

@@ -8,7 +8,6 @@ extern "C" {
 }
 
 #include <QApplication>
-#include <QFile>
 #include <QLocale>
 
 #include "FenetreEditeur.h"
@@ -21,17 +20,18 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(vp::kTitreApplication);
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     av_log_set_level(AV_LOG_ERROR);  // the window says what matters
+    // The names are taken as the bytes given (QApplication has removed its own options from
+    // argv): a folder named on another system is not read as text.
     const QStringList arguments = QApplication::arguments();
     int statut = 1;
     vp::executerCommande([&] {
         vp::FenetreEditeur::Contenu contenu;
         if (arguments.size() == 3 &&
             arguments[1].compare(QLatin1String("/s"), Qt::CaseInsensitive) == 0) {
-            const vp::ScriptVcf script =
-                vp::lireFichierScriptVcf(QFile::encodeName(arguments[2]).toStdString());
+            const vp::ScriptVcf script = vp::lireFichierScriptVcf(argv[2]);
             contenu = {script.video, script.son, script.film, false};
         } else if (arguments.size() == 2) {
-            const std::string fichier = QFile::encodeName(arguments[1]).toStdString();
+            const std::string fichier = argv[1];
             contenu = {fichier, fichier, {}, true};
         } else {
             vp::dialogues().message(nullptr,
