@@ -60,7 +60,7 @@ bool executerEnFond(const std::function<bool(SuiviExport&)>& travail, int etapes
         if (termine) boucle.quit();
     });
     {
-        std::thread fil([&] {
+        std::thread fil = filExport([&] {
             try {
                 reussi = travail(suivi);
             } catch (...) {

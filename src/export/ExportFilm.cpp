@@ -25,6 +25,7 @@ extern "C" {
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -116,9 +117,11 @@ public:
         // The chroma is filtered from every pixel, not taken from one pixel in four (the fast
         // path's way), which would make coloured edges jagged.
         // sws_getCachedContext frees the old context when it makes another, even when it fails.
-        SwsContext* ancienne = conversion_.release();
-        SwsContext* c = sws_getCachedContext(ancienne, image.width(), image.height(), source,
-                                             taille_.width(), taille_.height(), format_,
+        // It makes another whenever the source changes: a frame of another size or layout. The
+        // new one may well sit at the old one's address, so the change is told by the source.
+        const bool nouvelle = !conversion_ || image.size() != tailleSource_ || source != source_;
+        SwsContext* c = sws_getCachedContext(conversion_.release(), image.width(), image.height(),
+                                             source, taille_.width(), taille_.height(), format_,
                                              SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP,
                                              nullptr, nullptr, nullptr);
         conversion_.reset(c);
@@ -130,14 +133,15 @@ public:
                              .arg(image.height())
                              .arg(taille_.width())
                              .arg(taille_.height()));
-        if (c != ancienne) {
-            if (format_ == AV_PIX_FMT_YUV420P) {
-                // The pictures are sRGB, whose primaries are BT.709's: the film says so in its
-                // colour tags, and its pixels are made with the same matrix, at video range.
-                const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-                sws_setColorspaceDetails(c, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-            }
+        if (nouvelle && format_ == AV_PIX_FMT_YUV420P) {
+            // The pictures are sRGB, whose primaries are BT.709's: the film says so in its
+            // colour tags, and its pixels are made with the same matrix, at video range. A new
+            // context starts with BT.601's.
+            const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+            sws_setColorspaceDetails(c, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
         }
+        tailleSource_ = image.size();
+        source_ = source;
         av::Image sortie = nouvelleImage();
         sortie->format = format_;
         sortie->width = taille_.width();
@@ -153,6 +157,8 @@ private:
     QSize taille_;
     AVPixelFormat format_;
     std::unique_ptr<SwsContext, LibererConversion> conversion_;
+    QSize tailleSource_;  // of the frame `conversion_` was made for
+    AVPixelFormat source_ = AV_PIX_FMT_NONE;
 };
 
 // The frames read, stretched and converted a few pictures ahead of the encoder, on a thread of
@@ -160,7 +166,7 @@ private:
 class Prechargement {
 public:
     Prechargement(qint32 nombre, const LecteurImage& image, QSize taille, AVPixelFormat format)
-        : conversion_(taille, format), fil_([this, nombre, &image] {
+        : conversion_(taille, format), fil_(filExport([this, nombre, &image] {
               for (qint32 k = 0; k < nombre; ++k) {
                   Pret pret;
                   try {
@@ -176,7 +182,7 @@ public:
                   pret_.notify_one();
                   if (erreur) return;
               }
-          }) {}
+          })) {}
 
     ~Prechargement() {
         {
@@ -841,6 +847,17 @@ PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, 
     plan.imagesSortie =
         static_cast<qint32>(std::clamp<int64_t>(images, nombre, std::numeric_limits<int>::max()));
     return plan;
+}
+
+std::thread filExport(std::function<void()> travail) {
+    try {
+        return std::thread(std::move(travail));
+    } catch (const std::system_error&) {
+        // The system's limit of threads reached, or its memory: its own words are English.
+        throw Erreur(
+            QStringLiteral("Le film ne peut pas être exporté : l'ordinateur manque de "
+                           "ressources. Fermez d'autres programmes, puis réessayez."));
+    }
 }
 
 void observerEtapesExport(std::function<void(SuiviExport&)> o) {

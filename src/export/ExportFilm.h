@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "film/SonWav.h"
 
@@ -71,6 +72,10 @@ int delaiGif(int imagesParSeconde);
 // first frame, needed for its size, cannot be read.
 PlanExport planifierExport(FormatExport format, const ReglagesExport& reglages, qint32 nombre,
                            const LecteurImage& image, const QString& son, const QString& titre);
+
+// A thread running `travail`; raises Erreur with a French message when the system cannot start
+// one.
+std::thread filExport(std::function<void()> travail);
 
 // The export's progress and its cancellation, shared with the thread that shows them.
 struct SuiviExport {

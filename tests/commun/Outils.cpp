@@ -50,8 +50,8 @@ void DossierTest::conserverFichiers() {
         info ? QStringLiteral("%1.%2-").arg(QString::fromUtf8(info->test_suite_name()),
                                             QString::fromUtf8(info->name()))
              : QString();
-    for (const QString& f : aConserver_) {
-        const QString cible = QDir(garde).filePath(prefixe + QFileInfo(f).fileName());
+    for (const auto& [f, nom] : aConserver_) {
+        const QString cible = QDir(garde).filePath(prefixe + nom);
         QFile::remove(cible);
         QFile::copy(f, cible);
     }
@@ -61,8 +61,8 @@ QString DossierTest::chemin() const {
     return dossier_.path() + QLatin1Char('/');
 }
 
-void DossierTest::conserver(const QString& fichier) {
-    aConserver_ << fichier;
+void DossierTest::conserver(const QString& fichier, const QString& nom) {
+    aConserver_.append({fichier, nom.isEmpty() ? QFileInfo(fichier).fileName() : nom});
 }
 
 void attendreEvenements(int ms) {

@@ -14,19 +14,19 @@ namespace vp::test {
 
 // A fresh folder for one test. When VOLTIPLUME_TEST_KEEP names a folder, `conserver` copies
 // the user files made by the test there before the folder is removed, under a name that
-// says which test made them.
+// says which test made them followed by `nom` (by default the file's own name).
 class DossierTest {
 public:
     DossierTest();
     ~DossierTest();
     QString chemin() const;  // with its trailing separator
-    void conserver(const QString& fichier);
+    void conserver(const QString& fichier, const QString& nom = {});
 
 private:
     void conserverFichiers();
 
     QTemporaryDir dossier_;
-    QStringList aConserver_;
+    QList<std::pair<QString, QString>> aConserver_;  // each file, and its name kept
 };
 
 // Lets the event loop run for `ms` milliseconds (timers, camera frames).
