@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the benchmarks optimised and runs each of them. Every figure
 # is printed as a line "rapport …: N" (how many times faster than the reference) or
 # "mesure …: N unit".

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
 # in build-fuzz and runs each of them, one after the other, over its seed corpus
 # (tests/fuzz/corpus/<target>) for the given number of seconds (600 by default). Prints the

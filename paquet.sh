@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds VOLTIPLUME optimised with Debian's hardening flags and makes
 # its Debian package (build-paquet/voltiplume_*.deb), to be installed with:
 #   sudo apt install ./build-paquet/voltiplume_*.deb

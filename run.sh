@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds VOLTIPLUME and starts it from its program folder.
 set -euo pipefail
 ici="$(cd "$(dirname "$0")" && pwd)"

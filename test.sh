@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds VOLTIPLUME with AddressSanitizer and UndefinedBehaviorSanitizer
 # and runs every test; then the audio framework's tests again under ThreadSanitizer; then each
 # fuzz target for 20 s over its seed corpus.

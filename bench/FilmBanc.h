@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A film of 640 x 480 bitmaps in a temporary project, for the benchmarks of the frame store.

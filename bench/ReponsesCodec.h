@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The dialogs answered by a benchmark: the codec dialog gets the codec and quality set here,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The sound tracks of the benchmarks: 16-bit stereo WAV files at 44,100 Hz.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sixty seconds of 44100 Hz 16-bit stereo sound through the level indicator into the null
 // output, from a source that delivers as fast as it can: how many times faster than real time.
 // Then the envelope the recording window draws its waveform from, for a 5-minute sound track.

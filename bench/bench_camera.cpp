@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The work done on each live camera frame: grabbing the frame, stretching it once to 320 x 240
 // for "CAMERA" and the onion skin, and blending it with the current frame into "DÉCALAGE";
 // and the blend alone, against a plain per-byte loop with a general MulDiv. The same in full

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The projects-folder dialog on big folders: opening, in the folder tree, a folder of 5,000
 // folders that each hold folders of their own, until its children are painted; counting the
 // projects of a folder of 2,000 project folders; and the same count on a network share that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing films of 640 x 480 bitmaps with the editing commands, each a step of the project's
 // history (frames moved by name, once each, never copied to move them):
 // - reversing a whole 500-frame film and deleting its first ten frames, against plain file copies

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 20-second recording of a 240-frame film at 12 frames per second through the recording
 // window itself (countdown off), with the simulated microphone: how late the latest frame went
 // on screen, how many samples "audio.wav" holds against the recording's length, how long

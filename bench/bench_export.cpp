@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exporting the film as MP4: 300 frames of 640 x 480 and 25 s of sound through our export (the
 // frames and "audio.wav" of the project, libx264 and the native AAC encoder, index moved to the
 // front) against the ffmpeg command line making the same file from the same frames and sound,

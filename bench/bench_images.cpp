@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inserting one frame at the start of a 500-frame film of 640 x 480 bitmaps: the frame store
 // (each later frame renamed once, the command written in the project's journal first) against
 // plain file copies of every later frame.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A school day in one run: the live view fed by the simulated camera as fast as it can go, a
 // picture taken every 100 frames into one project, and the video made every 20,000 frames.
 // It prints how much the resident memory grew between the end of the first 1,000 frames and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mixing a 300-frame 640 x 480 Motion JPEG "video.avi" with a 26-second sound track into the
 // film: our batch runner against the ffmpeg command line doing the same stream copy, both run
 // as processes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning a 300-frame 640 x 480 film into "video.avi": our create-video command (frames loaded
 // on a worker thread while the encoder works) against the ffmpeg command line on the same
 // bitmaps, with the same codec, size, pixel format and quality.

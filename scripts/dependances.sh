@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages VOLTIPLUME needs to build, run, test and measure, when they are
 # missing. Sourced by run.sh, test.sh and bench.sh.
 

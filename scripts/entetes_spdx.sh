@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence's one-line SPDX header at the top of every source file of VOLTIPLUME that
 # lacks it: "// SPDX-License-Identifier: GPL-3.0-or-later" in C++, "# …" in shell, CMake and
 # Python, after the "#!" line when there is one. Running it again changes nothing.

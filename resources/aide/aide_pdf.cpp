@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns the guide's page and its pictures into the PDF document of the program folder, at
 // build time.
 //

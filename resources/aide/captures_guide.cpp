@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the pictures of the guide at build time: the whole program runs on the offscreen
 // platform with the simulated camera and microphone, in the home of a made-up teacher,
 // /home/claire.martin, whose projects are in Documents/voltiplume as on a classroom computer.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the button glyphs of VOLTIPLUME as PNG files (run once; the PNG files are kept).
 
 A tiny rasteriser: shapes are drawn at four times the size and averaged down, which gives

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's icon at the sizes of the desktop's icon theme, at build time.
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The wave-input layer: capture devices that fill the buffers handed to them, in order, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The waveform of a sound track, computed once from its file so that drawing it, zoomed in or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The capture-driver layer: a capture window connected to one camera driver, with the

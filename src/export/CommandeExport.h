@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // « Exporter le film… »: the film as an MP4 video or an animated GIF, in a file the user

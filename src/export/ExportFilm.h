@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The film as a file the family can play: H.264 and AAC in an MP4 file, or a looping animated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // FFmpeg's objects owned by std::unique_ptr, for the film library, the editor and the export.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound output on ALSA's "default" device (which the desktop's sound server serves). A worker
 // thread writes the samples; after each write it measures how much the card has really played,
 // and position() goes on from that measure with the clock until the next one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The room left for pictures on the disk of the project: pupils' network accounts and USB

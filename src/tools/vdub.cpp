@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's batch runner: "vdub /s SCRIPT" writes the film the script describes. Exit status
 // 0 only when the film was written; otherwise a French message on standard error.
 

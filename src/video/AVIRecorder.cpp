@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "AVIRecorder.h"
 
 #include <unistd.h>
@@ -85,12 +86,11 @@ bool TAVIRecorder::OpenRecording() {
     if (fichierDeTravail_.isEmpty()) return false;
     if (width_ > kCoteVideoMax || height_ > kCoteVideoMax) throw Erreur(kTailleVideoImpossible);
     if (fichierExiste(fichierDeTravail_)) {
-        if (ConfirmOverwrite &&
-            !dialogues().question(
-                nullptr,
-                QStringLiteral("Overwrite file %1?")
-                    .arg(QDir::toNativeSeparators(cheminLisible(fichierDeTravail_))),
-                Icone::Question))
+        if (ConfirmOverwrite && !dialogues().question(nullptr,
+                                                      QStringLiteral("Overwrite file %1?")
+                                                          .arg(QDir::toNativeSeparators(
+                                                              cheminLisible(fichierDeTravail_))),
+                                                      Icone::Question))
             return false;
         ::unlink(octetsDuChemin(fichierDeTravail_).constData());
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The AVI file layer: creates an AVI file with one video stream, compresses the frames it is

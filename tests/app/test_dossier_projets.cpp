@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -269,13 +270,7 @@ TEST_F(Programme, ProjetDansUnDossierNommeEnLatin1) {
     EXPECT_TRUE(existe(dossier + "/image_00002.bmp"));
     EXPECT_FALSE(existe(racine + "F\xe8te/image_00000.bmp"));
 
-    dialogues().quandModal<DialogueReglagesVideo>(
-        [](DialogueReglagesVideo& d) { d.boutonValider->click(); });
-    dialogues().quandModal<DialogueCompression>([](DialogueCompression& c) {
-        c.choisirCodec(mmioFOURCC('M', 'J', 'P', 'G'));
-        c.boutonOk->click();
-    });
-    f->actionCreerVideo->trigger();
+    creerVideoMjpeg();
     EXPECT_TRUE(dialogues().messages().isEmpty()) << dialogues().messages().join('|').toStdString();
     // An AVI file of three frames (its main header's frame count).
     QFile video;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo through the window's own commands, across the program being closed and started
 // again: the films are compared frame by frame, by the bytes of their files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program under faults and bad input: errors that reach the event loop, damaged frames, a
 // read-only folder, a full disk, a project folder that disappears; the window's place and its
 // keyboard. Each fault ends with a French message, nothing lost on disk and a usable window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry of the audio suites: the simulated microphone, however the program is started.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ALSA backend against PCMs the test defines: a "file" device over ALSA's "null" device
 // plays the sound card, reading a raw ramp from a file, so the real backend runs without one.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording window's two chains on one simulated microphone at once, while another thread
 // reads the meter and the settings of the next opening are written: run under ThreadSanitizer
 // too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine stalls in the middle of a recording and the device overruns: the sound lost
 // becomes as much silence, so that every sound after it stays at the time it was heard.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child of the recording kill test. It opens the recording window on a project as the
 // program does, starts a recording with the simulated microphone (no countdown), and says on
 // its standard output "enregistre" once the recording runs, then "fini" once it has ended well.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording killed at any instant leaves the project the old sound track, or the complete new
 // one, never a torn one: a child process records through the recording window while this test
 // kills it with SIGKILL, then opens the project's history as the program does when it opens

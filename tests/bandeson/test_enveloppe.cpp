@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform's envelope against files whose loudness is known: ten tenths of a second, each
 // louder than the one before, in every PCM format a sound track may come in.
 

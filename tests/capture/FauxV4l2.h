@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A scripted V4L2 device in place of the kernel's: the webcam backend's system calls reach it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real V4L2 backend against the scripted device: streaming across threads, format
 // negotiation, broken frames, unplugging, and the choice among several cameras.
 

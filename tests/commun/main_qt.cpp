@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry for the suites that need the toolkit: the program's application object on the
 // offscreen platform, so that no test needs a display, with the simulated camera and microphone
 // however the test program is started.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sanitizer settings built into the test programs, so that they hold however a test is started
 // (CTest, test discovery, by hand). Leaks of the system's font and display libraries are not ours.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // « Exporter le film… »: the MP4 and GIF files read back by FFmpeg and compared with the
 // project's pictures and sound track; a stopped or failed export leaves nothing behind.
 

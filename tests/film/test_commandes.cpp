@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The film commands through the main window: guards, warnings, the editor, the mixing through
 // the real batch runner, review and copy.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's window, on the offscreen platform, with a sound output the test drives.
 
 #include <gtest/gtest.h>

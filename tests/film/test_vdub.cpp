@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch runner, run as a child process on videos made by the video command.
 
 #include <gtest/gtest.h>

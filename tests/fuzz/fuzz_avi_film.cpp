@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The film runner on a video file holding any bytes, alone and with a sound track: the video
 // is opened and read by libavformat and copied into a film, or refused with a French message,
 // never a crash. Files in a private folder in memory, removed at the end of the run.

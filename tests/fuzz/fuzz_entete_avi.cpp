@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording window's read of "video.avi" (the frame period and length from the first 60
 // bytes) on a file holding any bytes: the numbers or a French error, never a crash.
 

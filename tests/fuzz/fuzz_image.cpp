@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame reader on any bytes: a picture or a null picture, never a crash nor a picture made
 // of bytes the file does not hold.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project journal's reader on any bytes: a journal it accepts writes back to the same bytes,
 // and the moves of each of its steps (done, then undone) take free names only and find every
 // file they move, so that no damaged journal can make the opening of a project lose a frame.

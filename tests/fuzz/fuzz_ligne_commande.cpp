@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line splitter on any line; and the round trip: a program and arguments (the
 // input cut at its null bytes), quoted as the program quotes them, split back unchanged.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project-file reader on any bytes; and a title written into them reads back unchanged.
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's script reader on any text; and a script it reads writes back (unless a path
 // holds a carriage return, which no written line may carry) and reads again the same.
 

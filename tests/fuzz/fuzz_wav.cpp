@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appending to a WAV file whose bytes are anything: the header is read, the append refused or
 // done, a few blocks of sound written and the sizes rewritten, without a crash. The writer's
 // steps run here one after the other, without its worker thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpora of the fuzz targets with the program's own writers: frames as the
 // camera stores them, project files as the project commands write them, sound tracks as the
 // WAV writer makes them, videos as the video command makes them and films as the editor

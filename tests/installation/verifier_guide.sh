@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the guide of the program folder: its length, its pictures, and that its text names
 # every command of the menus, read from the main window's source.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix and checks the installed tree: the program folder,
 # the launcher, a valid desktop entry and the icons.
 set -euo pipefail

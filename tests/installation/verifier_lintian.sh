@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package left by verifier_paquet.sh the way Debian and the software centres
 # do: lintian without any error or warning (overrides only with their written reason), the
 # software centres' entry valid for appstreamcli, both manual pages rendered by man without a

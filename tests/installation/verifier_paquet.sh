@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build and checks it: every file under /usr, the version its
 # changelog announces, the dependencies computed from the libraries the programs use. The
 # package is left in <build>/paquet-verifie/ for the lintian test (verifier_lintian.sh).

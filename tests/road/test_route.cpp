@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The road of a film through the main window, as a class would take it: a new project, pictures
 // from the (simulated) webcam, a few edits, the preview, the video, a sound track, and the film
 // mixed by the editor's batch runner.

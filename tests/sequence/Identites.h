@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Frames that carry a number: every pixel of a small bitmap holds it, so that a torn file

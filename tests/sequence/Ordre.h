@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What a kill or a power cut during a frame command may leave, once the project is opened again:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child of the crash test. It waits for orders on its standard input, one line each,
 // "<seed> <command> <K>", and for each forks a worker that opens the project as the program
 // opens it, then runs that kind of frame command (or undo, or redo) over and over on it, with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame commands, and their undo and redo, against a power cut. Each runs once on a small film
 // while the file layer records what it asks of the file system. Then, for every point the run
 // could be stopped at, the project folder (with its history folder) is rebuilt as the disk may

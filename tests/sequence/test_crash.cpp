@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame files survive the program being killed at any instant: a child process runs frame
 // commands, undoes and redoes them, while this test kills it with SIGKILL, more than a thousand
 // times. Most kills are steered (the child dies right after a chosen change of a file name, so

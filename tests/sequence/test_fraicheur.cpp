@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the video and the film know of the film they show: the frames changed since, counted as
 // a teacher would count the edits, and a record that is not about the file on disk ignored.
 

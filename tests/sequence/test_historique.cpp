@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history's limits and the journal's damage: how many steps and how many kept frames stay,
 // and what opening makes of a journal it cannot trust.
 

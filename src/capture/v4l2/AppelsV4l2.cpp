@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppelsV4l2.h"
 
 #include <fcntl.h>

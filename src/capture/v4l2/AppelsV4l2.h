@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The system calls of the webcam backend, behind one small interface: the program uses the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's window: "virtualdub /s SCRIPT" opens the script's video with its sound track;
 // "virtualdub FICHIER" shows a video or a film (with its own sound) for viewing.
 
