@@ -43,8 +43,36 @@ inline std::string raisonErreurSysteme(int erreur) {
         case EBUSY:
         case ETXTBSY:
             return "le fichier est utilisé";
-        default:
-            return "erreur système " + std::to_string(erreur) + " (" + std::strerror(erreur) + ")";
+        case EAGAIN:
+        case EINTR:
+            return "ressource momentanément indisponible, réessayez";
+        case EEXIST:
+            return "un fichier de ce nom existe déjà";
+        case ENOTEMPTY:
+            return "le dossier n'est pas vide";
+        case EXDEV:
+            return "les deux emplacements sont sur des supports différents";
+        case ELOOP:
+            return "trop de liens symboliques";
+        case ENODEV:
+        case ENXIO:
+        case ENOTCONN:
+        case ESTALE:
+            return "le support n'est plus disponible";
+        case ETIMEDOUT:
+        case EHOSTDOWN:
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+        case ECONNRESET:
+            return "le partage réseau ne répond pas";
+        case EOPNOTSUPP:
+            return "opération non prise en charge par le support";
+        default: {
+            // No English sentence in a French box: the number and its symbolic name only.
+            const char* nom = ::strerrorname_np(erreur);
+            return "erreur système " + std::to_string(erreur) +
+                   (nom ? " (" + std::string(nom) + ")" : "");
+        }
     }
 }
 

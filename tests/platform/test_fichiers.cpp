@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QtEndian>
 #include <climits>
+#include <cstring>
 
 #include "commun/Outils.h"
 #include "platform/Bitmap.h"
@@ -107,6 +108,10 @@ TEST(FichiersSurs, EchecsNommentLeFichierEtNeLaissentRien) {
     EXPECT_FALSE(QFile::exists(d.chemin() + "x"));
     EXPECT_EQ(nombreDeTemporaires(d.chemin()), 0);
     EXPECT_EQ(raisonSysteme(ENOSPC), QStringLiteral("le disque est plein"));
+    // No error number, even one nobody expected, puts the system's English sentence in a box.
+    for (int erreur = 1; erreur < 134; ++erreur)
+        EXPECT_FALSE(raisonSysteme(erreur).contains(QString::fromUtf8(std::strerror(erreur))))
+            << erreur;
 }
 
 TEST(FichiersSurs, NettoyageDesTemporairesLaissesParUneInterruption) {
