@@ -62,6 +62,9 @@ namespace vp {
 
 namespace {
 
+// The progress bar's place on the selection bar, after the undo and redo buttons.
+const QRect kPlaceBarreProgression(366, 4, 147, 17);
+
 QToolButton* boutonPlat(QWidget* parent, int x, int y, int cote, const QString& glyphe,
                         int coteIcone = 0) {
     auto* b = new QToolButton(parent);
@@ -279,7 +282,7 @@ void FenetrePrincipale::construireControles() {
     boutonAnnuler = boutonPlat(barreSelection, 312, 1, 23, QStringLiteral("annuler"), 17);
     boutonRetablir = boutonPlat(barreSelection, 336, 1, 23, QStringLiteral("retablir"), 17);
     barreProgression = new QProgressBar(barreSelection);
-    barreProgression->setGeometry(366, 4, 147, 17);
+    barreProgression->setGeometry(kPlaceBarreProgression);
     barreProgression->setTextVisible(false);
     barreProgression->hide();
     // The export can be stopped: a button takes the end of the bar's place, and Échap, the
@@ -1238,7 +1241,9 @@ void FenetrePrincipale::exporterFilm() {
     const FenetreExport fenetre{this, this,
                                 [this](bool montrer) {
                                     // The bar gives the end of its place to the button.
-                                    barreProgression->setGeometry(312, 4, montrer ? 137 : 201, 17);
+                                    QRect place = kPlaceBarreProgression;
+                                    if (montrer) place.setRight(boutonArreterExport->x() - 5);
+                                    barreProgression->setGeometry(place);
                                     boutonArreterExport->setVisible(montrer);
                                 },
                                 [this] { return exportArrete_; }};

@@ -197,7 +197,11 @@ protected:
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_FALSE(f->barreProgression->isVisible());
         EXPECT_FALSE(f->boutonArreterExport->isVisible());
-        EXPECT_EQ(f->barreProgression->width(), 201);
+        // Back in its place, beside the undo and redo buttons, not over them.
+        EXPECT_FALSE(f->barreProgression->geometry().intersects(f->boutonAnnuler->geometry()));
+        EXPECT_FALSE(f->barreProgression->geometry().intersects(f->boutonRetablir->geometry()));
+        EXPECT_EQ(f->barreProgression->geometry().right(),
+                  f->boutonArreterExport->geometry().right() - 4);
     }
 };
 
@@ -373,6 +377,8 @@ TEST_F(Export, ArreteParEchapOuParLeBoutonSansRienLaisser) {
             return;
         ++arrets;
         EXPECT_TRUE(f->boutonArreterExport->isVisible());
+        EXPECT_FALSE(
+            f->barreProgression->geometry().intersects(f->boutonArreterExport->geometry()));
         EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
         f->boutonSupprimerImage->click();
         arreter();
