@@ -20,12 +20,9 @@ extern "C" {
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <limits>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -35,6 +32,7 @@ extern "C" {
 #include "film/FichierTemporaire.h"
 #include "platform/Chemins.h"
 #include "platform/Erreur.h"
+#include "platform/LectureEnAvance.h"
 #include "video/AVIRecorder.h"
 #include "video/CreerVideo.h"
 
@@ -167,42 +165,23 @@ private:
 class Prechargement {
 public:
     Prechargement(qint32 nombre, const LecteurImage& image, QSize taille, AVPixelFormat format)
-        : conversion_(taille, format), fil_(filExport([this, nombre, &image] {
-              for (qint32 k = 0; k < nombre; ++k) {
+        : conversion_(taille, format),
+          file_(
+              nombre,
+              [this, &image](qint32 k) {
                   Pret pret;
                   try {
                       pret.image = conversion_.convertir(k, image(k));
                   } catch (...) {
                       pret.erreur = std::current_exception();
                   }
-                  const bool erreur = static_cast<bool>(pret.erreur);
-                  std::unique_lock verrou(mutex_);
-                  place_.wait(verrou, [this] { return arret_ || file_.size() < kAvance; });
-                  if (arret_) return;
-                  file_.push_back(std::move(pret));
-                  pret_.notify_one();
-                  if (erreur) return;
-              }
-          })) {}
-
-    ~Prechargement() {
-        {
-            std::lock_guard verrou(mutex_);
-            arret_ = true;
-        }
-        place_.notify_one();
-        fil_.join();
-    }
-    Prechargement(const Prechargement&) = delete;
-    Prechargement& operator=(const Prechargement&) = delete;
+                  return pret;
+              },
+              [](const Pret& pret) { return static_cast<bool>(pret.erreur); }, filExport) {}
 
     // The next picture; the error of its frame is raised here.
     av::Image suivante() {
-        std::unique_lock verrou(mutex_);
-        pret_.wait(verrou, [this] { return !file_.empty(); });
-        Pret pret = std::move(file_.front());
-        file_.pop_front();
-        place_.notify_one();
+        Pret pret = file_.suivante();
         if (pret.erreur) std::rethrow_exception(pret.erreur);
         return std::move(pret.image);
     }
@@ -212,13 +191,8 @@ private:
         av::Image image;
         std::exception_ptr erreur;
     };
-    static constexpr size_t kAvance = 4;  // memory does not grow with the film
     Conversion conversion_;
-    std::mutex mutex_;
-    std::condition_variable pret_, place_;
-    std::deque<Pret> file_;
-    bool arret_ = false;
-    std::thread fil_;  // last: started once everything else exists
+    LectureEnAvance<Pret> file_;  // last: its thread uses the conversion
 };
 
 // The file being written: its muxer, its temporary file, and the message of a write failure.
@@ -284,11 +258,7 @@ public:
         verifier(sortie_->pb->error);
         verifier(avio_closep(&sortie_->pb));
         verifierArret(suivi);
-        try {
-            temporaire_.remplacer();
-        } catch (const ErreurFilm& e) {
-            throw Erreur(QString::fromUtf8(e.what()));
-        }
+        temporaire_.remplacer();  // its failure is told in French by ecrireExport
     }
 
 private:
@@ -515,23 +485,19 @@ private:
             throw memoireInsuffisante();
         morceau->pts = lecture_.trameSuivante();
         int64_t lues;
-        try {
-            if (son_.bits == 24 && !son_.flottant) {
-                brut_.resize(static_cast<size_t>(kTrames) * son_.alignement);
-                lues = lecture_.lire(brut_.data(), kTrames);
-                // Three bytes a sample, widened to the top of 32-bit words.
-                auto* mots = reinterpret_cast<int32_t*>(morceau->data[0]);
-                for (int64_t i = 0; i < lues * son_.canaux; ++i) {
-                    const uint8_t* o = brut_.data() + 3 * i;
-                    mots[i] = static_cast<int32_t>((static_cast<uint32_t>(o[0]) << 8) |
-                                                   (static_cast<uint32_t>(o[1]) << 16) |
-                                                   (static_cast<uint32_t>(o[2]) << 24));
-                }
-            } else {
-                lues = lecture_.lire(morceau->data[0], kTrames);
+        if (son_.bits == 24 && !son_.flottant) {
+            brut_.resize(static_cast<size_t>(kTrames) * son_.alignement);
+            lues = lecture_.lire(brut_.data(), kTrames);
+            // Three bytes a sample, widened to the top of 32-bit words.
+            auto* mots = reinterpret_cast<int32_t*>(morceau->data[0]);
+            for (int64_t i = 0; i < lues * son_.canaux; ++i) {
+                const uint8_t* o = brut_.data() + 3 * i;
+                mots[i] = static_cast<int32_t>((static_cast<uint32_t>(o[0]) << 8) |
+                                               (static_cast<uint32_t>(o[1]) << 16) |
+                                               (static_cast<uint32_t>(o[2]) << 24));
             }
-        } catch (const ErreurFilm& e) {
-            throw Erreur(QString::fromUtf8(e.what()));
+        } else {
+            lues = lecture_.lire(morceau->data[0], kTrames);
         }
         morceau->nb_samples = static_cast<int>(lues);
         const int r = av_buffersrc_add_frame(entree_, morceau.get());

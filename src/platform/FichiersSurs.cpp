@@ -273,8 +273,7 @@ void Dossier::deplacer(const char* source, const char* destination) {
 }
 
 bool Dossier::existe(const char* nom) const {
-    struct stat s {};
-    return ::fstatat(fd_, nom, &s, AT_SYMLINK_NOFOLLOW) == 0;
+    return taille(nom) >= 0;
 }
 
 qint64 Dossier::taille(const char* nom) const {

@@ -44,8 +44,6 @@ QString cheminImage(const ProjetCourant& p, qint32 i);
 // Number of consecutive frame files from index 0.
 qint32 compterImages(const ProjetCourant& p);
 
-using Avancement = std::function<void()>;
-
 // The project's history of frame commands, opened (and an interrupted command finished) the first
 // time a command needs it, and again when the record names another project folder.
 Historique& historiqueDe(ProjetCourant& p);

@@ -5,11 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <array>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 #include "AVIRecorder.h"
 #include "platform/Bitmap.h"
@@ -18,6 +14,7 @@
 #include "platform/Curseur.h"
 #include "platform/Erreur.h"
 #include "platform/FichiersSurs.h"
+#include "platform/LectureEnAvance.h"
 #include "sequence/StockImages.h"
 
 namespace vp {
@@ -69,43 +66,15 @@ public:
     };
 
     Chargeur(qint32 nombre, std::function<QImage(qint32)> charger, int largeur, int hauteur)
-        : charger_(std::move(charger)), fil_([this, nombre, largeur, hauteur] {
-              for (qint32 k = 0; k < nombre; ++k) {
-                  Image i = preparer(k, largeur, hauteur);
-                  const bool erreur = !i.erreur.isEmpty();
-                  std::unique_lock verrou(mutex_);
-                  place_.wait(verrou, [this] { return arret_ || nombre_ < kAvance; });
-                  if (arret_) return;
-                  file_[(debut_ + nombre_) % kAvance] = std::move(i);
-                  ++nombre_;
-                  pret_.notify_all();
-                  if (erreur) return;
-              }
-          }) {}
-
-    ~Chargeur() {
-        {
-            std::lock_guard verrou(mutex_);
-            arret_ = true;
-        }
-        place_.notify_all();
-        fil_.join();
-    }
+        : charger_(std::move(charger)),
+          file_(
+              nombre, [this, largeur, hauteur](qint32 k) { return preparer(k, largeur, hauteur); },
+              [](const Image& i) { return !i.erreur.isEmpty(); }) {}
 
     // The next frame; the window is repainted meanwhile.
     Image suivante() {
-        std::unique_lock verrou(mutex_);
-        while (!pret_.wait_for(verrou, std::chrono::milliseconds(20),
-                               [this] { return nombre_ > 0; })) {
-            verrou.unlock();
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            verrou.lock();
-        }
-        Image i = std::move(file_[debut_]);
-        debut_ = (debut_ + 1) % kAvance;
-        --nombre_;
-        place_.notify_all();
-        return i;
+        return file_.suivante(
+            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     }
 
 private:
@@ -134,14 +103,8 @@ private:
         return i;
     }
 
-    static constexpr size_t kAvance = 4;  // memory does not grow with the film
     std::function<QImage(qint32)> charger_;
-    std::mutex mutex_;
-    std::condition_variable pret_, place_;
-    std::array<Image, kAvance> file_;  // a ring: nothing to allocate once started
-    size_t debut_ = 0, nombre_ = 0;
-    bool arret_ = false;
-    std::thread fil_;  // last: started once everything else exists
+    LectureEnAvance<Image> file_;  // last: its thread uses the loader
 };
 
 void abandonner(TAVIRecorder& enregistreur) {
@@ -237,15 +200,7 @@ void refaireVideo(ProjetCourant& p, TAVIRecorder& enregistreur, VueSequence& vue
     p.hauteurVideo = reglages.hauteur;
     enregistreur.Compressor = acCompressOptions;
     enregistreur.CompressOptions = optionsDe(reglages.codec);
-    enregistreur.ConfirmOverwrite = false;
-    // The next « Créer la vidéo » asks again.
-    struct Retour {
-        TAVIRecorder& e;
-        ~Retour() {
-            e.Compressor = acShowDialog;
-            e.ConfirmOverwrite = true;
-        }
-    } retour{enregistreur};
+    enregistreur.ConfirmOverwrite = false;  // « Créer la vidéo » sets both back when it runs
     ecrire(p, enregistreur, vue, {}, false);
 }
 
